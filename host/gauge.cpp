@@ -1,0 +1,154 @@
+// gauge.cpp - the gauge as the host sees it: header, element tree, mouse
+// areas, and the seven lifecycle routines.
+//
+// The records are static data the host reads and partly writes. Each routine
+// forwards its step to the host's element services and adds the gauge's own
+// work: clips and variables at initialise, the variable refresh after every
+// update, and releasing the clips at kill.
+#include "host/gauge.h"
+
+#include "host/module.h"
+#include "host/platform.h"
+#include "sequencer/pushback.h"
+#include "sound/clip.h"
+
+// Every field a record does not name is a host word and starts at zero.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+namespace {
+
+// One shared failure list: an electrical failure zeroes the values.
+const FailureEntry kFailures[] = {
+    {1, 2, nullptr},
+    {0, 0, nullptr},
+};
+
+Element* const kLeftLampList[]    = {&left_lamp.header, nullptr};
+Element* const kRightLampList[]   = {&right_lamp.header, nullptr};
+Element* const kTimerDisplayList[] = {&timer_display.header, nullptr};
+Element* const kFaceList[]        = {&panel_face.header, nullptr};
+
+Element* First() { return &panel_face.header; }
+
+}  // namespace
+
+GaugeHeader gauge_header = {
+    .host_word0 = 610,
+    .name       = "VORNAK_TOWS",
+    .elements   = kFaceList,
+    .query      = GaugeQuery,
+    .install    = GaugeInstall,
+    .initialize = GaugeInitialize,
+    .update     = GaugeUpdate,
+    .generate   = GaugeGenerate,
+    .draw       = GaugeDraw,
+    .kill       = GaugeKill,
+    .reserved   = 0,
+    .size_mm    = 100,
+    .host_words = {},
+};
+
+//                     kind            bitmap            x    y  host.. gauge          prev     next               failures  flags
+StaticElement panel_face = {
+    .header = {kElementStatic, kBitmapFace,      0,   0, 0, 0, 0, 0, &gauge_header, nullptr, kTimerDisplayList, kFailures, 1, 0, 0},
+};
+
+TextElement timer_display = {
+    .header = {kElementText,   -1,               98, 22, 0, 0, 0, 0, &gauge_header, nullptr, kRightLampList,    kFailures, 6, 0, 0},
+    // The first source word is the host's 18 Hz tick counter (token 1).
+    .sources           = {{1, nullptr, 0, 0.0, 0.0}, {}, {}},
+    .source_callbacks  = {PushbackTick, nullptr, nullptr},
+    .box_w             = 47,
+    .box_h             = 15,
+    .text_colour       = 0x00DEDEDE,
+    .background_colour = 0x00080808,
+    .highlight_colour  = 0x005C5C5C,
+    .font_name         = "Courier New",
+    .font_weight       = 400,
+    .charset           = 1,
+    .draw_flags        = 0x25,   // centred horizontally and vertically, one line
+    .max_chars         = 6,
+};
+
+IconElement right_lamp = {
+    .header      = {kElementIcon,   kBitmapRightLamp, 55, 24, 0, 0, 0, 0, &gauge_header, nullptr, kLeftLampList,     kFailures, 3, 0, 0},
+    .source      = {0, nullptr, 0, 0.0, 0.0},
+    .callback    = TailRightLamp,
+    .switch_type = 1,
+};
+
+IconElement left_lamp = {
+    .header      = {kElementIcon,   kBitmapLeftLamp,  11, 24, 0, 0, 0, 0, &gauge_header, nullptr, nullptr,           kFailures, 3, 0, 0},
+    .source      = {0, nullptr, 0, 0.0, 0.0},
+    .callback    = TailLeftLamp,
+    .switch_type = 1,
+};
+
+// kind             x    y   w   h  cursor help flags       event handler         data
+MouseArea mouse_areas[7] = {
+    {kMouseParent,    0,   0,  0,  0, -1, 0, 0x00000000, 0, nullptr,        nullptr},
+    {kMouseChild,    13,  27, 29, 22,  5, 0, 0x20000000, 0, TailLeftClick,  nullptr},
+    {kMouseChild,    57,  27, 29, 22,  5, 0, 0x20000000, 0, TailRightClick, nullptr},
+    {kMouseChild,    99,  46, 14, 11,  2, 0, 0x20200000, 0, TimerDownClick, nullptr},
+    {kMouseChild,   132,  46, 14, 11,  1, 0, 0x20200000, 0, TimerUpClick,   nullptr},
+    {kMouseParentEnd, 0,   0,  0,  0, -1, 0, 0x00000000, 0, nullptr,        nullptr},
+    {kMouseEnd,       0,   0,  0,  0, -1, 0, 0x00000000, 0, nullptr,        nullptr},
+};
+
+char module_path[256] = "";
+void* host_window = nullptr;
+
+void GAUGE_CALL GaugeQuery(void) { Host()->QueryElements(First()); }
+
+void GAUGE_CALL GaugeInstall(void* install_arg) {
+    Host()->InstallElements(First(), install_arg);
+    // The mouse areas are tied to the face's image record, which the host
+    // filled in just now; they get the address of its second word.
+    void** image = static_cast<void**>(panel_face.host_image[0]);
+    Host()->InstallMouseAreas(mouse_areas, &gauge_header, image ? image + 1 : nullptr);
+    Host()->RegisterMouseAreas(mouse_areas, &gauge_header);
+}
+
+void GAUGE_CALL GaugeInitialize(void) {
+    Host()->InitializeElements(First());
+    host_window = ActiveHostWindow();
+    ModuleFileName(module_instance, module_path, 255);
+    PB1   = LoadWaveClip(host_window, module_path, "PB1");
+    PB2   = LoadWaveClip(host_window, module_path, "PB2");
+    PB3   = LoadWaveClip(host_window, module_path, "PB3");
+    PB4   = LoadWaveClip(host_window, module_path, "PB4");
+    CLICK = LoadWaveClip(host_window, module_path, "CLICK");
+    TUG   = LoadWaveClip(host_window, module_path, "TUG");
+    Host()->InitializeVariable(&hold_var);
+    Host()->InitializeVariable(&ready_var);
+    Host()->InitializeVariable(&heading_var);
+}
+
+// The tick runs inside the element update and so always sees the values
+// refreshed at the end of the previous update.
+void GAUGE_CALL GaugeUpdate(void) {
+    Host()->UpdateElements(First());
+    Host()->ReadVariable(&hold_var);
+    Host()->ReadVariable(&ready_var);
+    Host()->ReadVariable(&heading_var);
+}
+
+void GAUGE_CALL GaugeGenerate(void* generate_arg) {
+    Host()->GenerateElements(First(), generate_arg);
+}
+
+void GAUGE_CALL GaugeDraw(void) { Host()->PlotElements(First()); }
+
+// The clips go first, then the device they lived on, then the areas and
+// the tree. Cleared handles make a stray play before the next initialise a
+// harmless no-op.
+void GAUGE_CALL GaugeKill(void) {
+    SoundClip* clips[] = {&PB1, &PB2, &PB3, &PB4, &CLICK, &TUG};
+    for (SoundClip* clip : clips) {
+        ReleaseClip(*clip);
+        *clip = nullptr;
+    }
+    ReleaseSoundDevice();
+    Host()->UnregisterMouseAreas(mouse_areas, &gauge_header);
+    Host()->KillElements(First());
+}

@@ -1,0 +1,48 @@
+// module.h - the module's boundary with the host.
+//
+// ImportTable and Linkage are the two records the host finds by name: the
+// host writes its service table into ImportTable and reads the gauge list
+// from Linkage. The three module variables are the simulator values the
+// gauge reads; the instance handle is stored by the module entry routine and
+// is how the module later finds its own file.
+#pragma once
+
+#include <cstdint>
+
+#include "host/abi.h"
+
+#if defined(_WIN32)
+#define GAUGE_EXPORT
+#else
+#define GAUGE_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" {
+GAUGE_EXPORT extern ImportTableRecord ImportTable;
+GAUGE_EXPORT extern LinkageRecord Linkage;
+}
+
+// The host's service table, read through ImportTable on every call.
+inline PanelServices* Host() {
+    return static_cast<PanelServices*>(ImportTable.services.pointer);
+}
+
+enum : int32_t {
+    kTokenOnGround     = 60,    // ready_var: 1.0 on the ground
+    kTokenHeading      = 81,    // heading_var: magnetic heading, degrees
+    kTokenParkingBrake = 323,   // hold_var: 0 released, up to 32767 set
+};
+
+extern ModuleVariable hold_var;
+extern ModuleVariable heading_var;
+extern ModuleVariable ready_var;
+
+// The instance handle the loader gave the module.
+extern void* module_instance;
+
+// Called by the platform's loader hook on every notification: stores the
+// instance handle and reports success.
+int32_t ModuleEntry(void* instance, uint32_t reason, void* reserved);
+
+void GAUGE_CALL ModuleInit(void);
+void GAUGE_CALL ModuleDeinit(void);

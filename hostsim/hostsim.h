@@ -1,0 +1,106 @@
+// hostsim.h - a substitute for the simulator's panel host.
+//
+// It stands where the simulator stands: it gives the module its service
+// table through ImportTable, reads the gauge from Linkage, drives the
+// lifecycle in the host's order, evaluates the element tree's value
+// callbacks once per update, keeps the simulator values the gauge binds,
+// dispatches clicks to the registered mouse areas, and owns the display's
+// text buffer. Events the gauge sends go to an observer.
+//
+// Usage:
+//   HostAttach(&ImportTable, &Linkage);   // or the records found by name
+//   HostInstall(); HostInitialize();
+//   HostSetValue(kHostTokenOnGround, 1.0);
+//   HostClick(27, 38);
+//   HostFrame();                          // update, generate, draw
+//   HostKill();
+// There is one host per process, as there is one simulator.
+#pragma once
+
+#include <cstdint>
+
+#include "host/abi.h"
+
+enum : int32_t {
+    kHostTokenTickCounter  = 1,
+    kHostTokenOnGround     = 60,
+    kHostTokenHeading      = 81,
+    kHostTokenParkingBrake = 323,
+};
+
+enum : int32_t { kHostMaxIcons = 8, kHostMaxBound = 16, kHostMaxValues = 16 };
+
+struct HostIcon {
+    IconElement* element;
+    double       value;   // the callback's value at the last update
+};
+
+struct HostValue {
+    int32_t token;
+    double  value;
+};
+
+struct HostState {
+    PanelServices       services;
+    const GaugeHeader*  gauge;
+    Element*            first;          // the gauge's first element
+
+    // The display's text buffer: six characters and a terminator.
+    char                text[7];
+    TextElement*        display;
+    double              display_value;
+    HostIcon            icons[kHostMaxIcons];
+    int32_t             icon_count;
+
+    // The face's image record; its second word goes to the mouse areas.
+    void*               image_record[4];
+    void*               mouse_image_word;
+    MouseArea*          mouse_areas;
+    bool                mouse_registered;
+
+    ModuleVariable*     bound[kHostMaxBound];
+    int32_t             bound_count;
+    HostValue           values[kHostMaxValues];
+    int32_t             value_count;
+
+    bool                installed;
+    bool                initialized;
+    uint32_t            updates;        // completed or in progress
+
+    void (*on_event)(uint32_t event_id, uint32_t value, void* context);
+    void*               event_context;
+};
+
+extern HostState host;
+
+// Forgets everything and fills the service table. Values start at 0.0.
+void HostReset();
+
+// Gives the module the service table and takes its one gauge. False when
+// the records do not look like a gauge module's.
+bool HostAttach(ImportTableRecord* import_table, const LinkageRecord* linkage);
+
+void HostQuery();
+void HostInstall();
+void HostInitialize();
+void HostUpdate();     // one panel update: the gauge's update routine
+void HostGenerate();
+void HostDraw();
+void HostFrame();      // update, generate, draw
+void HostKill();
+void HostReload();     // kill, then install and initialise
+
+// A left click at a panel pixel: calls the handler of the registered child
+// area containing it, once. False when no area took the click.
+bool HostClick(int32_t x, int32_t y);
+
+// The centre pixel of the n-th child mouse area (0-based), false if none.
+bool HostChildCentre(int32_t n, int32_t* x, int32_t* y);
+
+void   HostSetValue(int32_t token, double value);
+double HostGetValue(int32_t token);
+
+const char* HostDisplayText();
+uint32_t    HostDisplayColour();
+// The value of the icon element showing `bitmap` at the last update (-1.0 if none).
+double      HostIconValue(int32_t bitmap);

@@ -1,0 +1,27 @@
+// replay.h - runs a replay script against the attached gauge and prints its
+// trace.
+//
+// Script, one command a line ('#' starts a comment, blank lines ignored):
+//   set hold|ready|heading VALUE   the simulator's current value
+//   click left|right|minus|plus    a click at the centre of that button
+//   tick [N]                       N panel updates (default 1)
+//   reload                         kill, then install and initialise
+// Trace, every line led by the number of the update in progress or last
+// completed (0 before the first):
+//   U event 0xID VALUE             each event the gauge sends
+//   U play NAME                    each clip started (printed by the caller's
+//                                  play observer, see ReplayPrintPlay)
+//   U display "TEXT" 0xCCCCCCCC VALUE   after every update
+//   U lamps L R                    after every update
+#pragma once
+
+#include <cstdio>
+
+// Runs the script read from `in` (named `source` in messages) against the
+// gauge that HostAttach took; the gauge must be installed and initialised.
+// Returns 0, or 2 after a message on `err` naming the line that cannot be
+// read; nothing after that line runs.
+int RunReplay(FILE* in, const char* source, FILE* out, FILE* err);
+
+// Prints "U play NAME" to the trace in progress.
+void ReplayPrintPlay(const char* name);

@@ -1,0 +1,196 @@
+// pushback.cpp - PushbackTick, the per-update state machine of a pushback.
+//
+// The tick is a fixed list of short steps run in order on every host update.
+// Each cue tied to a counter is tested as a strict window around its value
+// (more than 90 and less than 92), so a cue repeats on every tick its counter
+// holds that value; a sequence that stalls on such a value restarts its clip
+// every tick, which is how the gauge has always behaved. Times are counted in
+// ticks; the only conversion is seconds x 18 for the straight-push time.
+#include "sequencer/pushback.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "host/gauge.h"
+#include "host/module.h"
+#include "sound/clip.h"
+
+namespace {
+
+const int32_t kArmTicksCap       = 180;
+const int32_t kArmPb1Tick        = 91;
+const int32_t kArmReleaseAfter   = 160;
+const int32_t kReleaseTicksCap   = 120;
+const int32_t kReleasePb2Tick    = 56;
+const int32_t kReleaseCalibrateA = 101;
+const int32_t kReleaseCalibrateB = 102;
+const int32_t kReleasePushAfter  = 118;
+const int32_t kPushSlewOnTick    = 2;
+const int32_t kPushAheadTicks[]  = {1, 37, 73, 101};
+const int32_t kFreezeBeforeEnd   = 7;
+const int32_t kTurnBeforeEnd     = 4;
+const int32_t kTurnRate          = 37;
+const int32_t kTugRepeatAbove    = 72;
+const int32_t kTugAfterPlay      = 5;
+const int32_t kAfterTurnAheadA   = 1;
+const int32_t kAfterTurnAheadB   = 19;
+const int32_t kAfterTurnPlusA    = 151;
+const int32_t kAfterTurnPlusB    = 201;
+const int32_t kAfterTurnTicksCap = 220;
+const int32_t kWrapupTugStop     = 16;
+const int32_t kWrapupPb3Tick     = 71;
+const int32_t kWrapupTicksCap    = 170;
+const int32_t kWrapupFinalAfter  = 160;
+const int32_t kFinalPb4Tick      = 61;
+const int32_t kFinalTicksLimit   = 140;
+const int32_t kCounterMax        = 2147483647;
+
+// The display holds six characters and a terminator.
+const size_t kDisplayBytes = 7;
+
+bool Within(int32_t counter, int32_t above, int32_t below) {
+    return counter > above && counter < below;
+}
+
+bool At(int32_t counter, int32_t value) { return Within(counter, value - 1, value + 1); }
+
+// ready_var must hold exactly 1.0, bit for bit: 0.9999 or 1.0000001 do not arm.
+bool IsExactlyOne(double value) {
+    uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits == 0x3FF0000000000000ull;
+}
+
+void Send(uint32_t event_id, uint32_t value) { Host()->SendEvent(event_id, value); }
+
+}  // namespace
+
+const PushbackState kPushbackInitial = {
+    /* tail_left        */ 0,
+    /* tail_right       */ 0,
+    /* timer_seconds    */ kInitialTimer,
+    /* heading_now      */ 0,
+    /* target_heading   */ kNoTarget,
+    /* arm_ticks        */ 0,
+    /* release_ticks    */ 0,
+    /* push_ticks       */ 0,
+    /* tug_sound_on     */ 0,
+    /* tug_sound_timer  */ kTugTimerInitial,
+    /* turn_done        */ 0,
+    /* after_turn_ticks */ 0,
+    /* wrapup_ticks     */ 0,
+    /* final_ticks      */ 0,
+};
+
+PushbackState pushback = kPushbackInitial;
+
+int32_t WholeDegrees(double degrees) {
+    if (degrees != degrees) return 0;
+    if (degrees >= 2147483648.0) return kCounterMax;
+    if (degrees <= -2147483649.0) return -kCounterMax - 1;
+    return static_cast<int32_t>(degrees);
+}
+
+double GAUGE_CALL PushbackTick(Element*) {
+    PushbackState& s = pushback;
+    const bool direction_chosen = s.tail_right == 1 || s.tail_left == 1;
+
+    // 1. Whole-degree heading for this tick.
+    s.heading_now = WholeDegrees(heading_var.value);
+
+    // 2-4. Arming: the crew is called once the simulator reports ready.
+    if (direction_chosen && IsExactlyOne(ready_var.value)) s.arm_ticks += 1;
+    if (At(s.arm_ticks, kArmPb1Tick) && s.push_ticks == 0) PlayClip(PB1, 0);
+    if (s.arm_ticks > kArmTicksCap) s.arm_ticks = kArmTicksCap;
+
+    // 5-8. Release wait: counts while the parking brake is off.
+    if (hold_var.value == 0.0 && s.arm_ticks > kArmReleaseAfter && s.push_ticks == 0)
+        s.release_ticks += 1;
+    if (At(s.release_ticks, kReleasePb2Tick) && s.push_ticks == 0) PlayClip(PB2, 0);
+    if (s.release_ticks > kReleaseTicksCap) s.release_ticks = kReleaseTicksCap;
+    if (Within(s.release_ticks, kReleaseCalibrateA - 1, kReleaseCalibrateB + 1))
+        Send(kEventCalibrate, 1);
+
+    // 9-12. The push itself, with the tug engine repeating while it works.
+    if (s.release_ticks > kReleasePushAfter && s.wrapup_ticks < 1) {
+        if (s.push_ticks < kCounterMax) s.push_ticks += 1;
+        s.tug_sound_on = 1;
+    }
+    if (At(s.push_ticks, kPushSlewOnTick)) Send(kEventSlewToggle, 1);
+    if (s.tug_sound_on == 1) s.tug_sound_timer += 1;
+    if (s.tug_sound_timer > kTugRepeatAbove) {
+        PlayClip(TUG, 0);
+        s.tug_sound_timer = kTugAfterPlay;
+    }
+
+    // 13-16. Backward speed steps during the straight push.
+    for (int32_t tick : kPushAheadTicks)
+        if (At(s.push_ticks, tick)) Send(kEventSlewAheadMinus, 1);
+
+    // 17-18. End of the straight push, then the turn in the chosen direction.
+    if (At(s.push_ticks, s.timer_seconds * kTicksPerSecond - kFreezeBeforeEnd))
+        Send(kEventSlewFreeze, 1);
+    if (At(s.push_ticks, s.timer_seconds * kTicksPerSecond - kTurnBeforeEnd)) {
+        if (s.tail_right == 1) Send(kEventSlewRotate, static_cast<uint32_t>(kTurnRate));
+        if (s.tail_left == 1) Send(kEventSlewRotate, static_cast<uint32_t>(-kTurnRate));
+    }
+
+    // 19. The turn ends when the whole-degree heading meets the target.
+    if ((s.tail_right == 1 && s.push_ticks > 0) || (s.tail_left == 1 && s.push_ticks > 0)) {
+        if (s.heading_now == s.target_heading) {
+            Send(kEventSlewFreeze, 1);
+            s.target_heading = kNoTarget;
+            s.turn_done = 1;
+        }
+    }
+
+    // 20-25. After the turn: roll clear, then slew off every tick.
+    if (s.turn_done == 1) s.after_turn_ticks += 1;
+    if (At(s.after_turn_ticks, kAfterTurnAheadA)) Send(kEventSlewAheadMinus, 1);
+    if (At(s.after_turn_ticks, kAfterTurnAheadB)) Send(kEventSlewAheadMinus, 1);
+    if (At(s.after_turn_ticks, kAfterTurnPlusA)) Send(kEventSlewAheadPlus, 1);
+    if (At(s.after_turn_ticks, kAfterTurnPlusB)) Send(kEventSlewAheadPlus, 1);
+    if (s.after_turn_ticks > kAfterTurnTicksCap) {
+        Send(kEventSlewOff, 1);
+        s.after_turn_ticks = kAfterTurnTicksCap;
+        s.wrapup_ticks += 1;
+    }
+
+    // 26-28. Wrap-up: the tug falls silent and the crew asks for the brake.
+    if (At(s.wrapup_ticks, kWrapupTugStop)) s.tug_sound_on = 0;
+    if (At(s.wrapup_ticks, kWrapupPb3Tick)) PlayClip(PB3, 0);
+    if (s.wrapup_ticks > kWrapupTicksCap) s.wrapup_ticks = kWrapupTicksCap;
+
+    // 29-31. Final: once the brake is set, the farewell, then back to idle.
+    if (hold_var.value > 0.0 && s.wrapup_ticks > kWrapupFinalAfter) s.final_ticks += 1;
+    if (At(s.final_ticks, kFinalPb4Tick)) PlayClip(PB4, 0);
+    if (s.final_ticks > kFinalTicksLimit) {
+        s.push_ticks = 0;
+        s.timer_seconds = 0;
+        s.tail_right = 0;
+        s.tail_left = 0;
+        s.arm_ticks = 0;
+        s.release_ticks = 0;
+        s.wrapup_ticks = 0;
+        s.final_ticks = 0;
+        s.tug_sound_timer = kTugTimerInitial;
+        s.turn_done = 0;
+        s.after_turn_ticks = 0;
+    }
+
+    // 32-35. The display: a countdown while a push is set up, else the timer.
+    // The right direction shows the countdown at once; the left only once
+    // arming has begun.
+    double value;
+    if (s.tail_right == 1 || (s.tail_left == 1 && s.arm_ticks > 0)) {
+        value = (s.timer_seconds * kTicksPerSecond - s.push_ticks) / kTicksPerSecond;
+        timer_display.text_colour = kColourCountdown;
+    } else {
+        value = s.timer_seconds;
+        timer_display.text_colour = kColourIdle;
+    }
+    if (value < 0.0) value = 0.0;
+    if (timer_display.text != nullptr)
+        std::snprintf(timer_display.text, kDisplayBytes, "%3.0fsec", value);
+    return value;
+}

@@ -1,0 +1,72 @@
+// pushback.h - the pushback sequencer's state, its tick and the panel controls.
+//
+// PushbackTick runs once per host update as the timer display's value
+// callback and drives a whole pushback from the chosen direction to the
+// reset. The click handlers and lamp callbacks are what the four buttons and
+// two lamps of the panel call. All of them share the one PushbackState.
+#pragma once
+
+#include <cstdint>
+
+#include "host/abi.h"
+
+struct PushbackState {
+    int32_t tail_left;          // 1: tail swings left, heading increases by 90
+    int32_t tail_right;         // 1: tail swings right, heading decreases by 90
+    int32_t timer_seconds;      // straight-push time
+    int32_t heading_now;        // whole degrees, taken at the start of each tick
+    int32_t target_heading;     // where the turn ends; kNoTarget when none
+    int32_t arm_ticks;
+    int32_t release_ticks;
+    int32_t push_ticks;
+    int32_t tug_sound_on;
+    int32_t tug_sound_timer;
+    int32_t turn_done;
+    int32_t after_turn_ticks;
+    int32_t wrapup_ticks;
+    int32_t final_ticks;
+};
+
+enum : int32_t {
+    kTicksPerSecond    = 18,
+    kNoTarget          = 444,
+    kInitialTimer      = 20,
+    kTimerStep         = 5,
+    kTimerCap          = 995,   // "995sec" is the widest text the display holds
+    kTugTimerInitial   = 72,
+};
+
+enum : uint32_t {
+    kColourCountdown = 0x0000DEDE,
+    kColourIdle      = 0x00DEDEDE,
+};
+
+// Host events the sequencer sends.
+enum : uint32_t {
+    kEventCalibrate     = 0x10025,
+    kEventSlewToggle    = 0x10015,
+    kEventSlewAheadMinus = 0x100D1,
+    kEventSlewFreeze    = 0x100CE,
+    kEventSlewRotate    = 0x1014D,
+    kEventSlewAheadPlus = 0x100CB,
+    kEventSlewOff       = 0x100C2,
+};
+
+extern PushbackState pushback;
+
+// The state a freshly loaded module starts with.
+extern const PushbackState kPushbackInitial;
+
+double GAUGE_CALL PushbackTick(Element* element);
+
+int32_t GAUGE_CALL TailLeftClick(int32_t where, int32_t flags);
+int32_t GAUGE_CALL TailRightClick(int32_t where, int32_t flags);
+int32_t GAUGE_CALL TimerDownClick(int32_t where, int32_t flags);
+int32_t GAUGE_CALL TimerUpClick(int32_t where, int32_t flags);
+
+double GAUGE_CALL TailLeftLamp(Element* element);
+double GAUGE_CALL TailRightLamp(Element* element);
+
+// A heading in degrees as whole degrees, truncated toward zero. NaN gives 0;
+// values beyond the 32-bit range give the nearest 32-bit limit.
+int32_t WholeDegrees(double degrees);

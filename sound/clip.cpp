@@ -1,0 +1,25 @@
+// clip.cpp - playing and releasing clips.
+//
+// Playing rewinds the clip's one buffer and starts it once: a clip that is
+// still sounding restarts instead of layering over itself, while different
+// clips sound together in the device's mix.
+#include "sound/clip.h"
+
+#include "sound/sound_device.h"
+
+SoundClip PB1 = nullptr;
+SoundClip PB2 = nullptr;
+SoundClip PB3 = nullptr;
+SoundClip PB4 = nullptr;
+SoundClip CLICK = nullptr;
+SoundClip TUG = nullptr;
+
+int32_t PlayClip(SoundClip clip, uint32_t flags) {
+    if (clip == nullptr) return 0;
+    kSoundDevice.SetCurrentPosition(clip, 0);
+    return kSoundDevice.Play(clip, 0, 0, flags) == 0 ? 1 : 0;
+}
+
+void ReleaseClip(SoundClip clip) {
+    if (clip != nullptr) kSoundDevice.ReleaseBuffer(clip);
+}

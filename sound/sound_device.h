@@ -1,0 +1,67 @@
+// sound_device.h - the sound-device seam.
+//
+// The clip loader and clip playback reach the platform's sound service only
+// through this one table of operations, shaped after the DirectSound calls
+// they make. Each platform provides one table in its own file beside this
+// one (device_directsound.cpp, device_openal.cpp, device_recording.cpp), and
+// a build links exactly one of them; nothing above the seam knows which.
+//
+// Results follow DirectSound: a negative value is a failure, 0 is plain
+// success, and a positive value is success with a remark. The loader and
+// playback examine only what the gauge has always examined: buffer creation
+// and lock (negative fails) and play (exactly 0 means started).
+#pragma once
+
+#include <cstdint>
+
+// The buffer description, laid out as DirectSound's: on a 32-bit target this
+// is the 20-byte form; pointer-width elsewhere.
+#pragma pack(push, 4)
+struct ClipBufferDesc {
+    uint32_t    size;           // sizeof(ClipBufferDesc)
+    uint32_t    flags;          // kClipBufferFlags
+    uint32_t    buffer_bytes;   // the clip's data size
+    uint32_t    reserved;
+    const void* format;         // the stored fmt chunk body, in place
+};
+#pragma pack(pop)
+
+enum : uint32_t {
+    // static buffer + frequency, pan and volume controls + accurate position
+    kClipBufferFlags      = 0x000100E2,
+    kCooperativeNormal    = 1,   // DSSCL_NORMAL
+    kSpeakerStereo        = 4,   // DSSPEAKER_STEREO
+};
+
+// The fields a device may read from a stored format: the first 14 bytes of a
+// fmt body (the walk guarantees no fewer). Bits per sample, which lies after
+// them, is derived from the block alignment instead.
+struct StoredFormat {
+    uint16_t tag;
+    uint16_t channels;
+    uint32_t rate;
+    uint32_t bytes_per_second;
+    uint16_t block_align;
+};
+StoredFormat ReadStoredFormat(const void* format);
+
+struct SoundDevice {
+    const char* name;
+    // DirectSoundCreate with the default device: stores a device or null.
+    int32_t  (*Create)(void** device);
+    int32_t  (*SetCooperativeLevel)(void* device, void* window, uint32_t level);
+    int32_t  (*CreateBuffer)(void* device, const ClipBufferDesc* desc, void** buffer);
+    int32_t  (*SetSpeakerConfig)(void* device, uint32_t config);
+    uint32_t (*ReleaseDevice)(void* device);
+
+    int32_t  (*Lock)(void* buffer, uint32_t offset, uint32_t bytes, void** region1,
+                     uint32_t* length1, void** region2, uint32_t* length2, uint32_t flags);
+    int32_t  (*Unlock)(void* buffer, void* region1, uint32_t length1, void* region2,
+                       uint32_t length2);
+    int32_t  (*SetCurrentPosition)(void* buffer, uint32_t position);
+    int32_t  (*Play)(void* buffer, uint32_t reserved, uint32_t priority, uint32_t flags);
+    uint32_t (*ReleaseBuffer)(void* buffer);
+};
+
+// The device this build links.
+extern const SoundDevice kSoundDevice;

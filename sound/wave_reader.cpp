@@ -1,0 +1,75 @@
+// wave_reader.cpp - the RIFF chunk walk behind every clip.
+//
+// A WAVE image is "RIFF", a size, "WAVE", then chunks of id, length and
+// body, each padded to an even length. The walk takes the first fmt chunk
+// of at least 14 bytes and the first non-empty data chunk, and stops at the
+// chunk that completes what the caller asked for. Offsets are kept in 64
+// bits, so no stored length can wrap them past a bound.
+#include "sound/wave_reader.h"
+
+#include <cstring>
+
+#include "host/platform.h"
+
+namespace {
+
+const uint32_t kMinFormatBytes = 14;
+const uint64_t kFirstChunk     = 12;
+const uint64_t kChunkHeader    = 8;
+
+uint32_t Le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+bool IdIs(const uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
+
+}  // namespace
+
+int32_t ParseWaveResource(const uint8_t* image, uint32_t image_size, const uint8_t** format,
+                          const uint8_t** data, uint32_t* data_size) {
+    if (format) *format = nullptr;
+    if (data) *data = nullptr;
+    if (data_size) *data_size = 0;
+
+    if (image == nullptr || image_size < kFirstChunk) return 0;
+    if (!IdIs(image, "RIFF") || !IdIs(image + 8, "WAVE")) return 0;
+
+    const uint64_t end = 8 + static_cast<uint64_t>(Le32(image + 4));
+    // Nothing past the RIFF data nor past the stored image is ever read.
+    const uint64_t limit = end < image_size ? end : image_size;
+    uint64_t pos = kFirstChunk;
+    if (pos >= end) return 0;
+
+    while (pos < end) {
+        if (pos + kChunkHeader > limit) return 0;
+        const uint8_t* chunk = image + pos;
+        const uint32_t length = Le32(chunk + 4);
+        const uint8_t* body = chunk + kChunkHeader;
+        if (pos + kChunkHeader + length > limit) return 0;
+
+        if (IdIs(chunk, "fmt ")) {
+            if (format && *format == nullptr) {
+                if (length < kMinFormatBytes) return 0;
+                *format = body;
+                if ((!data || *data != nullptr) && (!data_size || *data_size != 0)) return 1;
+            }
+        } else if (IdIs(chunk, "data")) {
+            if ((data && *data == nullptr) || (data_size && *data_size == 0)) {
+                if (data) *data = body;
+                if (data_size) *data_size = length;
+                if (!format || *format != nullptr) return 1;
+            }
+        }
+        pos += kChunkHeader + length + (length & 1u);
+    }
+    return 0;
+}
+
+int32_t FindWaveResource(void* module, const char* name, const uint8_t** format,
+                         const uint8_t** data, uint32_t* data_size) {
+    uint32_t image_size = 0;
+    const uint8_t* image = FindModuleResource(module, "WAV", name, &image_size);
+    if (image == nullptr) return 0;
+    return ParseWaveResource(image, image_size, format, data, data_size);
+}
