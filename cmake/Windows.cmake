@@ -1,0 +1,1 @@
+message(FATAL_ERROR "The Windows build is not set up yet")
