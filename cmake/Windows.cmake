@@ -1,1 +1,100 @@
-message(FATAL_ERROR "The Windows build is not set up yet")
+# Windows.cmake - the Windows (PE) builds, cross-compiled with mingw-w64:
+# the gauge module VORNAK_TOWS.gau on both targets, the release ZIP on the
+# 32-bit one, and on the 64-bit one the hosts that run under wine64
+# (gauge-replay.exe, panel-host.exe) and a test build of the module that
+# tells its DirectSound counts.
+#
+# Every binary links libgcc and libstdc++ statically, so the module imports
+# nothing but system DLLs (KERNEL32, USER32, DSOUND, msvcrt).
+
+enable_language(RC)
+
+set(VORNAK_CLIPS PB1 PB2 PB3 PB4 CLICK TUG)
+set(VORNAK_BITMAP_FILES panel_face lamp_left lamp_right)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(vornak_arch i686)
+else()
+  set(vornak_arch x86_64)
+endif()
+
+add_link_options(-static-libgcc -static-libstdc++ -static)
+
+# DirectSound's entry by ordinal 1, from our own import library: the
+# toolchain's libdsound.a would import it by name.
+set(dsound_def "${PROJECT_SOURCE_DIR}/resources/dsound_${vornak_arch}.def")
+set(dsound_lib "${CMAKE_CURRENT_BINARY_DIR}/libdsound_ordinal.a")
+add_custom_command(OUTPUT "${dsound_lib}"
+  COMMAND ${VORNAK_DLLTOOL} --input-def "${dsound_def}" --output-lib "${dsound_lib}"
+  DEPENDS "${dsound_def}"
+  COMMENT "Import library for DSOUND.dll by ordinal")
+add_custom_target(dsound_ordinal DEPENDS "${dsound_lib}")
+
+# The clips and bitmaps, found by windres on its include path.
+set(resource_files "")
+foreach(clip IN LISTS VORNAK_CLIPS)
+  list(APPEND resource_files "${VORNAK_RESOURCE_DIR}/${clip}.wav")
+endforeach()
+foreach(stem IN LISTS VORNAK_BITMAP_FILES)
+  list(APPEND resource_files "${VORNAK_RESOURCE_DIR}/${stem}.bmp")
+endforeach()
+set_source_files_properties("${PROJECT_SOURCE_DIR}/resources/vornak_tows.rc"
+  PROPERTIES OBJECT_DEPENDS "${resource_files}")
+
+function(vornak_add_resources target)
+  target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/resources/vornak_tows.rc")
+  target_include_directories(${target} PRIVATE
+    "$<$<COMPILE_LANGUAGE:RC>:${VORNAK_RESOURCE_DIR}>")
+endfunction()
+
+# The gauge module as the simulator loads it: a DLL named VORNAK_TOWS.gau
+# that exports exactly ImportTable and Linkage (resources/vornak_tows.def).
+function(vornak_add_module target)
+  add_library(${target} MODULE
+    host/platform_win32.cpp
+    sound/device_directsound.cpp
+    resources/version.rc
+    resources/vornak_tows.def)
+  vornak_add_resources(${target})
+  add_dependencies(${target} dsound_ordinal)
+  target_link_libraries(${target} PRIVATE gauge_core vornak_warnings "${dsound_lib}")
+  # Symbols and the runtime's debug sections would outweigh the code.
+  target_link_options(${target} PRIVATE -s)
+  set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME VORNAK_TOWS SUFFIX ".gau")
+endfunction()
+
+vornak_add_module(vornak_tows)
+
+if(vornak_arch STREQUAL "x86_64")
+  # The same module with one more export, SoundDeviceCounts, for the
+  # reload test's leak check. It lives in its own folder and never ships.
+  vornak_add_module(vornak_tows_counting)
+  target_compile_definitions(vornak_tows_counting PRIVATE VORNAK_EXPORT_SOUND_COUNTS)
+  set_target_properties(vornak_tows_counting PROPERTIES
+    LIBRARY_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/counting")
+
+  # gauge-replay.exe: the gauge linked in with the recording device; its
+  # resources are compiled into the executable, where FindResourceA on its
+  # own image finds them.
+  add_executable(gauge-replay tools/gauge_replay.cpp host/platform_win32.cpp)
+  vornak_add_resources(gauge-replay)
+  target_link_libraries(gauge-replay PRIVATE gauge_core sound_recording hostsim vornak_warnings)
+
+  # panel-host.exe: loads a module file and drives it, without a window.
+  add_executable(panel-host hostsim/panel_host_win32.cpp hostsim/module_loader_win32.cpp)
+  target_link_libraries(panel-host PRIVATE hostsim vornak_warnings)
+endif()
+
+# The release kit: the 32-bit module, its install page and a picture of
+# the panel, as a ZIP (cmake --build --preset win32 --target package).
+if(vornak_arch STREQUAL "i686")
+  install(TARGETS vornak_tows LIBRARY DESTINATION . RUNTIME DESTINATION .)
+  install(FILES packaging/INSTALL.txt DESTINATION .)
+  install(FILES docs/panel.png DESTINATION . OPTIONAL)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME VORNAK_TOWS)
+  set(CPACK_PACKAGE_VENDOR "VORNAK_TOWS developers")
+  set(CPACK_PACKAGE_FILE_NAME "VORNAK_TOWS-${PROJECT_VERSION}-win32")
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  include(CPack)
+endif()

@@ -1,0 +1,81 @@
+// module_loader_win32.cpp - loading a gauge module file on Windows, for the
+// module-loader seam (hostsim/module_loader.h; module_loader.cpp is its
+// dlopen sibling).
+//
+// Needs: KERNEL32. Provides:
+//   [x] load by path with LoadLibraryA (the loader runs the module's
+//       DllMain), without the loader's error dialogs
+//   [x] ImportTable and Linkage by their undecorated export names
+//   [x] the optional audio exports, where a module has them
+//   [x] a one-line reason for every failure, with the system's message
+//   [x] the default module: VORNAK_TOWS.gau beside the running program
+//   [ ] embedded resource directory: a PE module keeps its clips and
+//       bitmaps as Windows resources, so ModuleResource finds nothing here
+#include "hostsim/module_loader.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace {
+
+std::string SystemMessage(DWORD code) {
+    char text[256];
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, text, sizeof text, nullptr);
+    // System messages end in ".\r\n"; the caller wants one line.
+    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == '.')) --n;
+    if (n == 0) return "error " + std::to_string(code);
+    return std::string(text, n);
+}
+
+template <typename T>
+T Export(HMODULE handle, const char* name) {
+    return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(handle, name)));
+}
+
+}  // namespace
+
+std::string DefaultModulePath() {
+    char exe[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, exe, sizeof exe);
+    if (n == 0 || n >= sizeof exe) return "VORNAK_TOWS.gau";
+    std::string dir(exe, n);
+    size_t slash = dir.find_last_of("\\/");
+    dir = slash == std::string::npos ? "." : dir.substr(0, slash);
+    return dir + "\\VORNAK_TOWS.gau";
+}
+
+bool LoadModule(const std::string& path, LoadedModule* module, std::string* problem) {
+    *module = LoadedModule{};
+    // A host without a window must not stop on a loader dialog.
+    UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    HMODULE handle = LoadLibraryA(path.c_str());
+    DWORD code = GetLastError();
+    SetErrorMode(previous);
+    if (handle == nullptr) {
+        *problem = "cannot load module " + path + ": " + SystemMessage(code);
+        return false;
+    }
+    auto import_table = Export<ImportTableRecord*>(handle, "ImportTable");
+    auto linkage = Export<const LinkageRecord*>(handle, "Linkage");
+    if (import_table == nullptr || linkage == nullptr) {
+        FreeLibrary(handle);
+        *problem = "module " + path + " exports no Linkage and ImportTable records";
+        return false;
+    }
+    module->handle = handle;
+    module->path = path;
+    module->import_table = import_table;
+    module->linkage = linkage;
+    module->resources = nullptr;
+    module->set_clip_observer = Export<VornakSetClipObserverFn>(handle, "vornak_set_clip_observer");
+    module->audio_loopback = Export<VornakAudioLoopbackFn>(handle, "vornak_audio_loopback");
+    module->audio_render = Export<VornakAudioRenderFn>(handle, "vornak_audio_render");
+    module->audio_counts = Export<VornakAudioCountsFn>(handle, "vornak_audio_counts");
+    return true;
+}
+
+const EmbeddedResource* ModuleResource(const LoadedModule&, const char*, const char*, int32_t) {
+    return nullptr;
+}

@@ -1,0 +1,110 @@
+// device_directsound.cpp - the sound-device seam on DirectSound (Windows).
+//
+// Needs: DSOUND.dll, reached through one import: DirectSoundCreate by
+// ordinal 1, from an import library the build makes with dlltool
+// (resources/dsound_*.def), not the toolchain's libdsound.a. Everything
+// else goes through the device's and buffers' COM interfaces.
+// Provides:
+//   [x] device create (default device) and release
+//   [x] cooperative level, speaker configuration
+//   [x] static buffers from the gauge's ClipBufferDesc, passed as it is:
+//       it is DirectSound's first buffer description, 20 bytes on 32-bit
+//       and pointer-sized on 64-bit, which DirectSound accepts beside its
+//       later, longer one
+//   [x] lock, unlock, rewind, play, buffer release
+//   [x] counts of every device and buffer made and released, so a reload
+//       test can show that no DirectSound object outlives its use; a test
+//       build (VORNAK_EXPORT_SOUND_COUNTS) lets its host read them
+#include "sound/sound_device.h"
+
+#include <windows.h>
+#include <dsound.h>
+
+#include "sound/device_directsound.h"
+
+DirectSoundCounts directsound_counts = {};
+
+#if defined(VORNAK_EXPORT_SOUND_COUNTS)
+extern "C" __declspec(dllexport) const DirectSoundCounts* SoundDeviceCounts(void) {
+    return &directsound_counts;
+}
+#endif
+
+namespace {
+
+IDirectSound* AsDevice(void* device) { return static_cast<IDirectSound*>(device); }
+IDirectSoundBuffer* AsBuffer(void* buffer) { return static_cast<IDirectSoundBuffer*>(buffer); }
+
+int32_t Create(void** device) {
+    IDirectSound* created = nullptr;
+    HRESULT result = DirectSoundCreate(nullptr, &created, nullptr);
+    if (FAILED(result)) created = nullptr;
+    if (created != nullptr) directsound_counts.devices_created++;
+    *device = created;
+    return result;
+}
+
+int32_t SetCooperativeLevel(void* device, void* window, uint32_t level) {
+    return AsDevice(device)->SetCooperativeLevel(static_cast<HWND>(window), level);
+}
+
+int32_t CreateBuffer(void* device, const ClipBufferDesc* desc, void** buffer) {
+    IDirectSoundBuffer* created = nullptr;
+    HRESULT result = AsDevice(device)->CreateSoundBuffer(
+        reinterpret_cast<const DSBUFFERDESC*>(desc), &created, nullptr);
+    if (FAILED(result)) created = nullptr;
+    if (created != nullptr) directsound_counts.buffers_created++;
+    *buffer = created;
+    return result;
+}
+
+int32_t SetSpeakerConfig(void* device, uint32_t config) {
+    return AsDevice(device)->SetSpeakerConfig(config);
+}
+
+uint32_t ReleaseDevice(void* device) {
+    directsound_counts.devices_released++;
+    return AsDevice(device)->Release();
+}
+
+int32_t Lock(void* buffer, uint32_t offset, uint32_t bytes, void** region1, uint32_t* length1,
+             void** region2, uint32_t* length2, uint32_t flags) {
+    DWORD l1 = 0, l2 = 0;
+    HRESULT result = AsBuffer(buffer)->Lock(offset, bytes, region1, &l1, region2, &l2, flags);
+    *length1 = l1;
+    *length2 = l2;
+    return result;
+}
+
+int32_t Unlock(void* buffer, void* region1, uint32_t length1, void* region2, uint32_t length2) {
+    return AsBuffer(buffer)->Unlock(region1, length1, region2, length2);
+}
+
+int32_t SetCurrentPosition(void* buffer, uint32_t position) {
+    return AsBuffer(buffer)->SetCurrentPosition(position);
+}
+
+int32_t Play(void* buffer, uint32_t reserved, uint32_t priority, uint32_t flags) {
+    return AsBuffer(buffer)->Play(reserved, priority, flags);
+}
+
+uint32_t ReleaseBuffer(void* buffer) {
+    directsound_counts.buffers_released++;
+    return AsBuffer(buffer)->Release();
+}
+
+}  // namespace
+
+extern const SoundDevice kSoundDevice = {
+    "directsound",
+    Create,
+    SetCooperativeLevel,
+    CreateBuffer,
+    SetSpeakerConfig,
+    ReleaseDevice,
+    Lock,
+    Unlock,
+    SetCurrentPosition,
+    Play,
+    ReleaseBuffer,
+};
