@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # native build and tests
   cmake ninja-build g++ libgtest-dev libgmock-dev python3
+  # the assets generator and its checks
+  espeak-ng sox python3-pil fonts-dejavu-core
   # Linux sound, the panel host's window and pictures
   libopenal-dev libopenal1 libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-liberation
   # Windows builds and their checks

@@ -1,0 +1,62 @@
+// test_support.h - a fresh gauge on the substitute host for every test.
+//
+// GaugeTest puts the module back to the state of a fresh load (sequencer
+// state, variables, clip handles), attaches the substitute host, installs
+// and initialises the gauge, and records what it sends and plays, each with
+// the update it happened in.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/abi.h"
+
+struct SentEvent {
+    uint32_t update;
+    uint32_t id;
+    int32_t  value;
+    bool operator==(const SentEvent& o) const {
+        return update == o.update && id == o.id && value == o.value;
+    }
+};
+
+struct PlayedClip {
+    uint32_t    update;
+    std::string name;
+    bool operator==(const PlayedClip& o) const { return update == o.update && name == o.name; }
+};
+
+void PrintTo(const SentEvent& e, std::ostream* os);
+void PrintTo(const PlayedClip& p, std::ostream* os);
+
+// Every host service call, by name, in order (filled when recording_calls).
+extern std::vector<std::string> host_calls;
+
+class GaugeTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Puts the module back as a fresh load leaves it; no host yet.
+    static void FreshModule();
+    // Attaches the host and wraps its services so calls are recorded.
+    static void AttachHost();
+    void StartGauge();   // attach, install, initialise
+
+    void Tick(int n = 1);
+    void Set(int32_t token, double value);
+    void Click(const char* button);   // left, right, minus, plus
+    std::string Display();
+    uint32_t Colour();
+
+    std::vector<SentEvent> EventsWithId(uint32_t id) const;
+    std::vector<PlayedClip> PlaysOf(const std::string& name) const;
+
+    std::vector<SentEvent>  events;
+    std::vector<PlayedClip> plays;
+};
+
+const char* ClipName(const void* buffer);
