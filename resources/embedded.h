@@ -1,7 +1,7 @@
 // embedded.h - the resource directory built into native modules.
 //
-// On platforms without PE resources the build embeds every file of
-// resources/ in the module's image and generates this directory for them
+// On platforms without PE resources the build embeds the six clips and
+// three bitmaps of resources/ in the module's image and generates this directory for them
 // (cmake/EmbedResources.cmake). A host that loaded the module can reach it
 // by name, the way the simulator reaches a Windows module's resources.
 #pragma once
