@@ -14,3 +14,45 @@ endfunction()
 add_executable(gauge-replay tools/gauge_replay.cpp)
 vornak_link_native_gauge(gauge-replay sound_recording)
 target_link_libraries(gauge-replay PRIVATE hostsim)
+
+# The OpenAL sound device: the Linux module's real sound.
+find_package(OpenAL REQUIRED)
+add_library(sound_openal STATIC sound/device_openal.cpp)
+target_include_directories(sound_openal PUBLIC "${PROJECT_SOURCE_DIR}" ${OPENAL_INCLUDE_DIR})
+target_link_libraries(sound_openal PUBLIC ${OPENAL_LIBRARY} PRIVATE vornak_warnings)
+
+# The Linux module, VORNAK_TOWS.so: loaded with dlopen by a host, which finds
+# Linkage and ImportTable by name. Its clips and bitmaps are embedded in it,
+# and the version script exports only what a host looks up; everything else,
+# the static libraries' symbols included, stays inside.
+add_library(VORNAK_TOWS MODULE "${PROJECT_SOURCE_DIR}/host/module.cpp")
+set_target_properties(VORNAK_TOWS PROPERTIES PREFIX "" CXX_VISIBILITY_PRESET hidden
+  VISIBILITY_INLINES_HIDDEN ON)
+vornak_link_native_gauge(VORNAK_TOWS sound_openal)
+target_link_options(VORNAK_TOWS PRIVATE
+  "-Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/module_exports.map" "-Wl,--no-undefined")
+set_property(TARGET VORNAK_TOWS APPEND PROPERTY LINK_DEPENDS
+  "${PROJECT_SOURCE_DIR}/cmake/module_exports.map")
+
+# panel-host: the substitute host as a program that loads a module file,
+# models the aircraft and pilot, and draws, records and shows the panel.
+find_package(SDL2 REQUIRED)
+find_package(ZLIB REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(SDL2_TTF REQUIRED IMPORTED_TARGET SDL2_ttf)
+pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+
+# The host-side pieces that tests link too: module loading, the aircraft
+# and pilot, drawing and the files panel-host writes.
+add_library(panel_host_lib STATIC
+  hostsim/module_loader.cpp
+  hostsim/aircraft.cpp
+  hostsim/panel_draw.cpp
+  hostsim/image_files.cpp)
+target_include_directories(panel_host_lib PUBLIC "${PROJECT_SOURCE_DIR}")
+target_link_libraries(panel_host_lib PUBLIC hostsim SDL2::SDL2 PkgConfig::SDL2_TTF
+  PkgConfig::FONTCONFIG ZLIB::ZLIB ${CMAKE_DL_LIBS} PRIVATE vornak_warnings)
+
+add_executable(panel-host hostsim/panel_host.cpp)
+target_link_libraries(panel-host PRIVATE panel_host_lib vornak_warnings)
+add_dependencies(panel-host VORNAK_TOWS)

@@ -1,0 +1,44 @@
+// image_files.h - the pictures and recordings panel-host writes: images in
+// memory, PNG files, and 16-bit stereo WAV files written as they grow.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// Pixels are 0x00RRGGBB, rows top-down.
+struct Image {
+    int32_t w = 0, h = 0;
+    std::vector<uint32_t> px;
+};
+
+void ImageResize(Image* image, int32_t w, int32_t h, uint32_t fill);
+inline uint32_t ImageAt(const Image& image, int32_t x, int32_t y) { return image.px[size_t(y) * image.w + x]; }
+inline void ImageSet(Image* image, int32_t x, int32_t y, uint32_t rgb) {
+    if (x >= 0 && y >= 0 && x < image->w && y < image->h) image->px[size_t(y) * image->w + x] = rgb;
+}
+
+// A Windows colour value (0x00BBGGRR) as 0x00RRGGBB.
+inline uint32_t RgbFromColorref(uint32_t c) {
+    return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+// Writes an 8-bit RGB PNG. False with a reason on failure.
+bool WritePng(const std::string& path, const Image& image, std::string* problem);
+
+// Reads back a PNG of the kind WritePng writes (8-bit RGB or RGBA, not
+// interlaced). False for anything else.
+bool ReadPng(const std::string& path, Image* image);
+
+struct WavWriter {
+    FILE*    file = nullptr;
+    uint32_t rate = 0;
+    uint64_t frames = 0;
+};
+
+// 16-bit signed stereo at `rate`.
+bool WavOpen(WavWriter* wav, const std::string& path, uint32_t rate, std::string* problem);
+bool WavAppend(WavWriter* wav, const int16_t* samples, uint32_t frames);
+// Writes the final sizes and closes. False if anything could not be written.
+bool WavClose(WavWriter* wav);

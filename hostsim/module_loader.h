@@ -1,0 +1,38 @@
+// module_loader.h - loads a gauge module file into the substitute host.
+//
+// The module is opened with dlopen, and the host finds its records by name
+// the way the simulator does: Linkage and ImportTable, and on native modules
+// the resource directory and the optional audio functions of
+// sound/device_openal.h.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "host/abi.h"
+#include "resources/embedded.h"
+#include "sound/device_openal.h"
+
+struct LoadedModule {
+    void*                    handle;
+    std::string              path;
+    ImportTableRecord*       import_table;
+    const LinkageRecord*     linkage;
+    const EmbeddedDirectory* resources;      // null when the module has none
+    VornakSetClipObserverFn  set_clip_observer;
+    VornakAudioLoopbackFn    audio_loopback;
+    VornakAudioRenderFn      audio_render;
+    VornakAudioCountsFn      audio_counts;
+};
+
+// The module built beside the running program (VORNAK_TOWS.so next to it).
+std::string DefaultModulePath();
+
+// Opens the module at `path` and finds its records. On failure returns false
+// with a one-line reason in `problem`; nothing stays loaded.
+bool LoadModule(const std::string& path, LoadedModule* module, std::string* problem);
+
+// A resource of the loaded module: a clip by name ("WAV", "PB1") or a bitmap
+// by number ("BITMAP", number). Null when absent.
+const EmbeddedResource* ModuleResource(const LoadedModule& module, const char* type,
+                                       const char* name, int32_t number);

@@ -1,0 +1,272 @@
+// panel_draw.cpp - software drawing of the panel and the track, with
+// SDL2_ttf for the text and fontconfig to find the font.
+#include "hostsim/panel_draw.h"
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+#include <fontconfig/fontconfig.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "hostsim/hostsim.h"
+
+namespace {
+
+uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
+
+// The file of the best match for a font family, through fontconfig.
+std::string FindFontFile(const char* family) {
+    std::string file;
+    if (!FcInit()) return file;
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family));
+    if (pattern == nullptr) return file;
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    if (match) {
+        FcChar8* path = nullptr;
+        if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path)
+            file = reinterpret_cast<const char*>(path);
+        FcPatternDestroy(match);
+    }
+    FcPatternDestroy(pattern);
+    return file;
+}
+
+// Copies a picture with black as the transparent colour.
+void BlitTransparent(const Image& src, int32_t x0, int32_t y0, Image* dst) {
+    for (int32_t y = 0; y < src.h; ++y)
+        for (int32_t x = 0; x < src.w; ++x) {
+            uint32_t p = ImageAt(src, x, y);
+            if (p != 0) ImageSet(dst, x0 + x, y0 + y, p);
+        }
+}
+
+// Text at (x, y) clipped to a box, with `font` in `rgb`, from a Solid
+// (unsmoothed) rendering, as the host's text drawing is.
+void DrawText(TTF_Font* font, const char* text, uint32_t rgb, int32_t x, int32_t y, int32_t box_x,
+              int32_t box_y, int32_t box_w, int32_t box_h, Image* dst) {
+    if (font == nullptr || text == nullptr || text[0] == '\0') return;
+    SDL_Color colour = {Uint8(rgb >> 16), Uint8(rgb >> 8), Uint8(rgb), 255};
+    SDL_Surface* s = TTF_RenderUTF8_Solid(font, text, colour);
+    if (s == nullptr) return;
+    SDL_LockSurface(s);
+    for (int32_t sy = 0; sy < s->h; ++sy) {
+        const uint8_t* row = static_cast<const uint8_t*>(s->pixels) + size_t(sy) * s->pitch;
+        for (int32_t sx = 0; sx < s->w; ++sx) {
+            if (row[sx] == 0) continue;   // index 0 is the background
+            int32_t px = x + sx, py = y + sy;
+            if (px < box_x || py < box_y || px >= box_x + box_w || py >= box_y + box_h) continue;
+            ImageSet(dst, px, py, rgb);
+        }
+    }
+    SDL_UnlockSurface(s);
+    SDL_FreeSurface(s);
+}
+
+void FillRect(Image* img, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t rgb) {
+    for (int32_t j = y; j < y + h; ++j)
+        for (int32_t i = x; i < x + w; ++i) ImageSet(img, i, j, rgb);
+}
+
+void Disc(Image* img, double cx, double cy, double r, uint32_t rgb) {
+    for (int32_t j = int32_t(cy - r) - 1; j <= int32_t(cy + r) + 1; ++j)
+        for (int32_t i = int32_t(cx - r) - 1; i <= int32_t(cx + r) + 1; ++i)
+            if ((i - cx) * (i - cx) + (j - cy) * (j - cy) <= r * r) ImageSet(img, i, j, rgb);
+}
+
+void Line(Image* img, double x0, double y0, double x1, double y1, double width, uint32_t rgb) {
+    double length = std::hypot(x1 - x0, y1 - y0);
+    int32_t steps = std::max(1, int32_t(length * 2));
+    for (int32_t s = 0; s <= steps; ++s) {
+        double t = double(s) / steps;
+        Disc(img, x0 + (x1 - x0) * t, y0 + (y1 - y0) * t, width / 2, rgb);
+    }
+}
+
+}  // namespace
+
+bool DecodeDib(const uint8_t* dib, uint32_t size, Image* image) {
+    if (dib == nullptr || size < 40) return false;
+    const uint32_t header = Le32(dib);
+    if (header < 40 || header > size) return false;
+    const int32_t width = int32_t(Le32(dib + 4));
+    const int32_t raw_height = int32_t(Le32(dib + 8));
+    const uint16_t bits = Le16(dib + 14);
+    const uint32_t compression = Le32(dib + 16);
+    uint32_t colours = Le32(dib + 32);
+    if (width <= 0 || width > 4096 || raw_height == 0 || raw_height < -4096 || raw_height > 4096) return false;
+    if (compression != 0) return false;
+    const bool top_down = raw_height < 0;
+    const int32_t height = top_down ? -raw_height : raw_height;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return false;
+    if (bits <= 8) {
+        if (colours == 0) colours = 1u << bits;
+        if (colours > (1u << bits)) return false;
+    } else {
+        colours = 0;
+    }
+    const uint64_t palette_at = header;
+    const uint64_t pixels_at = palette_at + uint64_t(colours) * 4;
+    const uint64_t stride = ((uint64_t(width) * bits + 31) / 32) * 4;
+    if (pixels_at + stride * uint64_t(height) > size) return false;
+    ImageResize(image, width, height, 0);
+    for (int32_t y = 0; y < height; ++y) {
+        const uint8_t* row = dib + pixels_at + stride * uint64_t(top_down ? y : height - 1 - y);
+        for (int32_t x = 0; x < width; ++x) {
+            uint32_t rgb;
+            if (bits <= 8) {
+                const uint32_t bit = uint32_t(x) * bits;
+                const uint32_t index = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+                if (index >= colours) return false;
+                const uint8_t* q = dib + palette_at + index * 4;   // blue, green, red, 0
+                rgb = uint32_t(q[2]) << 16 | uint32_t(q[1]) << 8 | q[0];
+            } else {
+                const uint8_t* q = row + size_t(x) * (bits / 8);
+                rgb = uint32_t(q[2]) << 16 | uint32_t(q[1]) << 8 | q[0];
+            }
+            ImageSet(image, x, y, rgb);
+        }
+    }
+    return true;
+}
+
+bool LoadPanelArt(const LoadedModule& module, PanelArt* art, std::string* problem) {
+    FreePanelArt(art);
+    if (host.first == nullptr || host.first->kind != kElementStatic) {
+        *problem = "the module's gauge has no panel face";
+        return false;
+    }
+    const EmbeddedResource* face = ModuleResource(module, "BITMAP", nullptr, host.first->bitmap);
+    if (face == nullptr || !DecodeDib(face->data, face->size, &art->face)) {
+        *problem = "module " + module.path + " holds no readable panel face bitmap";
+        return false;
+    }
+    for (int32_t i = 0; i < host.icon_count && i < 2; ++i) {
+        const int32_t number = host.icons[i].element->header.bitmap;
+        const EmbeddedResource* lamp = ModuleResource(module, "BITMAP", nullptr, number);
+        if (lamp == nullptr || !DecodeDib(lamp->data, lamp->size, &art->lamps[i])) {
+            *problem = "module " + module.path + " holds no readable lamp bitmap " + std::to_string(number);
+            return false;
+        }
+        art->lamp_bitmaps[i] = number;
+    }
+    if (!TTF_WasInit() && TTF_Init() != 0) {
+        *problem = std::string("cannot start the font renderer: ") + TTF_GetError();
+        return false;
+    }
+    const char* family = (host.display && host.display->font_name[0]) ? host.display->font_name : "Courier New";
+    char name[33];
+    std::memcpy(name, family, 32);
+    name[32] = '\0';
+    art->font_file = FindFontFile(name);
+    if (art->font_file.empty()) {
+        *problem = std::string("no font found for \"") + name + "\" (install fonts-liberation)";
+        return false;
+    }
+    // The largest size at which the display's widest text fits its box.
+    const int32_t box_w = host.display ? host.display->box_w : 47;
+    const int32_t box_h = host.display ? host.display->box_h : 15;
+    const int32_t chars = (host.display && host.display->max_chars > 0) ? host.display->max_chars : 6;
+    std::string widest(size_t(chars), '0');
+    for (int32_t px = box_h; px >= 6 && art->font == nullptr; --px) {
+        TTF_Font* f = TTF_OpenFont(art->font_file.c_str(), px);
+        if (f == nullptr) break;
+        int w = 0, h = 0;
+        TTF_SizeUTF8(f, widest.c_str(), &w, &h);
+        if (w <= box_w && TTF_FontAscent(f) - TTF_FontDescent(f) <= box_h + 2) {
+            art->font = f;
+            art->font_pixels = px;
+        } else {
+            TTF_CloseFont(f);
+        }
+    }
+    if (art->font == nullptr) {
+        *problem = "cannot open the font " + art->font_file + ": " + TTF_GetError();
+        return false;
+    }
+    if (host.display) TTF_SetFontStyle(art->font, host.display->font_weight >= 700 ? TTF_STYLE_BOLD : TTF_STYLE_NORMAL);
+    return true;
+}
+
+void FreePanelArt(PanelArt* art) {
+    if (art->font) TTF_CloseFont(art->font);
+    *art = PanelArt{};
+}
+
+void DrawPanel(const PanelArt& art, Image* out) {
+    *out = art.face;
+    for (int32_t i = 0; i < host.icon_count && i < 2; ++i) {
+        const HostIcon& icon = host.icons[i];
+        if (icon.value != 1.0) continue;
+        BlitTransparent(art.lamps[i], icon.element->header.x, icon.element->header.y, out);
+    }
+    const TextElement* d = host.display;
+    if (d == nullptr || d->text == nullptr || art.font == nullptr) return;
+    const int32_t bx = d->header.x, by = d->header.y;
+    FillRect(out, bx, by, d->box_w, d->box_h, RgbFromColorref(d->background_colour));
+    int tw = 0, th = 0;
+    TTF_SizeUTF8(art.font, d->text, &tw, &th);
+    DrawText(art.font, d->text, RgbFromColorref(d->text_colour), bx + (d->box_w - tw) / 2,
+             by + (d->box_h - th) / 2, bx, by, d->box_w, d->box_h, out);
+}
+
+void ScaleImage(const Image& in, int32_t factor, Image* out) {
+    ImageResize(out, in.w * factor, in.h * factor, 0);
+    for (int32_t y = 0; y < out->h; ++y)
+        for (int32_t x = 0; x < out->w; ++x) out->px[size_t(y) * out->w + x] = ImageAt(in, x / factor, y / factor);
+}
+
+void DrawTrack(const std::vector<TrackPoint>& track, double start_heading, double end_heading,
+               const PanelArt* art, Image* out) {
+    const int32_t size = 480, margin = 48;
+    const uint32_t kBackground = 0x1E2228, kGrid = 0x30363E, kAxis = 0x4A525C, kPath = 0xF0C419,
+                   kStart = 0x3CC864, kEnd = 0xE04848, kText = 0xC8CCD2;
+    ImageResize(out, size, size, kBackground);
+    double min_x = 0, max_x = 0, min_y = 0, max_y = 0;
+    for (const TrackPoint& p : track) {
+        min_x = std::min(min_x, p.x); max_x = std::max(max_x, p.x);
+        min_y = std::min(min_y, p.y); max_y = std::max(max_y, p.y);
+    }
+    const double extent = std::max({max_x - min_x, max_y - min_y, 20.0});
+    const double scale = (size - 2 * margin) / extent;   // pixels per metre
+    const double cx = (min_x + max_x) / 2, cy = (min_y + max_y) / 2;
+    auto sx = [&](double x) { return size / 2.0 + (x - cx) * scale; };
+    auto sy = [&](double y) { return size / 2.0 - (y - cy) * scale; };
+
+    // A 5 m grid through the start point.
+    const double grid = 5.0;
+    for (double g = std::floor((cx - size / scale) / grid) * grid; g <= cx + size / scale; g += grid)
+        Line(out, sx(g), 0, sx(g), size, 1, std::fabs(g) < 1e-9 ? kAxis : kGrid);
+    for (double g = std::floor((cy - size / scale) / grid) * grid; g <= cy + size / scale; g += grid)
+        Line(out, 0, sy(g), size, sy(g), 1, std::fabs(g) < 1e-9 ? kAxis : kGrid);
+
+    for (size_t i = 1; i < track.size(); ++i)
+        Line(out, sx(track[i - 1].x), sy(track[i - 1].y), sx(track[i].x), sy(track[i].y), 3, kPath);
+
+    // The nose: a short stroke from the aircraft's point along its heading.
+    auto nose = [&](const TrackPoint& p, double heading, uint32_t colour) {
+        const double rad = heading * 3.14159265358979323846 / 180.0, len = 2.5 * scale;
+        Disc(out, sx(p.x), sy(p.y), 6, colour);
+        Line(out, sx(p.x), sy(p.y), sx(p.x) + std::sin(rad) * len, sy(p.y) - std::cos(rad) * len, 3, colour);
+    };
+    const TrackPoint start = track.empty() ? TrackPoint{0, 0} : track.front();
+    const TrackPoint end = track.empty() ? TrackPoint{0, 0} : track.back();
+    nose(start, start_heading, kStart);
+    nose(end, end_heading, kEnd);
+
+    // North arrow.
+    Line(out, size - 24, 44, size - 24, 14, 2, kText);
+    Line(out, size - 24, 14, size - 30, 22, 2, kText);
+    Line(out, size - 24, 14, size - 18, 22, 2, kText);
+    if (art && art->font) {
+        DrawText(art->font, "N", kText, size - 29, 46, 0, 0, size, size, out);
+        DrawText(art->font, "grid 5 m", kText, 8, size - 20, 0, 0, size, size, out);
+        DrawText(art->font, "start", kStart, int32_t(sx(start.x)) + 10, int32_t(sy(start.y)) + 4, 0, 0, size, size, out);
+        DrawText(art->font, "end", kEnd, int32_t(sx(end.x)) + 10, int32_t(sy(end.y)) + 4, 0, 0, size, size, out);
+    }
+}

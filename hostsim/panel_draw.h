@@ -1,0 +1,50 @@
+// panel_draw.h - draws the panel as the host draws it, and the aircraft's
+// track seen from above.
+//
+// The face is the module's own bitmap; each lamp's picture goes over its
+// button when its callback returned 1.0 at the last update (black is
+// transparent, as the lamps' image flags ask); the display text is centred
+// in its box, in the colour the tick chose, in the element's font resolved
+// through fontconfig ("Courier New" is Liberation Mono on Debian).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "hostsim/aircraft.h"
+#include "hostsim/image_files.h"
+#include "hostsim/module_loader.h"
+
+typedef struct _TTF_Font TTF_Font;
+
+// Decodes a DIB as a resource stores it (BITMAPINFOHEADER, palette, pixels):
+// 1, 4 and 8 bits with a palette, 24 and 32 bits uncompressed; every read is
+// bounded by `size`. False for anything else.
+bool DecodeDib(const uint8_t* dib, uint32_t size, Image* image);
+
+struct PanelArt {
+    Image     face;
+    int32_t   lamp_bitmaps[2] = {0, 0};
+    Image     lamps[2];
+    TTF_Font* font = nullptr;
+    std::string font_file;
+    int32_t   font_pixels = 0;
+};
+
+// Takes the face and lamp pictures from the loaded module (the attached
+// gauge's elements say which numbers) and opens the display's font. False
+// with a one-line reason.
+bool LoadPanelArt(const LoadedModule& module, PanelArt* art, std::string* problem);
+void FreePanelArt(PanelArt* art);
+
+// The panel at the host's last update, at its own size (172 x 78).
+void DrawPanel(const PanelArt& art, Image* out);
+
+// Scales by a whole factor, nearest pixel.
+void ScaleImage(const Image& in, int32_t factor, Image* out);
+
+// A top view of the track: a 5 m grid, north up, the path from the start
+// (green) to the end (red), the aircraft's nose at both ends.
+void DrawTrack(const std::vector<TrackPoint>& track, double start_heading, double end_heading,
+               const PanelArt* art, Image* out);

@@ -1,0 +1,559 @@
+// panel-host - the substitute host as a program: loads a gauge module file
+// and drives it.
+//
+//   panel-host [--module PATH] replay SCRIPT
+//   panel-host [--module PATH] run [--left|--right] [--timer S] [--heading H]
+//              [--realtime] [--audio FILE.wav] [--snapshot FILE.png [--at SECONDS]]
+//              [--frames DIR] [--path FILE.png]
+//   panel-host [--module PATH] --window [--heading H]
+//
+// The module is VORNAK_TOWS.so beside this program unless --module names
+// another. `replay` prints the trace of hostsim/replay.h, without clip lines:
+// the sound is the module's own. `run` performs a whole pushback with a
+// modelled aircraft and pilot and prints its timeline; `--window` shows the
+// panel for a person to work (mouse on the buttons, B sets or releases the
+// parking brake, Esc quits). Exit status: 0 when done, 1 when a pushback did
+// not finish, 2 for bad arguments, an unloadable module or a file that
+// cannot be written.
+#define SDL_MAIN_HANDLED
+#include <SDL.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hostsim/aircraft.h"
+#include "hostsim/hostsim.h"
+#include "hostsim/image_files.h"
+#include "hostsim/module_loader.h"
+#include "hostsim/panel_draw.h"
+#include "hostsim/replay.h"
+
+namespace {
+
+const uint32_t kAudioRate = 22050;                        // 1225 frames per update
+const uint32_t kFramesPerUpdate = kAudioRate / kUpdatesPerSecond;
+const double kBrakeSet = 32767.0;
+const uint32_t kMaxUpdates = 60u * 60u * kUpdatesPerSecond;   // an hour of simulated time
+const int32_t kWindowScale = 3;
+
+struct Options {
+    std::string module;
+    std::string mode;               // "replay", "run" or "window"
+    std::string script;
+    bool        left = true;
+    int32_t     timer = 20;
+    double      heading = 0.0;
+    bool        realtime = false;
+    std::string audio, snapshot, frames, path;
+    double      at = -1.0;
+};
+
+[[noreturn]] void Fail(const std::string& message) {
+    std::fprintf(stderr, "panel-host: %s\n", message.c_str());
+    std::exit(2);
+}
+
+bool ParseDouble(const char* text, double* value) {
+    char* end = nullptr;
+    errno = 0;
+    double v = std::strtod(text, &end);
+    if (end == text || *end != '\0' || errno == ERANGE || !std::isfinite(v)) return false;
+    *value = v;
+    return true;
+}
+
+Options ParseArguments(int argc, char** argv) {
+    Options o;
+    o.module = DefaultModulePath();
+    bool side_given = false;
+    auto value = [&](int* i) -> const char* {
+        if (*i + 1 >= argc) Fail(std::string(argv[*i]) + " needs a value");
+        return argv[++*i];
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--module") {
+            o.module = value(&i);
+            if (o.module.empty()) Fail("--module needs a file");
+        } else if (a == "--window") {
+            if (!o.mode.empty()) Fail("--window cannot be combined with '" + o.mode + "'");
+            o.mode = "window";
+        } else if (a == "--left" || a == "--right") {
+            if (side_given && o.left != (a == "--left")) Fail("choose one of --left and --right");
+            o.left = a == "--left";
+            side_given = true;
+        } else if (a == "--timer") {
+            const char* t = value(&i);
+            double s;
+            if (!ParseDouble(t, &s) || s != std::floor(s) || s < 5 || s > 995 || int32_t(s) % 5 != 0)
+                Fail(std::string("--timer takes whole seconds from 5 to 995 in steps of 5, not '") + t + "'");
+            o.timer = int32_t(s);
+        } else if (a == "--heading") {
+            const char* t = value(&i);
+            if (!ParseDouble(t, &o.heading) || o.heading < 0.0 || o.heading >= 360.0)
+                Fail(std::string("--heading takes degrees from 0 to below 360, not '") + t + "'");
+        } else if (a == "--at") {
+            const char* t = value(&i);
+            if (!ParseDouble(t, &o.at) || o.at < 0.0)
+                Fail(std::string("--at takes seconds from 0, not '") + t + "'");
+        } else if (a == "--realtime") {
+            o.realtime = true;
+        } else if (a == "--audio") {
+            o.audio = value(&i);
+        } else if (a == "--snapshot") {
+            o.snapshot = value(&i);
+        } else if (a == "--frames") {
+            o.frames = value(&i);
+        } else if (a == "--path") {
+            o.path = value(&i);
+        } else if (!a.empty() && a[0] == '-') {
+            Fail("unknown option '" + a + "' (see the top of the usage: panel-host run|replay|--window)");
+        } else if (o.mode.empty() && (a == "run" || a == "replay")) {
+            o.mode = a;
+            if (a == "replay") {
+                if (i + 1 >= argc) Fail("replay needs a script file");
+                o.script = argv[++i];
+            }
+        } else {
+            Fail("unexpected argument '" + a + "'");
+        }
+    }
+    if (o.mode.empty())
+        Fail("usage: panel-host [--module PATH] replay SCRIPT | run [options] | --window");
+    const bool run_files = !o.audio.empty() || !o.snapshot.empty() || !o.frames.empty() || !o.path.empty();
+    if (o.mode != "run" && (run_files || o.at >= 0.0 || side_given || o.realtime))
+        Fail("--audio, --snapshot, --at, --frames, --path, --left, --right and --realtime belong to 'run'");
+    if (o.mode == "replay" && o.heading != 0.0) Fail("--heading does not belong to 'replay'");
+    if (o.at >= 0.0 && o.snapshot.empty()) Fail("--at needs --snapshot");
+    for (const std::string* f : {&o.audio, &o.snapshot, &o.path})
+        if (f != &o.audio && !f->empty() && f->size() < 5) Fail("'" + *f + "' is not a file name");
+    return o;
+}
+
+LoadedModule module;
+
+void Attach(const Options& o) {
+    // OpenAL's own log would otherwise report a missing sound card, which
+    // is not a fault here: the module then runs silently.
+    setenv("ALSOFT_LOGLEVEL", "0", 0);
+    std::string problem;
+    if (!LoadModule(o.module, &module, &problem)) Fail(problem);
+    HostReset();
+    if (!HostAttach(module.import_table, module.linkage))
+        Fail("module " + o.module + " holds no usable gauge");
+}
+
+// --- the timeline ---------------------------------------------------------
+
+struct Timeline {
+    const char* phase = "idle";
+    bool        in_update = false;
+    std::string last_text;
+    uint32_t    last_colour = 0;
+    // A run of one event repeated on consecutive updates is shown once.
+    uint32_t    repeat_id = 0, repeat_value = 0, repeat_last = 0, repeat_count = 0;
+    uint32_t    repeat_first = 0;
+    bool        quiet = false;
+    // What happens inside an update is shown once the update is over, under
+    // the phase it ended in.
+    std::vector<std::string> pending;
+};
+
+Timeline timeline;
+
+// The update that things happen in: the one running, or the next one for
+// clicks between updates. Its time is that of its start.
+uint32_t CurrentUpdate() { return timeline.in_update ? host.updates : host.updates + 1; }
+
+std::string Clock(uint32_t update) {
+    const uint32_t tenths = (update > 0 ? update - 1 : 0) * 10 / kUpdatesPerSecond;
+    char text[32];
+    std::snprintf(text, sizeof text, "%02" PRIu32 ":%02" PRIu32 ".%" PRIu32, tenths / 600, tenths / 10 % 60,
+                  tenths % 10);
+    return text;
+}
+
+void Say(const std::string& what) {
+    if (timeline.quiet) return;
+    if (timeline.in_update) {
+        timeline.pending.push_back(what);
+        return;
+    }
+    std::printf("%s  %-13s %s\n", Clock(CurrentUpdate()).c_str(), timeline.phase, what.c_str());
+}
+
+void BeginUpdate() { timeline.in_update = true; }
+
+void EndUpdate() {
+    const std::string clock = Clock(host.updates);
+    for (const std::string& what : timeline.pending)
+        std::printf("%s  %-13s %s\n", clock.c_str(), timeline.phase, what.c_str());
+    timeline.pending.clear();
+    timeline.in_update = false;
+}
+
+void FlushRepeats() {
+    if (timeline.repeat_count == 0) return;
+    if (!timeline.quiet)
+        std::printf("%s  %-13s   (0x%" PRIX32 " sent again on each of the next %" PRIu32 " update%s)\n",
+                    Clock(timeline.repeat_last).c_str(), timeline.phase, timeline.repeat_id,
+                    timeline.repeat_count, timeline.repeat_count == 1 ? "" : "s");
+    timeline.repeat_count = 0;
+}
+
+const char* ColourName(uint32_t colour) {
+    if (colour == 0x0000DEDE) return "yellow";
+    if (colour == 0x00DEDEDE) return "grey";
+    return "other colour";
+}
+
+void ShowDisplay() {
+    const std::string text = HostDisplayText();
+    const uint32_t colour = HostDisplayColour();
+    if (text == timeline.last_text && colour == timeline.last_colour) return;
+    timeline.last_text = text;
+    timeline.last_colour = colour;
+    char line[96];
+    std::snprintf(line, sizeof line, "display \"%s\" %s (0x%08" PRIX32 ")", text.c_str(), ColourName(colour), colour);
+    Say(line);
+}
+
+// --- the run --------------------------------------------------------------
+
+struct Run {
+    Options  options;
+    Aircraft aircraft;
+    Pilot    pilot;
+    bool     turning = false, turn_ended = false;
+    double   turn_end_heading = -1.0;
+    int32_t  target = 0;
+    bool     chosen = false, reset = false;
+    std::vector<std::string> heard;   // clips heard so far, in order
+};
+
+Run* run = nullptr;
+
+void OnEvent(uint32_t id, uint32_t value, void*) {
+    const uint32_t update = CurrentUpdate();
+    const bool repeat = id == timeline.repeat_id && value == timeline.repeat_value &&
+                        update == timeline.repeat_last + 1;
+    if (run) {
+        Aircraft& a = run->aircraft;
+        const char* name = AircraftEvent(&a, id, value);
+        if ((id == kEvSlewToggle && a.slew) ||
+            (id == kEvAheadMinus && std::strcmp(timeline.phase, "release wait") == 0))
+            timeline.phase = "straight push";
+        if (id == kEvSlewRotate) {
+            run->turning = true;
+            timeline.phase = "turn";
+        }
+        if (id == kEvSlewFreeze && run->turning && !run->turn_ended && !repeat) {
+            run->turn_ended = true;
+            run->turn_end_heading = a.heading;
+            timeline.phase = "after turn";
+        }
+        if (id == kEvSlewOff) {
+            if (!repeat && std::strcmp(timeline.phase, "after turn") == 0) timeline.phase = "wrap-up";
+            PilotSeesSlewOff(&run->pilot, update);
+        }
+        if (repeat) {
+            timeline.repeat_last = update;
+            timeline.repeat_count++;
+            return;
+        }
+        FlushRepeats();
+        char line[160];
+        std::snprintf(line, sizeof line, "event 0x%" PRIX32 " %" PRId32 ": %s", id, int32_t(value), name);
+        Say(line);
+        if (id == kEvSlewRotate) {
+            std::snprintf(line, sizeof line, "  turning from heading %.1f toward %" PRId32, a.heading, run->target);
+            Say(line);
+        }
+        if (id == kEvSlewFreeze && run->turn_ended && run->turn_end_heading == a.heading &&
+            std::strcmp(timeline.phase, "after turn") == 0) {
+            std::snprintf(line, sizeof line, "  turn ends at heading %.2f", a.heading);
+            Say(line);
+        }
+    } else {
+        FlushRepeats();
+        char line[96];
+        std::snprintf(line, sizeof line, "event 0x%" PRIX32 " %" PRId32, id, int32_t(value));
+        Say(line);
+    }
+    timeline.repeat_id = id;
+    timeline.repeat_value = value;
+    timeline.repeat_first = timeline.repeat_last = update;
+    timeline.repeat_count = 0;
+}
+
+void OnClip(const char* name, void*) {
+    FlushRepeats();
+    Say(std::string("clip ") + name + " starts");
+    if (run) {
+        run->heard.push_back(name);
+        PilotHears(&run->pilot, name, CurrentUpdate());
+    }
+}
+
+void Click(PanelButton button, const char* why) {
+    int32_t x, y;
+    Say(why);
+    if (HostChildCentre(button, &x, &y)) HostClick(x, y);
+}
+
+void WriteOrFail(const std::string& path, const Image& image) {
+    std::string problem;
+    if (!WritePng(path, image, &problem)) Fail(problem);
+}
+
+void PrepareFolder(const std::string& dir) {
+    struct stat st;
+    if (stat(dir.c_str(), &st) == 0) {
+        if (!S_ISDIR(st.st_mode)) Fail(dir + " is not a folder");
+        return;
+    }
+    if (mkdir(dir.c_str(), 0777) != 0) Fail("cannot make the folder " + dir + ": " + std::strerror(errno));
+}
+
+int RunPushback(const Options& o) {
+    Run state;
+    state.options = o;
+    run = &state;
+    AircraftReset(&state.aircraft, o.heading);
+    PilotReset(&state.pilot, o.left, o.timer);
+    const int32_t whole = int32_t(state.aircraft.heading);
+    state.target = ((o.left ? whole + 90 : whole - 90) % 360 + 360) % 360;
+
+    WavWriter wav;
+    std::string problem;
+    if (!o.audio.empty()) {
+        if (module.audio_loopback == nullptr || module.audio_render == nullptr)
+            Fail("module " + o.module + " offers no sound capture (needed for --audio)");
+        if (!module.audio_loopback(kAudioRate)) Fail("this OpenAL cannot capture its mix (no ALC_SOFT_loopback)");
+        if (!WavOpen(&wav, o.audio, kAudioRate, &problem)) Fail(problem);
+    }
+    if (!o.frames.empty()) PrepareFolder(o.frames);
+    if (module.set_clip_observer) module.set_clip_observer(OnClip, nullptr);
+    host.on_event = OnEvent;
+
+    HostSetValue(kHostTokenOnGround, 1.0);
+    HostSetValue(kHostTokenParkingBrake, kBrakeSet);
+    HostSetValue(kHostTokenHeading, state.aircraft.heading);
+    HostInstall();
+    HostInitialize();
+
+    PanelArt art;
+    const bool drawing = !o.snapshot.empty() || !o.frames.empty() || !o.path.empty();
+    if (drawing && !LoadPanelArt(module, &art, &problem)) Fail(problem);
+
+    std::printf("panel-host: %s, tail %s, push time %" PRId32 " s, heading %.1f, target %" PRId32 "%s\n",
+                o.module.c_str(), o.left ? "left" : "right", o.timer, state.aircraft.heading, state.target,
+                module.set_clip_observer ? "" : " (the module reports no clips)");
+    Say("on the ground, parking brake set");
+
+    std::vector<int16_t> mix(size_t(kFramesPerUpdate) * 2);
+    Image panel;
+    bool snapped = false;
+    const auto start = std::chrono::steady_clock::now();
+    double left_lamp_was = -1.0;
+    while (!state.reset && host.updates < kMaxUpdates) {
+        const uint32_t next = host.updates + 1;
+        const PilotAction act = PilotDecide(&state.pilot, next);
+        if (act.kind == kPilotClick) {
+            if (act.button == kButtonLeft || act.button == kButtonRight) {
+                timeline.phase = "arming";
+                state.chosen = true;
+            }
+            Click(act.button, act.why);
+        } else if (act.kind == kPilotReleaseBrake) {
+            timeline.phase = "release wait";
+            Say(act.why);
+            HostSetValue(kHostTokenParkingBrake, 0.0);
+        } else if (act.kind == kPilotSetBrake) {
+            timeline.phase = "final";
+            Say(act.why);
+            HostSetValue(kHostTokenParkingBrake, kBrakeSet);
+        }
+
+        BeginUpdate();
+        HostFrame();
+        ShowDisplay();
+        // A repeated event that was not sent this time has stopped.
+        if (timeline.repeat_count > 0 && timeline.repeat_last != host.updates) FlushRepeats();
+        EndUpdate();
+        AircraftStep(&state.aircraft);
+        HostSetValue(kHostTokenHeading, state.aircraft.heading);
+
+        const double lamp = HostIconValue(o.left ? 0x1000 : 0x1500);
+        if (state.chosen && left_lamp_was == 1.0 && lamp != 1.0) {
+            state.reset = true;
+        }
+        left_lamp_was = lamp;
+
+        if (wav.file) {
+            module.audio_render(mix.data(), kFramesPerUpdate);
+            if (!WavAppend(&wav, mix.data(), kFramesPerUpdate)) Fail("cannot write " + o.audio);
+        }
+        const double seconds = double(host.updates - 1) / kUpdatesPerSecond;
+        if (!o.frames.empty() && (host.updates - 1) % kUpdatesPerSecond == 0) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/frame_%04" PRIu32 ".png", (host.updates - 1) / kUpdatesPerSecond);
+            DrawPanel(art, &panel);
+            WriteOrFail(o.frames + name, panel);
+        }
+        if (!o.snapshot.empty() && o.at >= 0.0 && !snapped && seconds + 1e-9 >= o.at) {
+            DrawPanel(art, &panel);
+            WriteOrFail(o.snapshot, panel);
+            snapped = true;
+        }
+        if (o.realtime) {
+            std::this_thread::sleep_until(start + std::chrono::microseconds(int64_t(host.updates) * 1000000 /
+                                                                              kUpdatesPerSecond));
+        }
+    }
+    FlushRepeats();
+    timeline.phase = state.reset ? "idle" : timeline.phase;
+    if (state.reset) Say("reset: the gauge is idle again");
+
+    if (!o.snapshot.empty() && !snapped) {
+        DrawPanel(art, &panel);
+        WriteOrFail(o.snapshot, panel);
+    }
+    if (!o.path.empty()) {
+        Image track;
+        DrawTrack(state.aircraft.track, o.heading, state.aircraft.heading, &art, &track);
+        WriteOrFail(o.path, track);
+    }
+    HostKill();
+    if (module.set_clip_observer) module.set_clip_observer(nullptr, nullptr);
+    if (wav.file && !WavClose(&wav)) Fail("cannot write " + o.audio);
+    FreePanelArt(&art);
+
+    const double distance = std::hypot(state.aircraft.x, state.aircraft.y);
+    double off = std::fabs(state.turn_end_heading - state.target);
+    if (off > 180.0) off = 360.0 - off;
+    std::printf("summary: %s after %" PRIu32 " updates (%s); target heading %" PRId32
+                ", turn ended at %.2f (%.2f off), final heading %.2f; pushed %.1f m; %zu clips heard\n",
+                state.reset ? "reset" : "NOT FINISHED", host.updates, Clock(host.updates).c_str(), state.target,
+                state.turn_end_heading, state.turn_ended ? off : -1.0, state.aircraft.heading, distance,
+                state.heard.size());
+    std::fflush(stdout);
+    run = nullptr;
+    if (!state.reset) {
+        std::fprintf(stderr, "panel-host: the pushback did not finish within an hour of simulated time\n");
+        return 1;
+    }
+    return 0;
+}
+
+int RunReplayMode(const Options& o) {
+    FILE* in = std::fopen(o.script.c_str(), "r");
+    if (in == nullptr) Fail("cannot open " + o.script + ": " + std::strerror(errno));
+    HostInstall();
+    HostInitialize();
+    const int status = RunReplay(in, o.script.c_str(), stdout, stderr);
+    HostKill();
+    std::fclose(in);
+    if (std::ferror(stdout)) Fail("cannot write the trace");
+    return status;
+}
+
+int RunWindow(const Options& o) {
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) Fail(std::string("no display to open a window on (") + SDL_GetError() + ")");
+    Run state;
+    state.options = o;
+    run = &state;
+    AircraftReset(&state.aircraft, o.heading);
+    PilotReset(&state.pilot, true, 20);
+    state.pilot.stage = -1;   // the person at the window is the pilot
+    if (module.set_clip_observer) module.set_clip_observer(OnClip, nullptr);
+    host.on_event = OnEvent;
+    HostSetValue(kHostTokenOnGround, 1.0);
+    HostSetValue(kHostTokenParkingBrake, kBrakeSet);
+    HostSetValue(kHostTokenHeading, state.aircraft.heading);
+    HostInstall();
+    HostInitialize();
+    PanelArt art;
+    std::string problem;
+    if (!LoadPanelArt(module, &art, &problem)) Fail(problem);
+
+    SDL_Window* window = SDL_CreateWindow("VORNAK_TOWS", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                          art.face.w * kWindowScale, art.face.h * kWindowScale, 0);
+    SDL_Renderer* renderer = window ? SDL_CreateRenderer(window, -1, 0) : nullptr;
+    SDL_Texture* texture = renderer ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
+                                                        SDL_TEXTUREACCESS_STREAMING, art.face.w, art.face.h)
+                                    : nullptr;
+    if (texture == nullptr) Fail(std::string("cannot open a window (") + SDL_GetError() + ")");
+    std::printf("panel-host: click the buttons; B sets or releases the parking brake; Esc quits\n");
+    Say("on the ground, parking brake set");
+    std::fflush(stdout);
+
+    Image panel;
+    bool quit = false;
+    const auto start = std::chrono::steady_clock::now();
+    while (!quit) {
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) {
+            if (e.type == SDL_QUIT) quit = true;
+            if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE) quit = true;
+            if (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_b && !e.key.repeat) {
+                const bool set = HostGetValue(kHostTokenParkingBrake) > 0.0;
+                HostSetValue(kHostTokenParkingBrake, set ? 0.0 : kBrakeSet);
+                Say(set ? "parking brake released" : "parking brake set");
+            }
+            if (e.type == SDL_MOUSEBUTTONDOWN && e.button.button == SDL_BUTTON_LEFT)
+                HostClick(e.button.x / kWindowScale, e.button.y / kWindowScale);
+        }
+        BeginUpdate();
+        HostFrame();
+        ShowDisplay();
+        // A repeated event that was not sent this time has stopped.
+        if (timeline.repeat_count > 0 && timeline.repeat_last != host.updates) FlushRepeats();
+        EndUpdate();
+        AircraftStep(&state.aircraft);
+        HostSetValue(kHostTokenHeading, state.aircraft.heading);
+
+        DrawPanel(art, &panel);
+        SDL_UpdateTexture(texture, nullptr, panel.px.data(), panel.w * 4);
+        SDL_RenderClear(renderer);
+        SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+        SDL_RenderPresent(renderer);
+        char title[128];
+        std::snprintf(title, sizeof title, "VORNAK_TOWS - heading %.1f, brake %s, slew %s", state.aircraft.heading,
+                      HostGetValue(kHostTokenParkingBrake) > 0.0 ? "set" : "released",
+                      state.aircraft.slew ? "on" : "off");
+        SDL_SetWindowTitle(window, title);
+        std::fflush(stdout);
+        std::this_thread::sleep_until(start + std::chrono::microseconds(int64_t(host.updates) * 1000000 /
+                                                                          kUpdatesPerSecond));
+    }
+    FlushRepeats();
+    HostKill();
+    if (module.set_clip_observer) module.set_clip_observer(nullptr, nullptr);
+    FreePanelArt(&art);
+    SDL_DestroyTexture(texture);
+    SDL_DestroyRenderer(renderer);
+    SDL_DestroyWindow(window);
+    SDL_Quit();
+    run = nullptr;
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options o = ParseArguments(argc, argv);
+    Attach(o);
+    if (o.mode == "replay") return RunReplayMode(o);
+    if (o.mode == "window") return RunWindow(o);
+    return RunPushback(o);
+}
