@@ -46,8 +46,8 @@ int32_t CreateBuffer(void*, const ClipBufferDesc* desc, void** buffer) {
     *buffer = nullptr;
     recording_stats.last_desc_size = desc->size;
     recording_stats.last_desc_flags = desc->flags;
-    if (recording_control.refuse_buffer || desc->buffer_bytes == 0 || desc->format == nullptr)
-        return kFail;
+    if (recording_control.refuse_buffer || desc->format == nullptr) return kFail;
+    if (desc->buffer_bytes == 0 && !recording_control.accept_empty) return kFail;
     RecordedBuffer* b = new RecordedBuffer();
     b->samples.assign(desc->buffer_bytes, 0x80);
     std::memcpy(b->format, desc->format, 14);   // only 14 bytes are sure to be there

@@ -25,6 +25,7 @@ struct RecordingDeviceControl {
     bool    refuse_buffer;        // CreateBuffer answers a failure
     bool    refuse_lock;          // Lock answers a failure
     bool    split_lock;           // Lock hands back two regions
+    bool    accept_empty;         // CreateBuffer makes buffers of 0 bytes
     int32_t play_result;          // what Play answers (0 by default)
     // Told of every Play on a live buffer.
     void  (*on_play)(void* buffer, void* context);

@@ -1,5 +1,7 @@
 // Loading, playing and releasing clips on the recording device, including
 // a device that refuses each step.
+#include <dlfcn.h>
+
 #include <cstring>
 #include <vector>
 
@@ -128,6 +130,35 @@ TEST_F(Clips, MissingClipsLoadAsNull) {
     EXPECT_EQ(LoadWaveClip(nullptr, "/no/such/module.so", "PB1"), nullptr);
     EXPECT_EQ(LoadWaveClip(nullptr, "", "PB1"), nullptr);
     EXPECT_EQ(recording_stats.buffers_created, 6u);
+}
+
+// Clips of another loaded module, found through its path as the gauge finds
+// its own: an empty data chunk never leaves a buffer behind, whichever step
+// refuses it, and a length that lies is never copied.
+TEST_F(Clips, OddClipsLoadAsNullAndLeaveNothingBehind) {
+    void* odd = dlopen(ODD_MODULE_PATH, RTLD_NOW);
+    ASSERT_NE(odd, nullptr) << dlerror();
+    StartGauge();
+    const uint32_t created = recording_stats.buffers_created;
+
+    SoundClip good = LoadWaveClip(nullptr, ODD_MODULE_PATH, "GOOD");
+    ASSERT_NE(good, nullptr) << "the control clip loads from the other module";
+    EXPECT_EQ(RecordedBufferOf(good)->samples, (std::vector<uint8_t>{0x80, 0xFF, 0x00, 0x80}));
+    ReleaseClip(good);
+
+    EXPECT_EQ(LoadWaveClip(nullptr, ODD_MODULE_PATH, "EMPTY"), nullptr) << "device refuses 0 bytes";
+    EXPECT_EQ(recording_stats.buffers_created, created + 1);
+
+    recording_control.accept_empty = true;
+    EXPECT_EQ(LoadWaveClip(nullptr, ODD_MODULE_PATH, "EMPTY"), nullptr) << "the fill refuses 0 bytes";
+    EXPECT_EQ(recording_stats.buffers_created, created + 2);
+    EXPECT_EQ(recording_stats.buffers_released, recording_stats.buffers_created - 6)
+        << "the unfilled buffer was released";
+
+    EXPECT_EQ(LoadWaveClip(nullptr, ODD_MODULE_PATH, "LIAR"), nullptr);
+    EXPECT_EQ(recording_stats.buffers_created, created + 2) << "no buffer for a lying length";
+    EXPECT_EQ(LoadWaveClip(nullptr, ODD_MODULE_PATH, "PB1"), nullptr) << "not in that module";
+    dlclose(odd);
 }
 
 TEST_F(Clips, AModuleThatCannotFindItselfRunsSilently) {
