@@ -80,8 +80,10 @@ if(vornak_arch STREQUAL "x86_64")
   vornak_add_resources(gauge-replay)
   target_link_libraries(gauge-replay PRIVATE gauge_core sound_recording hostsim vornak_warnings)
 
-  # panel-host.exe: loads a module file and drives it, without a window.
-  add_executable(panel-host hostsim/panel_host_win32.cpp hostsim/module_loader_win32.cpp)
+  # panel-host.exe: loads a module file and drives it, without a window;
+  # VORNAK_TOWS.gau sits beside it, where it looks by default.
+  add_executable(panel-host hostsim/panel_host_win32.cpp hostsim/module_loader_win32.cpp
+    hostsim/aircraft.cpp)
   target_link_libraries(panel-host PRIVATE hostsim vornak_warnings)
 endif()
 

@@ -3,31 +3,39 @@
 // (LoadLibraryA, the two records by name) and drives it; the module sounds
 // through its own DirectSound device.
 //
-//   panel-host replay MODULE SCRIPT   the script's trace, as fast as it runs
-//   panel-host run MODULE SCRIPT      the same at 18 updates a second, so the
-//                                     clips are heard as in the cockpit
-//   panel-host reload MODULE COUNT    COUNT kill/initialise cycles, then the
-//                                     module's DirectSound objects made and
-//                                     released, where the module tells them
+//   panel-host [--module PATH] replay [--realtime] SCRIPT
+//   panel-host [--module PATH] run [--left|--right] [--timer S] [--heading H] [--realtime]
+//   panel-host [--module PATH] reload COUNT
 //
-// Needs: the module loader seam (module_loader_win32.cpp), hostsim, replay.
-// Provides:
-//   [x] replay and real-time run of a replay script (hostsim/replay.h);
-//       the trace has no play lines, since the clips play inside the module
-//   [x] reload cycles with a DirectSound leak check, for a module built
-//       with its sound counts exported (exit 1 on a leak)
-//   [ ] panel window, drawing, mouse: none (run headless)
-// Exit status: 0 done, 1 leak found, 2 bad arguments, unreadable script or
-// a file that is not a gauge module.
+// The module is VORNAK_TOWS.gau beside this program unless --module names
+// another. `replay` prints the trace of hostsim/replay.h without play lines
+// (the clips play inside the module); with --realtime it keeps to 18
+// updates a second, so the clips are heard as in the cockpit. `run`
+// performs a whole pushback with the modelled aircraft and pilot of
+// hostsim/aircraft.h and prints its events and a summary. `reload` runs
+// COUNT kill/initialise cycles; a module built to tell its DirectSound
+// counts (SoundDeviceCounts) is then checked for leaks.
+//
+// Needs: the module-loader seam (module_loader_win32.cpp), hostsim, replay,
+// aircraft. Provides:
+//   [x] replay, at full speed or in real time
+//   [x] modelled pushback run (the pilot acts on what he sees: a module
+//       here reports no clips)
+//   [x] reload cycles with a DirectSound leak check
+//   [ ] panel window, drawing, audio capture: the Linux panel-host's
+// Exit status: 0 done, 1 a pushback that did not finish or a leak, 2 bad
+// arguments, an unreadable script or a file that is not a gauge module.
 #include <windows.h>
 
 #include <cerrno>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "hostsim/aircraft.h"
 #include "hostsim/hostsim.h"
 #include "hostsim/module_loader.h"
 #include "hostsim/replay.h"
@@ -36,11 +44,99 @@
 namespace {
 
 const char kUsage[] =
-    "usage: panel-host replay MODULE SCRIPT | run MODULE SCRIPT | reload MODULE COUNT";
+    "usage: panel-host [--module PATH] replay [--realtime] SCRIPT | run [--left|--right] "
+    "[--timer S] [--heading H] [--realtime] | reload COUNT";
 const long kMaxReloads = 100000;
+const double kBrakeSet = 32767.0;
+const uint32_t kMaxUpdates = 60u * 60u * kUpdatesPerSecond;   // an hour of simulated time
 
-// Real-time pacing: the host's UpdateElements service is wrapped so that
-// each update starts on its 1/18 s slot.
+struct Options {
+    std::string module;
+    std::string mode;      // "replay", "run" or "reload"
+    std::string operand;   // the script, or the reload count
+    bool        left = true;
+    bool        side_given = false;
+    int32_t     timer = 20;
+    double      heading = 0.0;
+    bool        heading_given = false;
+    bool        realtime = false;
+};
+
+[[noreturn]] void Fail(const std::string& message) {
+    std::fprintf(stderr, "panel-host: %s\n", message.c_str());
+    std::exit(2);
+}
+
+bool ParseDouble(const char* text, double* value) {
+    char* end = nullptr;
+    errno = 0;
+    double v = std::strtod(text, &end);
+    if (end == text || *end != '\0' || errno == ERANGE || !std::isfinite(v)) return false;
+    *value = v;
+    return true;
+}
+
+Options ParseArguments(int argc, char** argv) {
+    Options o;
+    o.module = DefaultModulePath();
+    auto value = [&](int* i) -> const char* {
+        if (*i + 1 >= argc) Fail(std::string(argv[*i]) + " needs a value");
+        return argv[++*i];
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--module") {
+            o.module = value(&i);
+            if (o.module.empty()) Fail("--module needs a file");
+        } else if (a == "--left" || a == "--right") {
+            if (o.side_given && o.left != (a == "--left")) Fail("choose one of --left and --right");
+            o.left = a == "--left";
+            o.side_given = true;
+        } else if (a == "--timer") {
+            const char* t = value(&i);
+            double s;
+            if (!ParseDouble(t, &s) || s != std::floor(s) || s < 5 || s > 995 || int32_t(s) % 5 != 0)
+                Fail(std::string("--timer takes whole seconds from 5 to 995 in steps of 5, not '") + t + "'");
+            o.timer = int32_t(s);
+        } else if (a == "--heading") {
+            const char* t = value(&i);
+            if (!ParseDouble(t, &o.heading) || o.heading < 0.0 || o.heading >= 360.0)
+                Fail(std::string("--heading takes degrees from 0 to below 360, not '") + t + "'");
+            o.heading_given = true;
+        } else if (a == "--realtime") {
+            o.realtime = true;
+        } else if (!o.mode.empty() && o.mode != "run" && o.operand.empty() && a.rfind("--", 0) != 0) {
+            // A script may be named "-x"; a count may be negative and is refused later.
+            o.operand = a;
+        } else if (!a.empty() && a[0] == '-') {
+            Fail("unknown option '" + a + "'\n" + kUsage);
+        } else if (o.mode.empty() && (a == "run" || a == "replay" || a == "reload")) {
+            o.mode = a;
+        } else {
+            Fail("unexpected argument '" + a + "'\n" + kUsage);
+        }
+    }
+    if (o.mode.empty()) Fail(kUsage);
+    if (o.mode == "replay" && o.operand.empty()) Fail("replay needs a script file");
+    if (o.mode == "reload" && o.operand.empty()) Fail("reload needs a count");
+    if (o.mode != "run" && (o.side_given || o.heading_given || o.timer != 20))
+        Fail("--left, --right, --timer and --heading belong to 'run'");
+    if (o.mode == "reload" && o.realtime) Fail("--realtime does not belong to 'reload'");
+    return o;
+}
+
+LoadedModule module;
+
+void Attach(const Options& o) {
+    std::string problem;
+    if (!LoadModule(o.module, &module, &problem)) Fail(problem);
+    HostReset();
+    if (!HostAttach(module.import_table, module.linkage))
+        Fail("module " + o.module + " holds no usable gauge");
+}
+
+// Real time: the host's UpdateElements service is wrapped so that every
+// update starts on its 1/18 s slot.
 int32_t (GAUGE_CALL *update_elements)(Element*) = nullptr;
 LARGE_INTEGER pace_start, pace_frequency;
 uint32_t paced_updates = 0;
@@ -48,10 +144,9 @@ uint32_t paced_updates = 0;
 int32_t GAUGE_CALL PacedUpdateElements(Element* first) {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    const double due = static_cast<double>(paced_updates++) / 18.0;
-    const double elapsed =
-        static_cast<double>(now.QuadPart - pace_start.QuadPart) / static_cast<double>(pace_frequency.QuadPart);
-    if (due > elapsed) Sleep(static_cast<DWORD>((due - elapsed) * 1000.0));
+    const double due = double(paced_updates++) / kUpdatesPerSecond;
+    const double elapsed = double(now.QuadPart - pace_start.QuadPart) / double(pace_frequency.QuadPart);
+    if (due > elapsed) Sleep(DWORD((due - elapsed) * 1000.0));
     return update_elements(first);
 }
 
@@ -62,45 +157,99 @@ void PaceUpdates() {
     host.services.UpdateElements = PacedUpdateElements;
 }
 
-int Replay(const LoadedModule& module, const char* script, bool paced) {
-    FILE* in = std::fopen(script, "r");
-    if (in == nullptr) {
-        std::fprintf(stderr, "panel-host: cannot open %s: %s\n", script, std::strerror(errno));
-        return 2;
-    }
-    HostReset();
-    if (!HostAttach(module.import_table, module.linkage)) {
-        std::fclose(in);
-        std::fprintf(stderr, "panel-host: the module's records are not usable\n");
-        return 2;
-    }
-    if (paced) PaceUpdates();
+int Replay(const Options& o) {
+    FILE* in = std::fopen(o.operand.c_str(), "r");
+    if (in == nullptr) Fail("cannot open " + o.operand + ": " + std::strerror(errno));
+    Attach(o);
+    if (o.realtime) PaceUpdates();
     HostInstall();
     HostInitialize();
-    int status = RunReplay(in, script, stdout, stderr);
+    int status = RunReplay(in, o.operand.c_str(), stdout, stderr);
     HostKill();
     std::fclose(in);
-    if (std::ferror(stdout)) {
-        std::fprintf(stderr, "panel-host: cannot write the trace\n");
-        return 2;
-    }
+    if (std::ferror(stdout)) Fail("cannot write the trace");
     return status;
 }
 
-int Reload(const LoadedModule& module, const char* count_text) {
+// --- the modelled pushback -------------------------------------------------
+
+Aircraft aircraft;
+Pilot pilot;
+
+void OnRunEvent(uint32_t id, uint32_t value, void*) {
+    static uint32_t last_id = 0, last_value = 0, last_update = 0;
+    const char* name = AircraftEvent(&aircraft, id, value);
+    if (id == kEvSlewOff) PilotSeesSlewOff(&pilot, host.updates);
+    // The wrap-up sends one event on every update; show the first of a run.
+    const bool repeat = id == last_id && value == last_value && host.updates == last_update + 1;
+    last_id = id;
+    last_value = value;
+    last_update = host.updates;
+    if (!repeat)
+        std::printf("%6" PRIu32 "  event 0x%" PRIX32 " %" PRId32 ": %s\n", host.updates, id, int32_t(value), name);
+}
+
+int Run(const Options& o) {
+    Attach(o);
+    if (o.realtime) PaceUpdates();
+    AircraftReset(&aircraft, o.heading);
+    PilotReset(&pilot, o.left, o.timer);
+    const int32_t whole = int32_t(aircraft.heading);
+    const int32_t target = ((o.left ? whole + 90 : whole - 90) % 360 + 360) % 360;
+    host.on_event = OnRunEvent;
+    HostSetValue(kHostTokenOnGround, 1.0);
+    HostSetValue(kHostTokenParkingBrake, kBrakeSet);
+    HostSetValue(kHostTokenHeading, aircraft.heading);
+    HostInstall();
+    HostInitialize();
+    std::printf("panel-host: %s, tail %s, push time %" PRId32 " s, heading %.1f, target %" PRId32 "\n",
+                o.module.c_str(), o.left ? "left" : "right", o.timer, aircraft.heading, target);
+
+    bool chosen = false, reset = false;
+    double lamp_was = -1.0;
+    while (!reset && host.updates < kMaxUpdates) {
+        const PilotAction act = PilotDecide(&pilot, host.updates + 1);
+        if (act.kind == kPilotClick) {
+            int32_t x, y;
+            if (act.button == kButtonLeft || act.button == kButtonRight) chosen = true;
+            if (HostChildCentre(act.button, &x, &y)) HostClick(x, y);
+        } else if (act.kind == kPilotReleaseBrake) {
+            HostSetValue(kHostTokenParkingBrake, 0.0);
+        } else if (act.kind == kPilotSetBrake) {
+            HostSetValue(kHostTokenParkingBrake, kBrakeSet);
+        }
+        if (act.kind != kPilotNothing)
+            std::printf("%6" PRIu32 "  pilot: %s\n", host.updates + 1, act.why);
+        HostFrame();
+        AircraftStep(&aircraft);
+        HostSetValue(kHostTokenHeading, aircraft.heading);
+        // The lamp of the chosen side goes out when the gauge resets.
+        const double lamp = HostIconValue(o.left ? 0x1000 : 0x1500);
+        if (chosen && lamp_was == 1.0 && lamp != 1.0) reset = true;
+        lamp_was = lamp;
+    }
+    HostKill();
+    std::printf("summary: %s after %" PRIu32 " updates; target heading %" PRId32
+                ", final heading %.2f; pushed %.1f m\n",
+                reset ? "reset" : "NOT FINISHED", host.updates, target, aircraft.heading,
+                std::hypot(aircraft.x, aircraft.y));
+    std::fflush(stdout);
+    if (!reset) {
+        std::fprintf(stderr, "panel-host: the pushback did not finish within an hour of simulated time\n");
+        return 1;
+    }
+    return 0;
+}
+
+// --- reload cycles ---------------------------------------------------------
+
+int Reload(const Options& o) {
     char* end = nullptr;
     errno = 0;
-    long count = std::strtol(count_text, &end, 10);
-    if (*count_text == '\0' || *end != '\0' || errno != 0 || count < 0 || count > kMaxReloads) {
-        std::fprintf(stderr, "panel-host: '%s' is not a reload count (0 to %ld)\n", count_text,
-                     kMaxReloads);
-        return 2;
-    }
-    HostReset();
-    if (!HostAttach(module.import_table, module.linkage)) {
-        std::fprintf(stderr, "panel-host: the module's records are not usable\n");
-        return 2;
-    }
+    const long count = std::strtol(o.operand.c_str(), &end, 10);
+    if (o.operand.empty() || *end != '\0' || errno != 0 || count < 0 || count > kMaxReloads)
+        Fail("'" + o.operand + "' is not a reload count (0 to " + std::to_string(kMaxReloads) + ")");
+    Attach(o);
     HostInstall();
     HostInitialize();
     for (long i = 0; i < count; ++i) {
@@ -117,13 +266,12 @@ int Reload(const LoadedModule& module, const char* count_text) {
         return 0;
     }
     const DirectSoundCounts c = *counts_of();
-    std::printf("%ld reloads; devices created %" PRIu32 ", released %" PRIu32
-                "; buffers created %" PRIu32 ", released %" PRIu32 "\n",
+    std::printf("%ld reloads; devices created %" PRIu32 ", released %" PRIu32 "; buffers created %" PRIu32
+                ", released %" PRIu32 "\n",
                 count, c.devices_created, c.devices_released, c.buffers_created, c.buffers_released);
     if (c.devices_created != c.devices_released || c.buffers_created != c.buffers_released) {
         std::printf("leak: %" PRId32 " devices and %" PRId32 " buffers still alive\n",
-                    static_cast<int32_t>(c.devices_created - c.devices_released),
-                    static_cast<int32_t>(c.buffers_created - c.buffers_released));
+                    int32_t(c.devices_created - c.devices_released), int32_t(c.buffers_created - c.buffers_released));
         return 1;
     }
     return 0;
@@ -132,25 +280,8 @@ int Reload(const LoadedModule& module, const char* count_text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "%s\n", kUsage);
-        return 2;
-    }
-    const char* command = argv[1];
-    const bool replay = std::strcmp(command, "replay") == 0;
-    const bool run = std::strcmp(command, "run") == 0;
-    const bool reload = std::strcmp(command, "reload") == 0;
-    if (!replay && !run && !reload) {
-        std::fprintf(stderr, "panel-host: unknown command '%s'\n%s\n", command, kUsage);
-        return 2;
-    }
-    LoadedModule module;
-    std::string problem;
-    if (!LoadModule(argv[2], &module, &problem)) {
-        std::fprintf(stderr, "panel-host: %s\n", problem.c_str());
-        return 2;
-    }
-    int status = reload ? Reload(module, argv[3]) : Replay(module, argv[3], run);
+    const Options o = ParseArguments(argc, argv);
+    int status = o.mode == "replay" ? Replay(o) : o.mode == "run" ? Run(o) : Reload(o);
     std::fflush(stdout);
     FreeLibrary(static_cast<HMODULE>(module.handle));
     return status;

@@ -1,0 +1,275 @@
+#!/usr/bin/python3
+"""Runs the 64-bit Windows hosts under wine64 and checks what they do.
+
+    wine_run.py --wine WINE64 --prefix DIR --home DIR COMMAND ...
+
+  prefix                         create (or refresh) the wine prefix
+  trace EXE [--module M] [--no-play] SCRIPT EXPECTED
+                                 the trace must equal EXPECTED, line by
+                                 line (without its play lines for
+                                 --no-play); with --module, EXE is
+                                 panel-host.exe and replays that module
+  sound EXE MODULE SCRIPT        panel-host replay --realtime with
+                                 DirectSound writing to a file through ALSA:
+                                 the sound is not silent
+  run EXE MODULE                 a modelled pushback ends reset on target
+  reload EXE MODULE COUNT        COUNT reloads leave no DirectSound object
+  errors PANEL_HOST REPLAY_EXE MODULE SCRIPT
+                                 user mistakes give exit 2 and one line
+
+Every run gets WINEDEBUG=-all, its own WINEPREFIX and a HOME whose
+.asoundrc makes ALSA's default device a file or nothing. Prints one line
+per check and ends with "N passed, M failed"; exit 1 on a failed check, 2
+when the wine prefix or a program is missing.
+"""
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+
+RUN_TIMEOUT = 180
+
+NULL_ASOUNDRC = 'pcm.!default { type null }\n'
+FILE_ASOUNDRC = '''pcm.!default {
+    type file
+    slave.pcm "null"
+    file "%s"
+    format "raw"
+}
+'''
+
+
+class Checks:
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def check(self, label, ok, detail=""):
+        if ok:
+            self.passed += 1
+            print(f"ok   {label}")
+        else:
+            self.failed += 1
+            print(f"FAIL {label}" + (f": {detail}" if detail else ""))
+        return ok
+
+    def finish(self):
+        print(f"{self.passed} passed, {self.failed} failed")
+        return 0 if self.failed == 0 else 1
+
+
+def environment(args, asoundrc):
+    os.makedirs(args.home, exist_ok=True)
+    with open(os.path.join(args.home, ".asoundrc"), "w") as f:
+        f.write(asoundrc)
+    env = dict(os.environ)
+    env.pop("DISPLAY", None)
+    env.update(WINEPREFIX=args.prefix, WINEDEBUG="-all", HOME=args.home,
+               # No Mono or Gecko install prompts: nothing here needs them.
+               WINEDLLOVERRIDES="mscoree,mshtml=")
+    return env
+
+
+def wine(args, argv, asoundrc=NULL_ASOUNDRC, timeout=RUN_TIMEOUT):
+    # Output goes to files, not pipes: wine's own background processes
+    # inherit them and would keep a pipe open for seconds after the program
+    # has exited.
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        result = subprocess.run([args.wine] + argv, env=environment(args, asoundrc),
+                                stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout)
+        text = []
+        for f in (out, err):
+            f.seek(0)
+            text.append(f.read().decode("utf-8", "replace").replace("\r\n", "\n"))
+    return result.returncode, text[0], text[1]
+
+
+def require(path, what):
+    if not os.path.exists(path):
+        print(f"wine_run: {path} is missing; {what}", file=sys.stderr)
+        sys.exit(2)
+
+
+def need_prefix(args):
+    require(os.path.join(args.prefix, "system.reg"),
+            "the wine prefix is made by the windows.wine_prefix test")
+
+
+def cmd_prefix(args):
+    require(args.wine, "install wine64 (tools/setup-debian.sh)")
+    os.makedirs(args.prefix, exist_ok=True)
+    status, _, err = wine(args, ["wineboot", "--init"], timeout=900)
+    # wineboot returns before the prefix is written out; wait for the server.
+    server = os.path.join(os.path.dirname(args.wine), "wineserver")
+    subprocess.run([server, "-w"], env=environment(args, NULL_ASOUNDRC), stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=900)
+    checks = Checks()
+    checks.check("wineboot made the prefix",
+                 status == 0 and os.path.exists(os.path.join(args.prefix, "system.reg")),
+                 f"exit {status}: {err.strip()[-300:]}")
+    return checks.finish()
+
+
+def cmd_trace(args):
+    need_prefix(args)
+    require(args.exe, "build the win64 preset first")
+    argv = [args.exe, "--module", args.module, "replay", args.script] if args.module \
+        else [args.exe, args.script]
+    status, out, err = wine(args, argv)
+    with open(args.expected) as f:
+        expected = f.read().splitlines()
+    if args.no_play:
+        expected = [line for line in expected if " play " not in line]
+    actual = out.splitlines()
+    checks = Checks()
+    if checks.check(f"{os.path.basename(args.exe)} exits 0", status == 0, err.strip()):
+        first = next((i for i, (a, e) in enumerate(zip(actual, expected)) if a != e),
+                     min(len(actual), len(expected)))
+        detail = ""
+        if actual != expected:
+            got = actual[first] if first < len(actual) else "<end of trace>"
+            want = expected[first] if first < len(expected) else "<end of expected trace>"
+            detail = f"line {first + 1}: expected '{want}', got '{got}'"
+        checks.check(f"trace of {os.path.basename(args.script)} matches "
+                     f"{os.path.basename(args.expected)} ({len(expected)} lines)",
+                     actual == expected, detail)
+    return checks.finish()
+
+
+def cmd_sound(args):
+    need_prefix(args)
+    require(args.exe, "build the win64 preset first")
+    raw = os.path.join(args.home, "out.raw")
+    if os.path.exists(raw):
+        os.remove(raw)
+    status, _, err = wine(args, [args.exe, "--module", args.module, "replay", "--realtime", args.script],
+                          asoundrc=FILE_ASOUNDRC % raw)
+    checks = Checks()
+    checks.check("panel-host replay --realtime exits 0", status == 0, err.strip())
+    data = open(raw, "rb").read() if os.path.exists(raw) else b""
+    checks.check("the sound device wrote its mix to the ALSA file", len(data) > 0)
+    # Silence is all zero bytes in every signed or float format the mixer
+    # may choose; the click and the first call must leave far more than this.
+    loud = sum(1 for b in data if b)
+    checks.check("the mix is not silent", loud >= 8192, f"{loud} non-zero bytes of {len(data)}")
+    print(f"mix: {len(data)} bytes, {loud} non-zero")
+    return checks.finish()
+
+
+def cmd_run(args):
+    need_prefix(args)
+    require(args.exe, "build the win64 preset first")
+    status, out, err = wine(args, [args.exe, "--module", args.module, "run", "--left", "--timer", "5",
+                                   "--heading", "350"])
+    summary = [line for line in out.splitlines() if line.startswith("summary:")]
+    print("\n".join(summary))
+    checks = Checks()
+    checks.check("panel-host run exits 0", status == 0, err.strip())
+    # Tail left from 350: the gauge must stop the turn on whole degree 80.
+    checks.check("the modelled pushback ends reset, turned to heading 80",
+                 bool(summary) and summary[0].startswith("summary: reset") and
+                 "final heading 80." in summary[0], summary[0] if summary else "no summary")
+    return checks.finish()
+
+
+def cmd_reload(args):
+    need_prefix(args)
+    require(args.module, "build the win64 preset first")
+    status, out, err = wine(args, [args.exe, "--module", args.module, "reload", str(args.count)])
+    print(out.strip())
+    checks = Checks()
+    checks.check("panel-host reload exits 0 (no leak)", status == 0, (err or out).strip())
+    cycles = args.count + 1
+    want = (f"devices created {cycles}, released {cycles}; "
+            f"buffers created {6 * cycles}, released {6 * cycles}")
+    checks.check(f"one device and six buffers made and released per cycle ({cycles} cycles)",
+                 want in out, f"expected '{want}'")
+    return checks.finish()
+
+
+def cmd_errors(args):
+    need_prefix(args)
+    require(args.exe, "build the win64 preset first")
+    require(args.replay_exe, "build the win64 preset first")
+    checks = Checks()
+    os.makedirs(args.home, exist_ok=True)
+    missing = os.path.join(args.home, "no-such-module.gau")
+    bad_script = os.path.join(args.home, "bad.script")
+    with open(bad_script, "w") as f:
+        f.write("set ready 1\ntick 2\nset wheels 3\ntick\n")
+    cases = [
+        ("panel-host without arguments", [args.exe], "usage:"),
+        ("panel-host with an unknown command", [args.exe, "fly"], "unexpected argument 'fly'"),
+        ("panel-host with an unknown option", [args.exe, "run", "--fast"], "unknown option '--fast'"),
+        ("panel-host with a push time off the 5 s steps", [args.exe, "run", "--timer", "7"],
+         "--timer takes whole seconds"),
+        ("panel-host with a missing module", [args.exe, "--module", missing, "replay", args.script],
+         "cannot load module"),
+        ("panel-host with a DLL that is no gauge",
+         [args.exe, "--module", "kernel32.dll", "replay", args.script],
+         "exports no Linkage and ImportTable"),
+        ("panel-host with a missing script", [args.exe, "--module", args.module, "replay", missing],
+         "cannot open"),
+        ("panel-host with a bad script line",
+         [args.exe, "--module", args.module, "replay", bad_script],
+         "bad.script:3: unknown variable 'wheels'"),
+        ("panel-host with a bad reload count", [args.exe, "--module", args.module, "reload", "-5"],
+         "is not a reload count"),
+        ("gauge-replay.exe with a missing script", [args.replay_exe, missing], "cannot open"),
+        ("gauge-replay.exe with a bad script line", [args.replay_exe, bad_script],
+         "bad.script:3: unknown variable 'wheels'"),
+    ]
+    for label, argv, message in cases:
+        status, _, err = wine(args, argv)
+        lines = err.strip().splitlines()
+        # One line names the problem; a usage line may follow it.
+        checks.check(f"{label}: exit 2 and a line naming the problem",
+                     status == 2 and 1 <= len(lines) <= 2 and message in lines[0],
+                     f"exit {status}, stderr {err.strip()!r}")
+    return checks.finish()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--wine", required=True)
+    parser.add_argument("--prefix", required=True)
+    parser.add_argument("--home", required=True)
+    sub = parser.add_subparsers(dest="command", required=True)
+    sub.add_parser("prefix")
+    p = sub.add_parser("trace")
+    p.add_argument("exe")
+    p.add_argument("--module")
+    p.add_argument("--no-play", action="store_true")
+    p.add_argument("script")
+    p.add_argument("expected")
+    p = sub.add_parser("sound")
+    p.add_argument("exe")
+    p.add_argument("module")
+    p.add_argument("script")
+    p = sub.add_parser("run")
+    p.add_argument("exe")
+    p.add_argument("module")
+    p = sub.add_parser("reload")
+    p.add_argument("exe")
+    p.add_argument("module")
+    p.add_argument("count", type=int)
+    p = sub.add_parser("errors")
+    p.add_argument("exe")
+    p.add_argument("replay_exe")
+    p.add_argument("module")
+    p.add_argument("script")
+    args = parser.parse_args()
+    require(args.wine, "install wine64 (tools/setup-debian.sh)")
+    handlers = {"prefix": cmd_prefix, "trace": cmd_trace, "sound": cmd_sound, "run": cmd_run,
+                "reload": cmd_reload, "errors": cmd_errors}
+    try:
+        return handlers[args.command](args)
+    except subprocess.TimeoutExpired as error:
+        print(f"FAIL {error.cmd[1] if len(error.cmd) > 1 else error.cmd} did not finish in "
+              f"{error.timeout} s\n0 passed, 1 failed")
+        return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
