@@ -20,7 +20,18 @@
 #include <windows.h>
 #include <dsound.h>
 
+#include <cstddef>
+
 #include "sound/device_directsound.h"
+
+// The gauge's description goes to DirectSound as it is: it must be the
+// first form of DSBUFFERDESC, field for field, on either pointer width.
+static_assert(sizeof(ClipBufferDesc) == sizeof(DSBUFFERDESC1), "buffer description size");
+static_assert(offsetof(ClipBufferDesc, format) == offsetof(DSBUFFERDESC1, lpwfxFormat),
+              "format pointer position");
+#if defined(__i386__)
+static_assert(sizeof(ClipBufferDesc) == 20, "the 20-byte description on 32-bit");
+#endif
 
 DirectSoundCounts directsound_counts = {};
 
