@@ -22,7 +22,9 @@ struct Image {
         Put32(0);
         Put("WAVE");
     }
-    void Put(const char* four) { bytes.insert(bytes.end(), four, four + 4); }
+    void Put(const char* four) {
+        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(four[i]));
+    }
     void Put32(uint32_t v) {
         for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
     }
@@ -31,7 +33,7 @@ struct Image {
         size_t at = bytes.size();
         Put(id);
         Put32(length);
-        bytes.insert(bytes.end(), length, fill);
+        bytes.resize(bytes.size() + length, fill);
         if (length & 1) bytes.push_back(0);
         Fix();
         return at;
