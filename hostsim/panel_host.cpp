@@ -469,6 +469,15 @@ int RunReplayMode(const Options& o) {
 
 int RunWindow(const Options& o) {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) Fail(std::string("no display to open a window on (") + SDL_GetError() + ")");
+    // Without a display SDL falls back to drawing off screen, where nobody
+    // would see the window; only a person who asks for that gets it.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
+        !(asked && std::strcmp(asked, driver) == 0)) {
+        SDL_Quit();
+        Fail("no display to open a window on (set DISPLAY, or run under xvfb-run)");
+    }
     Run state;
     state.options = o;
     run = &state;

@@ -1,0 +1,144 @@
+// The aircraft behind panel-host's panel, and its pilot.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "hostsim/aircraft.h"
+
+namespace {
+
+const uint32_t kTurnLeft = 0xFFFFFFDBu;   // -37, as the gauge sends it
+
+TEST(AircraftSlew, MovesOnlyInSlewModeAndBackwardsFromTheNose) {
+    Aircraft a;
+    AircraftReset(&a, 90.0);   // nose east
+    AircraftEvent(&a, kEvAheadMinus, 1);
+    for (int i = 0; i < 18; ++i) AircraftStep(&a);
+    EXPECT_EQ(a.x, 0.0) << "slew mode is off: nothing moves";
+    AircraftEvent(&a, kEvSlewToggle, 1);
+    ASSERT_TRUE(a.slew);
+    for (int i = 0; i < 18; ++i) AircraftStep(&a);
+    EXPECT_NEAR(a.x, -0.5, 1e-9);   // one step: half a metre a second, tail first
+    EXPECT_NEAR(a.y, 0.0, 1e-9);
+    AircraftEvent(&a, kEvAheadPlus, 1);
+    AircraftEvent(&a, kEvAheadPlus, 1);   // one step forwards
+    for (int i = 0; i < 18; ++i) AircraftStep(&a);
+    EXPECT_NEAR(a.x, 0.0, 1e-9);
+    AircraftEvent(&a, kEvCalibrate, 1);
+    EXPECT_EQ(a.back_steps, -1) << "the calibration request moves nothing";
+    AircraftEvent(&a, kEvSlewToggle, 1);
+    EXPECT_FALSE(a.slew);
+}
+
+TEST(AircraftSlew, FreezeAndSlewOffStopTranslationAndRotation) {
+    Aircraft a;
+    AircraftReset(&a, 0.0);
+    AircraftEvent(&a, kEvSlewToggle, 1);
+    AircraftEvent(&a, kEvAheadMinus, 1);
+    AircraftEvent(&a, kEvSlewRotate, kTurnLeft);
+    AircraftEvent(&a, kEvSlewFreeze, 1);
+    EXPECT_EQ(a.back_steps, 0);
+    EXPECT_EQ(a.rotation, 0.0);
+    EXPECT_TRUE(a.slew) << "a freeze leaves slew mode on";
+    AircraftEvent(&a, kEvAheadMinus, 1);
+    AircraftEvent(&a, kEvSlewRotate, 37);
+    AircraftEvent(&a, kEvSlewOff, 1);
+    EXPECT_FALSE(a.slew);
+    AircraftEvent(&a, kEvSlewOff, 1);
+    EXPECT_FALSE(a.slew) << "slew off is not a toggle";
+    AircraftStep(&a);
+    EXPECT_EQ(a.heading, 0.0);
+}
+
+TEST(AircraftSlew, TheGaugesTurnTakesHalfAMinuteAndPassesEveryWholeDegree) {
+    for (uint32_t value : {kTurnLeft, 37u}) {
+        Aircraft a;
+        AircraftReset(&a, 0.0);
+        AircraftEvent(&a, kEvSlewToggle, 1);
+        AircraftEvent(&a, kEvSlewRotate, value);
+        const int32_t target = value == kTurnLeft ? 90 : 270;
+        int32_t last = 0, updates = 0;
+        while (int32_t(a.heading) != target && updates < 2000) {
+            AircraftStep(&a);
+            ++updates;
+            const int32_t now = int32_t(a.heading);
+            const int32_t step = std::abs(now - last) % 358;   // 0 -> 359 is one step
+            ASSERT_LE(step, 1) << "skipped a whole degree at update " << updates;
+            ASSERT_GE(a.heading, 0.0);
+            ASSERT_LT(a.heading, 360.0);
+            last = now;
+        }
+        EXPECT_EQ(int32_t(a.heading), target);
+        EXPECT_NEAR(updates / 18.0, 30.0, 1.0);
+    }
+}
+
+TEST(AircraftSlew, RotationNeverExceedsADegreePerUpdate) {
+    for (int32_t axis : {16383, -16384, 2147483647, int32_t(0x80000000u)}) {
+        Aircraft a;
+        AircraftReset(&a, 359.5);
+        AircraftEvent(&a, kEvSlewToggle, 1);
+        AircraftEvent(&a, kEvSlewRotate, uint32_t(axis));
+        EXPECT_LE(std::fabs(a.rotation), 1.0);
+        AircraftStep(&a);
+        EXPECT_GE(a.heading, 0.0);
+        EXPECT_LT(a.heading, 360.0);
+    }
+    EXPECT_EQ(NormalHeading(-1e-18), 0.0);
+    EXPECT_EQ(NormalHeading(720.0), 0.0);
+    EXPECT_EQ(NormalHeading(-90.0), 270.0);
+    EXPECT_EQ(NormalHeading(NAN), 0.0);
+}
+
+// Runs the pilot alone, hearing nothing, and collects what he does.
+std::vector<PilotAction> Actions(Pilot* p, uint32_t updates, uint32_t* first_click = nullptr) {
+    std::vector<PilotAction> done;
+    for (uint32_t u = 1; u <= updates; ++u) {
+        PilotAction a = PilotDecide(p, u);
+        if (a.kind == kPilotNothing) continue;
+        if (first_click && done.empty()) *first_click = u;
+        done.push_back(a);
+    }
+    return done;
+}
+
+TEST(Pilot, DialsThePushTimeFromTwentyThenChoosesTheDirection) {
+    struct Case { int32_t goal; int plus, minus; } const cases[] = {{20, 0, 0}, {35, 3, 0}, {5, 0, 3}};
+    for (const Case& c : cases) {
+        Pilot p;
+        PilotReset(&p, false, c.goal);
+        uint32_t first = 0;
+        std::vector<PilotAction> done = Actions(&p, 300, &first);
+        int plus = 0, minus = 0;
+        for (const PilotAction& a : done) {
+            plus += a.kind == kPilotClick && a.button == kButtonPlus;
+            minus += a.kind == kPilotClick && a.button == kButtonMinus;
+        }
+        EXPECT_EQ(plus, c.plus);
+        EXPECT_EQ(minus, c.minus);
+        EXPECT_GE(first, 18u) << "the pilot looks before touching anything";
+        const PilotAction& choose = done[size_t(c.plus + c.minus)];
+        EXPECT_EQ(choose.kind, kPilotClick);
+        EXPECT_EQ(choose.button, kButtonRight);
+        EXPECT_EQ(done.back().kind, kPilotReleaseBrake) << "with no word from the crew he releases anyway";
+    }
+}
+
+TEST(Pilot, ReleasesAndSetsTheBrakeAMomentAfterTheCrewAsks) {
+    Pilot p;
+    PilotReset(&p, true, 20);
+    Actions(&p, 40);   // chooses at 19
+    PilotHears(&p, "CLICK", 40);
+    PilotHears(&p, "PB1", 110);
+    EXPECT_EQ(PilotDecide(&p, 120).kind, kPilotNothing);
+    EXPECT_EQ(PilotDecide(&p, 137).kind, kPilotReleaseBrake);
+    PilotHears(&p, "PB2", 200);
+    PilotSeesSlewOff(&p, 1000);
+    PilotHears(&p, "PB3", 1070);
+    EXPECT_EQ(PilotDecide(&p, 1090).kind, kPilotNothing);
+    EXPECT_EQ(PilotDecide(&p, 1097).kind, kPilotSetBrake);
+    EXPECT_TRUE(PilotDone(&p));
+    EXPECT_EQ(PilotDecide(&p, 5000).kind, kPilotNothing);
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+// The OpenAL sound device on its own: formats, locking, play and restart,
+// and the order in which clips and the device may be released. Every case
+// runs on a loopback device, which needs no sound card, and listens to what
+// the device actually mixed.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "sound/device_openal.h"
+#include "sound/sound_device.h"
+
+namespace {
+
+const uint32_t kRate = 22050;
+
+// A 14-byte-or-more fmt body.
+std::vector<uint8_t> Format(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t block_align,
+                            uint16_t bits) {
+    std::vector<uint8_t> f(16);
+    auto put16 = [&](size_t at, uint16_t v) { f[at] = uint8_t(v); f[at + 1] = uint8_t(v >> 8); };
+    auto put32 = [&](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) f[at + i] = uint8_t(v >> (8 * i)); };
+    put16(0, tag);
+    put16(2, channels);
+    put32(4, rate);
+    put32(8, rate * block_align);
+    put16(12, block_align);
+    put16(14, bits);
+    return f;
+}
+
+double Rms(const std::vector<int16_t>& mix) {
+    double sum = 0;
+    for (int16_t s : mix) sum += double(s) * s;
+    return mix.empty() ? 0.0 : std::sqrt(sum / mix.size()) / 32768.0;
+}
+
+std::vector<int16_t> Render(uint32_t frames) {
+    std::vector<int16_t> mix(size_t(frames) * 2);
+    EXPECT_EQ(vornak_audio_render(mix.data(), frames), frames);
+    return mix;
+}
+
+class OpenAlDevice : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(vornak_audio_loopback(kRate), 1) << "OpenAL without ALC_SOFT_loopback";
+        ASSERT_EQ(kSoundDevice.Create(&device), 0);
+        ASSERT_NE(device, nullptr);
+    }
+    void TearDown() override {
+        for (void* b : buffers) kSoundDevice.ReleaseBuffer(b);
+        if (device) kSoundDevice.ReleaseDevice(device);
+        VornakAudioCounts c;
+        vornak_audio_counts(&c);
+        EXPECT_EQ(c.devices + c.contexts + c.buffers + c.sources, 0u);
+        vornak_audio_loopback(0);
+    }
+    // A filled 8-bit mono clip of a square wave at the device's own rate.
+    void* Clip(uint32_t frames, uint8_t high = 200, uint8_t low = 56) {
+        std::vector<uint8_t> format = Format(1, 1, kRate, 1, 8);
+        ClipBufferDesc desc = {sizeof desc, kClipBufferFlags, frames, 0, format.data()};
+        void* buffer = nullptr;
+        EXPECT_EQ(kSoundDevice.CreateBuffer(device, &desc, &buffer), 0);
+        void *r1, *r2;
+        uint32_t l1, l2;
+        EXPECT_EQ(kSoundDevice.Lock(buffer, 0, frames, &r1, &l1, &r2, &l2, 0), 0);
+        for (uint32_t i = 0; i < l1; ++i) static_cast<uint8_t*>(r1)[i] = (i / 20) % 2 ? high : low;
+        EXPECT_EQ(kSoundDevice.Unlock(buffer, r1, l1, r2, l2), 0);
+        buffers.push_back(buffer);
+        return buffer;
+    }
+    void* device = nullptr;
+    std::vector<void*> buffers;
+};
+
+TEST_F(OpenAlDevice, AcceptsPcmOfEightAndSixteenBitsDerivedFromTheBlockAlignment) {
+    struct Case { uint16_t tag, channels, block, bits; bool ok; } const cases[] = {
+        {1, 1, 1, 8, true},     // the clips' own format
+        {1, 2, 2, 8, true},
+        {1, 1, 2, 16, true},
+        {1, 2, 4, 16, true},
+        {1, 1, 2, 8, true},     // the stored bits field is not read: 2 bytes a frame is 16-bit
+        {3, 1, 4, 32, false},   // float
+        {1, 3, 3, 8, false},    // three channels
+        {1, 2, 3, 8, false},    // a block that does not split into the channels
+        {1, 1, 3, 24, false},
+        {1, 1, 0, 8, false},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> format = Format(c.tag, c.channels, kRate, c.block, c.bits);
+        ClipBufferDesc desc = {sizeof desc, kClipBufferFlags, 64, 0, format.data()};
+        void* buffer = reinterpret_cast<void*>(1);
+        const int32_t result = kSoundDevice.CreateBuffer(device, &desc, &buffer);
+        EXPECT_EQ(result >= 0, c.ok) << "tag " << c.tag << " channels " << c.channels << " block " << c.block;
+        EXPECT_EQ(buffer != nullptr, c.ok);
+        if (buffer) buffers.push_back(buffer);
+    }
+    std::vector<uint8_t> no_rate = Format(1, 1, 0, 1, 8);
+    ClipBufferDesc desc = {sizeof desc, kClipBufferFlags, 64, 0, no_rate.data()};
+    void* buffer = nullptr;
+    EXPECT_LT(kSoundDevice.CreateBuffer(device, &desc, &buffer), 0);
+    std::vector<uint8_t> good = Format(1, 1, kRate, 1, 8);
+    desc = {sizeof desc, kClipBufferFlags, 0, 0, good.data()};
+    EXPECT_LT(kSoundDevice.CreateBuffer(device, &desc, &buffer), 0);
+    EXPECT_LT(kSoundDevice.CreateBuffer(device, nullptr, &buffer), 0);
+    EXPECT_EQ(buffer, nullptr);
+}
+
+TEST_F(OpenAlDevice, LockStaysInsideTheClip) {
+    void* clip = Clip(100);
+    void *r1, *r2;
+    uint32_t l1, l2;
+    ASSERT_EQ(kSoundDevice.Lock(clip, 40, 1000, &r1, &l1, &r2, &l2, 0), 0);
+    EXPECT_EQ(l1, 60u);
+    EXPECT_EQ(r2, nullptr);
+    EXPECT_EQ(l2, 0u);
+    kSoundDevice.Unlock(clip, r1, l1, r2, l2);
+    EXPECT_LT(kSoundDevice.Lock(clip, 100, 1, &r1, &l1, &r2, &l2, 0), 0);
+    EXPECT_LT(kSoundDevice.Lock(clip, 0, 0, &r1, &l1, &r2, &l2, 0), 0);
+    ASSERT_EQ(kSoundDevice.Lock(clip, 99, 0, &r1, &l1, &r2, &l2, 2 /* entire buffer */), 0);
+    EXPECT_EQ(l1, 100u);
+    kSoundDevice.Unlock(clip, r1, l1, r2, l2);
+}
+
+TEST_F(OpenAlDevice, PlaysOnceFromTheFirstSampleAndThenFallsSilent) {
+    void* clip = Clip(kRate / 10);   // a tenth of a second
+    EXPECT_LT(Rms(Render(kRate / 10)), 0.001);
+    EXPECT_EQ(kSoundDevice.SetCurrentPosition(clip, 0), 0);
+    EXPECT_EQ(kSoundDevice.Play(clip, 0, 0, 0), 0);
+    EXPECT_GT(Rms(Render(kRate / 20)), 0.2);
+    Render(kRate / 20 + 64);
+    EXPECT_LT(Rms(Render(kRate / 10)), 0.001) << "a clip played with flags 0 must stop at its end";
+}
+
+TEST_F(OpenAlDevice, PlayingAgainRestartsInsteadOfLayering) {
+    void* clip = Clip(kRate / 5);
+    kSoundDevice.SetCurrentPosition(clip, 0);
+    kSoundDevice.Play(clip, 0, 0, 0);
+    const std::vector<int16_t> first = Render(kRate / 20);
+    kSoundDevice.SetCurrentPosition(clip, 0);
+    kSoundDevice.Play(clip, 0, 0, 0);
+    const std::vector<int16_t> again = Render(kRate / 20);
+    // Layered, the second start would add to the first's continuation.
+    double largest = 0;
+    for (size_t i = 64; i < first.size(); ++i) largest = std::max(largest, std::fabs(double(first[i]) - again[i]));
+    EXPECT_LT(largest, 600.0);
+    EXPECT_LT(Rms(again), Rms(first) * 1.1);
+}
+
+TEST_F(OpenAlDevice, DifferentClipsMixCentred) {
+    void* a = Clip(kRate / 5, 160, 96);
+    void* b = Clip(kRate / 5, 160, 96);
+    kSoundDevice.Play(a, 0, 0, 0);
+    const double one = Rms(Render(kRate / 20));
+    kSoundDevice.SetCurrentPosition(a, 0);
+    kSoundDevice.Play(a, 0, 0, 0);
+    kSoundDevice.Play(b, 0, 0, 0);
+    const std::vector<int16_t> both = Render(kRate / 20);
+    EXPECT_GT(Rms(both), one * 1.8);
+    // Centred: both sides alike, up to the device's dither.
+    for (size_t i = 0; i + 1 < both.size(); i += 2) ASSERT_LE(std::abs(both[i] - both[i + 1]), 2) << i;
+}
+
+TEST_F(OpenAlDevice, TheDeviceOutlivesItsReleaseUntilTheLastClipGoes) {
+    void* a = Clip(64);
+    void* b = Clip(64);
+    buffers.clear();
+    EXPECT_EQ(kSoundDevice.ReleaseDevice(device), 2u);
+    VornakAudioCounts c;
+    vornak_audio_counts(&c);
+    EXPECT_EQ(c.devices, 1u);
+    EXPECT_EQ(c.sources, 2u);
+    kSoundDevice.ReleaseBuffer(a);
+    vornak_audio_counts(&c);
+    EXPECT_EQ(c.devices, 1u);
+    // A new initialise in between takes the same device up again.
+    void* again = nullptr;
+    ASSERT_EQ(kSoundDevice.Create(&again), 0);
+    EXPECT_EQ(again, device);
+    kSoundDevice.ReleaseDevice(again);
+    kSoundDevice.ReleaseBuffer(b);
+    vornak_audio_counts(&c);
+    EXPECT_EQ(c.devices + c.contexts + c.buffers + c.sources, 0u);
+    device = nullptr;
+}
+
+TEST(OpenAlLoopback, RefusesRatesOutOfRangeAndRendersSilenceWithoutADevice) {
+    EXPECT_EQ(vornak_audio_loopback(7999), 0);
+    EXPECT_EQ(vornak_audio_loopback(192001), 0);
+    std::vector<int16_t> mix(20, 7);
+    EXPECT_EQ(vornak_audio_render(mix.data(), 10), 0u);
+    for (int16_t s : mix) EXPECT_EQ(s, 0);
+    EXPECT_EQ(vornak_audio_render(nullptr, 10), 0u);
+}
+
+}  // namespace
