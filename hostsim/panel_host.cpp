@@ -519,8 +519,10 @@ int RunWindow(const Options& o) {
                 HostSetValue(kHostTokenParkingBrake, set ? 0.0 : kBrakeSet);
                 Say(set ? "parking brake released" : "parking brake set");
             }
-            if (e.type == SDL_MOUSEBUTTONDOWN && e.button.button == SDL_BUTTON_LEFT)
-                HostClick(e.button.x / kWindowScale, e.button.y / kWindowScale);
+            if (e.type == SDL_MOUSEBUTTONDOWN && e.button.button == SDL_BUTTON_LEFT) {
+                const int32_t x = e.button.x / kWindowScale, y = e.button.y / kWindowScale;
+                if (HostClick(x, y)) Say("click at panel pixel " + std::to_string(x) + "," + std::to_string(y));
+            }
         }
         BeginUpdate();
         HostFrame();

@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, and replays a whole left pushback through
-# gauge-replay, printing its trace.
+# Installs what is needed, builds everything, and flies a whole left
+# pushback through panel-host with the Linux module, printing its timeline.
+# Leaves in out/: the sound OpenAL mixed (pushback.wav), the panel half a
+# minute in (panel.png) and the aircraft's track seen from above (track.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup-debian.sh
 cmake --preset linux >/dev/null
 cmake --build --preset linux
-build/linux/gauge-replay tests/replay/push_left_20.script
+mkdir -p out
+build/linux/panel-host run --audio out/pushback.wav --snapshot out/panel.png --at 30 \
+  --path out/track.png
+echo "wrote out/pushback.wav, out/panel.png and out/track.png"

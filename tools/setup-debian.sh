@@ -10,6 +10,7 @@ packages=(
   espeak-ng sox python3-pil fonts-dejavu-core
   # Linux sound, the panel host's window and pictures
   libopenal-dev libopenal1 libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-liberation
+  pkg-config zlib1g-dev
   # Windows builds and their checks
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686
   binutils-mingw-w64-x86-64 python3-pefile wine64 zip
