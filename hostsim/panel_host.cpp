@@ -422,7 +422,8 @@ int RunPushback(const Options& o) {
     }
     FlushRepeats();
     timeline.phase = state.reset ? "idle" : timeline.phase;
-    if (state.reset) Say("reset: the gauge is idle again");
+    if (state.reset && !timeline.quiet)
+        std::printf("%s  %-13s reset: the gauge is idle again\n", Clock(host.updates).c_str(), timeline.phase);
 
     if (!o.snapshot.empty() && !snapped) {
         DrawPanel(art, &panel);
