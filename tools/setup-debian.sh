@@ -14,6 +14,9 @@ packages=(
   # Windows builds and their checks
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686
   binutils-mingw-w64-x86-64 python3-pefile wine64 zip
+  # hardening: the fuzzer (clang's libFuzzer and sanitizer runtimes), leak
+  # checks and instruction counts, benchmarks, coverage
+  clang libclang-rt-14-dev valgrind libbenchmark-dev lcov
 )
 
 missing=()

@@ -12,3 +12,10 @@ cmake --build --preset win64
 cmake --preset linux
 cmake --build --preset linux
 ctest --preset linux
+# The sanitizer build: every test again under ASan and UBSan, plus a bounded
+# fuzz run of the WAVE walk (the Windows checks are not repeated there).
+cmake --preset linux-asan
+cmake --build --preset linux-asan
+ctest --preset linux-asan
+# Every line of the sequencer, the controls and the WAVE walk is run by a test.
+bash tools/coverage.sh
