@@ -34,9 +34,7 @@ for phase in idle arming release_wait straight_push turn rolling_clear wrap_up f
   valgrind --tool=callgrind --callgrind-out-file="$out/cg.$phase" --collect-atstart=no \
     --toggle-collect='MeasuredUpdates(*' "$build/benchmarks/update_driver" "$phase" "$n" >/dev/null 2>&1
   total=$(grep -E '^(summary|totals):' "$out/cg.$phase" | head -1 | awk '{print $2}')
-  fmt=$(callgrind_annotate --inclusive=yes "$out/cg.$phase" 2>/dev/null | grep -E ':snprintf ' |
-    head -1 | awk '{gsub(",", "", $1); print $1 + 0}')
-  echo "$phase: $((total / n)) instructions per update, of which $((${fmt:-0} / n)) in the display's snprintf"
+  echo "$phase: $((total / n)) instructions per update"
 done
 
 echo "== gauge-replay throughput (10,000,000 updates, trace to /dev/null)"

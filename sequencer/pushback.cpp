@@ -8,7 +8,6 @@
 // ticks; the only conversion is seconds x 18 for the straight-push time.
 #include "sequencer/pushback.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "host/gauge.h"
@@ -45,9 +44,6 @@ const int32_t kFinalPb4Tick      = 61;
 const int32_t kFinalTicksLimit   = 140;
 const int32_t kCounterMax        = 2147483647;
 
-// The display holds six characters and a terminator.
-const size_t kDisplayBytes = 7;
-
 bool Within(int32_t counter, int32_t above, int32_t below) {
     return counter > above && counter < below;
 }
@@ -64,6 +60,31 @@ bool IsExactlyOne(double value) {
 void Send(uint32_t event_id, uint32_t value) { Host()->SendEvent(event_id, value); }
 
 }  // namespace
+
+// The display shows whole seconds, so "%3.0fsec" of the value comes down to
+// the number right-aligned in at least three places, then "sec". Done by
+// hand it costs a few dozen instructions instead of a trip through the C
+// library's floating-point formatting on every update.
+void FormatSeconds(char* text, int32_t seconds) {
+    char line[16];
+    char digits[10];
+    int32_t n = 0;
+    uint32_t rest = seconds > 0 ? static_cast<uint32_t>(seconds) : 0;
+    do {
+        digits[n++] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    int32_t length = 0;
+    for (int32_t pad = n; pad < 3; ++pad) line[length++] = ' ';
+    while (n > 0) line[length++] = digits[--n];
+    line[length++] = 's';
+    line[length++] = 'e';
+    line[length++] = 'c';
+    // Never more than the display holds, whatever the timer was set to.
+    if (length > kDisplayBytes - 1) length = kDisplayBytes - 1;
+    std::memcpy(text, line, static_cast<size_t>(length));
+    text[length] = '\0';
+}
 
 const PushbackState kPushbackInitial = {
     /* tail_left        */ 0,
@@ -181,16 +202,15 @@ double GAUGE_CALL PushbackTick(Element*) {
     // 32-35. The display: a countdown while a push is set up, else the timer.
     // The right direction shows the countdown at once; the left only once
     // arming has begun.
-    double value;
+    int32_t seconds;
     if (s.tail_right == 1 || (s.tail_left == 1 && s.arm_ticks > 0)) {
-        value = (s.timer_seconds * kTicksPerSecond - s.push_ticks) / kTicksPerSecond;
+        seconds = (s.timer_seconds * kTicksPerSecond - s.push_ticks) / kTicksPerSecond;
         timer_display.text_colour = kColourCountdown;
     } else {
-        value = s.timer_seconds;
+        seconds = s.timer_seconds;
         timer_display.text_colour = kColourIdle;
     }
-    if (value < 0.0) value = 0.0;
-    if (timer_display.text != nullptr)
-        std::snprintf(timer_display.text, kDisplayBytes, "%3.0fsec", value);
-    return value;
+    if (seconds < 0) seconds = 0;
+    if (timer_display.text != nullptr) FormatSeconds(timer_display.text, seconds);
+    return seconds;
 }

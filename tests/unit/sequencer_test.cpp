@@ -1,6 +1,7 @@
 // The pushback sequence, tick by tick: whole pushbacks each way with the
 // three push times that matter, then the edges of each phase.
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -323,6 +324,26 @@ TEST_F(Sequencer, TheTimerStopsAt995AndAlwaysFitsTheDisplay) {
     timer_display.text = saved;
     EXPECT_EQ(std::string(guard), "123456");
     EXPECT_EQ(guard[7], 'x');
+}
+
+// The display text is exactly what "%3.0fsec" makes of the value, cut to
+// the six characters the display holds.
+TEST(DisplayText, MatchesTheCLibrarysFormatting) {
+    std::vector<int32_t> values;
+    for (int32_t v = 0; v <= 1100; ++v) values.push_back(v);
+    for (int32_t v : {9999, 10000, 99999, 123456, 1000000, 2147483647}) values.push_back(v);
+    for (int32_t v : values) {
+        char expected[32], text[8];
+        std::snprintf(expected, sizeof expected, "%3.0fsec", static_cast<double>(v));
+        expected[kDisplayBytes - 1] = '\0';
+        std::memset(text, 'x', sizeof text);
+        FormatSeconds(text, v);
+        ASSERT_STREQ(text, expected) << v;
+        ASSERT_EQ(text[7], 'x') << "nothing written past the terminator";
+    }
+    char text[8];
+    FormatSeconds(text, -5);
+    EXPECT_STREQ(text, "  0sec");
 }
 
 TEST_F(Sequencer, HeadingsBeyondRangeSaturate) {
