@@ -2,6 +2,7 @@
 #include "hostsim/replay.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cinttypes>
 #include <cstdlib>
 #include <cstring>
@@ -31,11 +32,104 @@ void PrintEvent(uint32_t event_id, uint32_t value, void*) {
                  static_cast<int32_t>(value));
 }
 
+// The two lines after every update are most of a trace, so they are put
+// together by hand and written in one go, byte for byte what
+//   "%u display \"%.6s\" 0x%08X %g\n%u lamps %g %g\n"
+// would print.
+char* PutUnsigned(char* p, uint32_t v) {
+    char digits[10];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v != 0);
+    while (n > 0) *p++ = digits[--n];
+    return p;
+}
+
+// "%g" of v. Whole numbers of fewer than seven digits, every value the
+// gauge returns, print as their digits; anything else goes to the C library.
+char* PutG(char* p, double v) {
+    if (v > -1e6 && v < 1e6) {
+        const int32_t whole = static_cast<int32_t>(v);
+        if (static_cast<double>(whole) == v && !(whole == 0 && std::signbit(v))) {
+            if (whole >= 0) return PutUnsigned(p, static_cast<uint32_t>(whole));
+            *p++ = '-';
+            return PutUnsigned(p, static_cast<uint32_t>(-static_cast<int64_t>(whole)));
+        }
+    }
+    return p + std::snprintf(p, 32, "%g", v);
+}
+
+char* PutHex8(char* p, uint32_t v) {
+    static const char kHex[] = "0123456789ABCDEF";
+    for (int shift = 28; shift >= 0; shift -= 4) *p++ = kHex[(v >> shift) & 0xF];
+    return p;
+}
+
+// At most `limit` characters: the display buffer is the module's to fill.
+char* PutText(char* p, const char* text, int limit) {
+    for (int i = 0; i < limit && text[i] != '\0'; ++i) *p++ = text[i];
+    return p;
+}
+
+template <size_t N>
+char* PutLiteral(char* p, const char (&text)[N]) {
+    std::memcpy(p, text, N - 1);
+    return p + N - 1;
+}
+
+// The update number leads both lines of every update; it is kept as text
+// and counted up in place rather than converted twice an update.
+struct UpdateNumber {
+    uint32_t value;
+    int      length;
+    char     text[12];
+};
+UpdateNumber number = {0, 1, "0"};
+
+const UpdateNumber& CurrentUpdate() {
+    if (number.value == host.updates) return number;
+    if (number.value + 1 == host.updates) {
+        int i = number.length - 1;
+        while (i >= 0 && number.text[i] == '9') number.text[i--] = '0';
+        if (i >= 0) {
+            number.text[i]++;
+        } else {
+            std::memmove(number.text + 1, number.text, static_cast<size_t>(number.length));
+            number.text[0] = '1';
+            number.length++;
+        }
+    } else {
+        number.length = static_cast<int>(PutUnsigned(number.text, host.updates) - number.text);
+    }
+    number.value = host.updates;
+    return number;
+}
+
+char* PutUpdate(char* p) {
+    const UpdateNumber& n = CurrentUpdate();
+    std::memcpy(p, n.text, static_cast<size_t>(n.length));
+    return p + n.length;
+}
+
 void PrintUpdate() {
-    std::fprintf(trace_out, "%" PRIu32 " display \"%s\" 0x%08" PRIX32 " %g\n", host.updates,
-                 HostDisplayText(), HostDisplayColour(), host.display_value);
-    std::fprintf(trace_out, "%" PRIu32 " lamps %g %g\n", host.updates,
-                 HostIconValue(kLeftLampBitmap), HostIconValue(kRightLampBitmap));
+    char line[160];
+    char* p = PutUpdate(line);
+    p = PutLiteral(p, " display \"");
+    p = PutText(p, HostDisplayText(), 6);
+    p = PutLiteral(p, "\" 0x");
+    p = PutHex8(p, HostDisplayColour());
+    *p++ = ' ';
+    p = PutG(p, host.display_value);
+    *p++ = '\n';
+    p = PutUpdate(p);
+    p = PutLiteral(p, " lamps ");
+    p = PutG(p, HostIconValue(kLeftLampBitmap));
+    *p++ = ' ';
+    p = PutG(p, HostIconValue(kRightLampBitmap));
+    *p++ = '\n';
+    std::fwrite(line, 1, static_cast<size_t>(p - line), trace_out);
 }
 
 std::vector<std::string> Words(const std::string& line) {

@@ -39,6 +39,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "gauge-replay: cannot open %s: %s\n", argv[1], std::strerror(errno));
         return 2;
     }
+    // A trace runs to two lines an update; write it in large blocks.
+    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
     HostReset();
     ResetRecordingDevice();
     recording_control.on_play = PrintPlay;

@@ -1,8 +1,11 @@
 // The replay script reader: what it accepts, and how it stops on a line it
 // cannot read.
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <string>
 
+#include "host/gauge.h"
 #include "host/module.h"
 #include "hostsim/hostsim.h"
 #include "hostsim/replay.h"
@@ -46,13 +49,23 @@ TEST_F(Replay, CommentsBlanksAndTabs) {
     EXPECT_EQ(err, "");
 }
 
-TEST_F(Replay, EventsPrintTheirValueSigned) {
-    host.on_event(0x1014D, static_cast<uint32_t>(-37), nullptr);
-    EXPECT_EQ(Run(""), 0);
-    Run("");
-    std::string s = out;
-    EXPECT_EQ(Run("tick 0"), 0);
-    EXPECT_EQ(out, "");
+// Whatever a display callback returns is printed as "%g" would print it.
+TEST_F(Replay, DisplayValuesPrintAsPercentG) {
+    static double next;
+    ValueCallback saved = timer_display.source_callbacks[0];
+    timer_display.source_callbacks[0] = [](Element*) -> double { return next; };
+    struct { double v; const char* text; } cases[] = {
+        {0.0, "0"}, {-0.0, "-0"}, {995.0, "995"}, {999999.0, "999999"}, {1e6, "1e+06"},
+        {-999999.0, "-999999"}, {-1e6, "-1e+06"}, {2.5, "2.5"}, {-37.0, "-37"},
+        {1.0 / 3.0, "0.333333"}, {1e300, "1e+300"}, {-2147483648.0, "-2.14748e+09"},
+        {std::numeric_limits<double>::infinity(), "inf"}, {std::nan(""), "nan"}};
+    for (auto c : cases) {
+        next = c.v;
+        ASSERT_EQ(Run("tick"), 0);
+        const std::string line = out.substr(0, out.find('\n'));
+        EXPECT_EQ(line.substr(line.rfind(' ') + 1), c.text) << c.v;
+    }
+    timer_display.source_callbacks[0] = saved;
 }
 
 TEST_F(Replay, ValuesAcceptDecimalNumbers) {
