@@ -9,6 +9,9 @@
 //   Initialize         GaugeInitialize: six clips walked, buffers made and
 //                      filled (the kill after each is not timed)
 //   Memcpy266168       one memcpy of the six clips' sample bytes, for scale
+//   CreateClipBuffers  the device's share of an initialise: one device and
+//                      six empty buffers of the clips' sizes, made (their
+//                      release is not timed)
 //   ReplayUpdates      updates of a whole pushback and the idle after it,
 //                      without the trace printing gauge-replay adds
 #include <benchmark/benchmark.h>
@@ -21,6 +24,7 @@
 #include "host/module.h"
 #include "hostsim/hostsim.h"
 #include "sound/clip.h"
+#include "sound/sound_device.h"
 
 namespace {
 
@@ -67,6 +71,25 @@ void Memcpy266168(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kClipSampleBytes));
 }
 BENCHMARK(Memcpy266168)->Unit(benchmark::kMicrosecond);
+
+void CreateClipBuffers(benchmark::State& state) {
+    const uint32_t sizes[] = {41472, 42704, 53888, 70536, 2432, 55136};
+    const uint8_t format[16] = {1, 0, 1, 0, 0x11, 0x2B, 0, 0, 0x11, 0x2B, 0, 0, 1, 0, 8, 0};
+    void* buffers[6];
+    for (auto _ : state) {
+        void* device = nullptr;
+        kSoundDevice.Create(&device);
+        for (int i = 0; i < 6; ++i) {
+            ClipBufferDesc desc = {sizeof(ClipBufferDesc), kClipBufferFlags, sizes[i], 0, format};
+            kSoundDevice.CreateBuffer(device, &desc, &buffers[i]);
+        }
+        state.PauseTiming();
+        for (void* b : buffers) kSoundDevice.ReleaseBuffer(b);
+        kSoundDevice.ReleaseDevice(device);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(CreateClipBuffers)->Unit(benchmark::kMicrosecond);
 
 // A left pushback and then idle updates, as the gauge-replay throughput
 // script runs it; the whole run counts, in updates per second.

@@ -20,6 +20,13 @@ endif()
 
 add_link_options(-static-libgcc -static-libstdc++ -static)
 
+# The gauge is plain C++ with no exceptions or run-time types; built without
+# them, each function in its own section and unused ones dropped at link,
+# the module carries little beyond its clips and bitmaps.
+set(vornak_lean_flags -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+    -ffunction-sections -fdata-sections)
+target_compile_options(gauge_core PRIVATE ${vornak_lean_flags})
+
 # DirectSound's entry by ordinal 1, from our own import library: the
 # toolchain's libdsound.a would import it by name.
 set(dsound_def "${PROJECT_SOURCE_DIR}/resources/dsound_${vornak_arch}.def")
@@ -58,8 +65,9 @@ function(vornak_add_module target)
   vornak_add_resources(${target})
   add_dependencies(${target} dsound_ordinal)
   target_link_libraries(${target} PRIVATE gauge_core vornak_warnings "${dsound_lib}")
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${vornak_lean_flags}>)
   # Symbols and the runtime's debug sections would outweigh the code.
-  target_link_options(${target} PRIVATE -s)
+  target_link_options(${target} PRIVATE -s -Wl,--gc-sections)
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME VORNAK_TOWS SUFFIX ".gau")
 endfunction()
 
