@@ -12,10 +12,11 @@ cmake --build --preset win64
 cmake --preset linux
 cmake --build --preset linux
 ctest --preset linux
-# The sanitizer build: every test again under ASan and UBSan, plus a bounded
-# fuzz run of the WAVE walk (the Windows checks are not repeated there).
+# Every line of the sequencer, the controls and the WAVE walk is run by a test.
+bash tools/coverage.sh
+# The sanitizer build, last so that its summary closes the run: every test
+# again under ASan and UBSan, plus a bounded fuzz run of the WAVE walk (the
+# Windows checks are not repeated there).
 cmake --preset linux-asan
 cmake --build --preset linux-asan
 ctest --preset linux-asan
-# Every line of the sequencer, the controls and the WAVE walk is run by a test.
-bash tools/coverage.sh
