@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Reruns every figure of docs/hardening.md and prints them:
+# Reruns every figure of the README's measurements table and prints them:
 #   benchmarks/run.sh [BUILD_DIR [WIN32_DIR]]   (default build/linux, built if
 #   needed, and build/win32)
 # Google Benchmark timings, instructions per update from callgrind, the
