@@ -45,7 +45,7 @@ pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 # The host-side pieces that tests link too: module loading, the aircraft
 # and pilot, drawing and the files panel-host writes.
 add_library(panel_host_lib STATIC
-  hostsim/module_loader.cpp
+  hostsim/module_loader_posix.cpp
   hostsim/aircraft.cpp
   hostsim/panel_draw.cpp
   hostsim/image_files.cpp)
@@ -53,6 +53,6 @@ target_include_directories(panel_host_lib PUBLIC "${PROJECT_SOURCE_DIR}")
 target_link_libraries(panel_host_lib PUBLIC hostsim SDL2::SDL2 PkgConfig::SDL2_TTF
   PkgConfig::FONTCONFIG ZLIB::ZLIB ${CMAKE_DL_LIBS} PRIVATE vornak_warnings)
 
-add_executable(panel-host hostsim/panel_host.cpp)
+add_executable(panel-host hostsim/panel_host.cpp hostsim/panel_host_cli.cpp hostsim/panel_host_driver.cpp)
 target_link_libraries(panel-host PRIVATE panel_host_lib vornak_warnings)
 add_dependencies(panel-host VORNAK_TOWS)

@@ -90,8 +90,8 @@ if(vornak_arch STREQUAL "x86_64")
 
   # panel-host.exe: loads a module file and drives it, without a window;
   # VORNAK_TOWS.gau sits beside it, where it looks by default.
-  add_executable(panel-host hostsim/panel_host_win32.cpp hostsim/module_loader_win32.cpp
-    hostsim/aircraft.cpp)
+  add_executable(panel-host hostsim/panel_host_win32.cpp hostsim/panel_host_cli.cpp
+    hostsim/panel_host_driver.cpp hostsim/module_loader_win32.cpp hostsim/aircraft.cpp)
   target_link_libraries(panel-host PRIVATE hostsim vornak_warnings)
 endif()
 

@@ -1,8 +1,9 @@
 // module_loader.h - loads a gauge module file into the substitute host.
 //
-// The module is opened with dlopen, and the host finds its records by name
-// the way the simulator does: Linkage and ImportTable, and on native modules
-// the resource directory and the optional audio functions of
+// The module is opened with dlopen (module_loader_posix.cpp) or LoadLibraryA
+// (module_loader_win32.cpp), and the host finds its records by name the way
+// the simulator does: Linkage and ImportTable, and on native modules the
+// resource directory and the optional audio functions of
 // sound/device_openal.h.
 #pragma once
 
@@ -25,7 +26,8 @@ struct LoadedModule {
     VornakAudioCountsFn      audio_counts;
 };
 
-// The module built beside the running program (VORNAK_TOWS.so next to it).
+// The module built beside the running program (VORNAK_TOWS.so, or
+// VORNAK_TOWS.gau on Windows, next to it).
 std::string DefaultModulePath();
 
 // Opens the module at `path` and finds its records. On failure returns false

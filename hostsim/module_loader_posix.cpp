@@ -1,4 +1,16 @@
-// module_loader.cpp - dlopen and dlsym of a gauge module file.
+// module_loader_posix.cpp - loading a gauge module file on Linux, for the
+// module-loader seam (hostsim/module_loader.h; module_loader_win32.cpp is its
+// LoadLibraryA sibling).
+//
+// Needs: libdl, /proc/self/exe. Provides:
+//   [x] load by path with dlopen (a bare name is taken as a file here, not
+//       searched for on the library path)
+//   [x] ImportTable and Linkage by their export names
+//   [x] the optional audio exports, where a module has them
+//   [x] a one-line reason for every failure, with dlerror's
+//   [x] the default module: VORNAK_TOWS.so beside the running program
+//   [x] embedded resource directory (vornak_resource_directory), which
+//       ModuleResource walks for clips and bitmaps
 #include "hostsim/module_loader.h"
 
 #include <dlfcn.h>

@@ -1,6 +1,6 @@
 // module_loader_win32.cpp - loading a gauge module file on Windows, for the
-// module-loader seam (hostsim/module_loader.h; module_loader.cpp is its
-// dlopen sibling).
+// module-loader seam (hostsim/module_loader.h; module_loader_posix.cpp is
+// its dlopen sibling).
 //
 // Needs: KERNEL32. Provides:
 //   [x] load by path with LoadLibraryA (the loader runs the module's

@@ -12,9 +12,20 @@
 // the sound is the module's own. `run` performs a whole pushback with a
 // modelled aircraft and pilot and prints its timeline; `--window` shows the
 // panel for a person to work (mouse on the buttons, B sets or releases the
-// parking brake, Esc quits). Exit status: 0 when done, 1 when a pushback did
-// not finish, 2 for bad arguments, an unloadable module or a file that
-// cannot be written.
+// parking brake, Esc quits).
+//
+// Needs: the module-loader seam (module_loader_posix.cpp), the shared
+// command line and driver (panel_host_cli.h, panel_host_driver.h), hostsim,
+// replay, aircraft, panel_draw and image_files, SDL2. Provides:
+//   [x] replay, at full speed
+//   [x] modelled pushback run with a timeline under phase names, the
+//       module's clips among its events
+//   [x] pictures: a snapshot, a frame a second, the track of the pushback
+//   [x] audio capture of the module's own mix (OpenAL loopback) to a WAV
+//   [x] real time for a run, and the panel in a window for a person
+//   [ ] reload cycles: panel-host.exe's
+// Exit status: 0 when done, 1 when a pushback did not finish, 2 for bad
+// arguments, an unloadable module or a file that cannot be written.
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 #include <sys/stat.h>
@@ -35,93 +46,43 @@
 #include "hostsim/image_files.h"
 #include "hostsim/module_loader.h"
 #include "hostsim/panel_draw.h"
-#include "hostsim/replay.h"
+#include "hostsim/panel_host_cli.h"
+#include "hostsim/panel_host_driver.h"
 
 namespace {
 
 const uint32_t kAudioRate = 22050;                        // 1225 frames per update
 const uint32_t kFramesPerUpdate = kAudioRate / kUpdatesPerSecond;
-const double kBrakeSet = 32767.0;
-const uint32_t kMaxUpdates = 60u * 60u * kUpdatesPerSecond;   // an hour of simulated time
 const int32_t kWindowScale = 3;
 
-struct Options {
-    std::string module;
-    std::string mode;               // "replay", "run" or "window"
-    std::string script;
-    bool        left = true;
-    int32_t     timer = 20;
-    double      heading = 0.0;
-    bool        realtime = false;
-    std::string audio, snapshot, frames, path;
-    double      at = -1.0;
-};
-
-[[noreturn]] void Fail(const std::string& message) {
-    std::fprintf(stderr, "panel-host: %s\n", message.c_str());
-    std::exit(2);
-}
-
-bool ParseDouble(const char* text, double* value) {
-    char* end = nullptr;
-    errno = 0;
-    double v = std::strtod(text, &end);
-    if (end == text || *end != '\0' || errno == ERANGE || !std::isfinite(v)) return false;
-    *value = v;
-    return true;
-}
-
-Options ParseArguments(int argc, char** argv) {
-    Options o;
+PanelHostOptions ParseArguments(int argc, char** argv) {
+    PanelHostOptions o;
     o.module = DefaultModulePath();
-    bool side_given = false;
-    auto value = [&](int* i) -> const char* {
-        if (*i + 1 >= argc) Fail(std::string(argv[*i]) + " needs a value");
-        return argv[++*i];
-    };
     for (int i = 1; i < argc; ++i) {
+        if (TakeSharedOption(argc, argv, &i, &o)) continue;
         const std::string a = argv[i];
-        if (a == "--module") {
-            o.module = value(&i);
-            if (o.module.empty()) Fail("--module needs a file");
-        } else if (a == "--window") {
+        if (a == "--window") {
             if (!o.mode.empty()) Fail("--window cannot be combined with '" + o.mode + "'");
             o.mode = "window";
-        } else if (a == "--left" || a == "--right") {
-            if (side_given && o.left != (a == "--left")) Fail("choose one of --left and --right");
-            o.left = a == "--left";
-            side_given = true;
-        } else if (a == "--timer") {
-            const char* t = value(&i);
-            double s;
-            if (!ParseDouble(t, &s) || s != std::floor(s) || s < 5 || s > 995 || int32_t(s) % 5 != 0)
-                Fail(std::string("--timer takes whole seconds from 5 to 995 in steps of 5, not '") + t + "'");
-            o.timer = int32_t(s);
-        } else if (a == "--heading") {
-            const char* t = value(&i);
-            if (!ParseDouble(t, &o.heading) || o.heading < 0.0 || o.heading >= 360.0)
-                Fail(std::string("--heading takes degrees from 0 to below 360, not '") + t + "'");
         } else if (a == "--at") {
-            const char* t = value(&i);
+            const char* t = OptionValue(argc, argv, &i);
             if (!ParseDouble(t, &o.at) || o.at < 0.0)
                 Fail(std::string("--at takes seconds from 0, not '") + t + "'");
-        } else if (a == "--realtime") {
-            o.realtime = true;
         } else if (a == "--audio") {
-            o.audio = value(&i);
+            o.audio = OptionValue(argc, argv, &i);
         } else if (a == "--snapshot") {
-            o.snapshot = value(&i);
+            o.snapshot = OptionValue(argc, argv, &i);
         } else if (a == "--frames") {
-            o.frames = value(&i);
+            o.frames = OptionValue(argc, argv, &i);
         } else if (a == "--path") {
-            o.path = value(&i);
+            o.path = OptionValue(argc, argv, &i);
         } else if (!a.empty() && a[0] == '-') {
             Fail("unknown option '" + a + "' (see the top of the usage: panel-host run|replay|--window)");
         } else if (o.mode.empty() && (a == "run" || a == "replay")) {
             o.mode = a;
             if (a == "replay") {
                 if (i + 1 >= argc) Fail("replay needs a script file");
-                o.script = argv[++i];
+                o.operand = argv[++i];
             }
         } else {
             Fail("unexpected argument '" + a + "'");
@@ -130,7 +91,7 @@ Options ParseArguments(int argc, char** argv) {
     if (o.mode.empty())
         Fail("usage: panel-host [--module PATH] replay SCRIPT | run [options] | --window");
     const bool run_files = !o.audio.empty() || !o.snapshot.empty() || !o.frames.empty() || !o.path.empty();
-    if (o.mode != "run" && (run_files || o.at >= 0.0 || side_given || o.realtime))
+    if (o.mode != "run" && (run_files || o.at >= 0.0 || o.side_given || o.realtime))
         Fail("--audio, --snapshot, --at, --frames, --path, --left, --right and --realtime belong to 'run'");
     if (o.mode == "replay" && o.heading != 0.0) Fail("--heading does not belong to 'replay'");
     if (o.at >= 0.0 && o.snapshot.empty()) Fail("--at needs --snapshot");
@@ -141,15 +102,11 @@ Options ParseArguments(int argc, char** argv) {
 
 LoadedModule module;
 
-void Attach(const Options& o) {
+void Attach(const PanelHostOptions& o) {
     // OpenAL's own log would otherwise report a missing sound card, which
     // is not a fault here: the module then runs silently.
     setenv("ALSOFT_LOGLEVEL", "0", 0);
-    std::string problem;
-    if (!LoadModule(o.module, &module, &problem)) Fail(problem);
-    HostReset();
-    if (!HostAttach(module.import_table, module.linkage))
-        Fail("module " + o.module + " holds no usable gauge");
+    AttachModule(o.module, &module);
 }
 
 // --- the timeline ---------------------------------------------------------
@@ -227,16 +184,22 @@ void ShowDisplay() {
     Say(line);
 }
 
+// One update of the gauge, with what it shows and sends on the timeline.
+void TimelineFrame() {
+    BeginUpdate();
+    HostFrame();
+    ShowDisplay();
+    // A repeated event that was not sent this time has stopped.
+    if (timeline.repeat_count > 0 && timeline.repeat_last != host.updates) FlushRepeats();
+    EndUpdate();
+}
+
 // --- the run --------------------------------------------------------------
 
 struct Run {
-    Options  options;
-    Aircraft aircraft;
-    Pilot    pilot;
+    Pushback push;
     bool     turning = false, turn_ended = false;
     double   turn_end_heading = -1.0;
-    int32_t  target = 0;
-    bool     chosen = false, reset = false;
     std::vector<std::string> heard;   // clips heard so far, in order
 };
 
@@ -247,7 +210,7 @@ void OnEvent(uint32_t id, uint32_t value, void*) {
     const bool repeat = id == timeline.repeat_id && value == timeline.repeat_value &&
                         update == timeline.repeat_last + 1;
     if (run) {
-        Aircraft& a = run->aircraft;
+        Aircraft& a = run->push.aircraft;
         const char* name = AircraftEvent(&a, id, value);
         if ((id == kEvSlewToggle && a.slew) ||
             (id == kEvAheadMinus && std::strcmp(timeline.phase, "release wait") == 0))
@@ -263,7 +226,7 @@ void OnEvent(uint32_t id, uint32_t value, void*) {
         }
         if (id == kEvSlewOff) {
             if (!repeat && std::strcmp(timeline.phase, "after turn") == 0) timeline.phase = "wrap-up";
-            PilotSeesSlewOff(&run->pilot, update);
+            PilotSeesSlewOff(&run->push.pilot, update);
         }
         if (repeat) {
             timeline.repeat_last = update;
@@ -275,7 +238,8 @@ void OnEvent(uint32_t id, uint32_t value, void*) {
         std::snprintf(line, sizeof line, "event 0x%" PRIX32 " %" PRId32 ": %s", id, int32_t(value), name);
         Say(line);
         if (id == kEvSlewRotate) {
-            std::snprintf(line, sizeof line, "  turning from heading %.1f toward %" PRId32, a.heading, run->target);
+            std::snprintf(line, sizeof line, "  turning from heading %.1f toward %" PRId32, a.heading,
+                          run->push.target);
             Say(line);
         }
         if (id == kEvSlewFreeze && run->turn_ended && run->turn_end_heading == a.heading &&
@@ -300,14 +264,8 @@ void OnClip(const char* name, void*) {
     Say(std::string("clip ") + name + " starts");
     if (run) {
         run->heard.push_back(name);
-        PilotHears(&run->pilot, name, CurrentUpdate());
+        PilotHears(&run->push.pilot, name, CurrentUpdate());
     }
-}
-
-void Click(PanelButton button, const char* why) {
-    int32_t x, y;
-    Say(why);
-    if (HostChildCentre(button, &x, &y)) HostClick(x, y);
 }
 
 void WriteOrFail(const std::string& path, const Image& image) {
@@ -324,14 +282,12 @@ void PrepareFolder(const std::string& dir) {
     if (mkdir(dir.c_str(), 0777) != 0) Fail("cannot make the folder " + dir + ": " + std::strerror(errno));
 }
 
-int RunPushback(const Options& o) {
+int RunPushback(const PanelHostOptions& o) {
     Run state;
-    state.options = o;
     run = &state;
-    AircraftReset(&state.aircraft, o.heading);
-    PilotReset(&state.pilot, o.left, o.timer);
-    const int32_t whole = int32_t(state.aircraft.heading);
-    state.target = ((o.left ? whole + 90 : whole - 90) % 360 + 360) % 360;
+    Pushback& push = state.push;
+    PushbackReset(&push, o.heading, o.left, o.timer);
+    push.target = TurnTarget(push.aircraft.heading, o.left);
 
     WavWriter wav;
     std::string problem;
@@ -344,19 +300,14 @@ int RunPushback(const Options& o) {
     if (!o.frames.empty()) PrepareFolder(o.frames);
     if (module.set_clip_observer) module.set_clip_observer(OnClip, nullptr);
     host.on_event = OnEvent;
-
-    HostSetValue(kHostTokenOnGround, 1.0);
-    HostSetValue(kHostTokenParkingBrake, kBrakeSet);
-    HostSetValue(kHostTokenHeading, state.aircraft.heading);
-    HostInstall();
-    HostInitialize();
+    PushbackPowerUp(push);
 
     PanelArt art;
     const bool drawing = !o.snapshot.empty() || !o.frames.empty() || !o.path.empty();
     if (drawing && !LoadPanelArt(module, &art, &problem)) Fail(problem);
 
     std::printf("panel-host: %s, tail %s, push time %" PRId32 " s, heading %.1f, target %" PRId32 "%s\n",
-                o.module.c_str(), o.left ? "left" : "right", o.timer, state.aircraft.heading, state.target,
+                o.module.c_str(), o.left ? "left" : "right", o.timer, push.aircraft.heading, push.target,
                 module.set_clip_observer ? "" : " (the module reports no clips)");
     Say("on the ground, parking brake set");
 
@@ -364,40 +315,20 @@ int RunPushback(const Options& o) {
     Image panel;
     bool snapped = false;
     const auto start = std::chrono::steady_clock::now();
-    double left_lamp_was = -1.0;
-    while (!state.reset && host.updates < kMaxUpdates) {
-        const uint32_t next = host.updates + 1;
-        const PilotAction act = PilotDecide(&state.pilot, next);
-        if (act.kind == kPilotClick) {
-            if (act.button == kButtonLeft || act.button == kButtonRight) {
-                timeline.phase = "arming";
-                state.chosen = true;
-            }
-            Click(act.button, act.why);
-        } else if (act.kind == kPilotReleaseBrake) {
+    while (!push.reset && host.updates < kMaxUpdates) {
+        const PilotAction act = PilotDecide(&push.pilot, host.updates + 1);
+        if (act.kind == kPilotClick && (act.button == kButtonLeft || act.button == kButtonRight))
+            timeline.phase = "arming";
+        else if (act.kind == kPilotReleaseBrake)
             timeline.phase = "release wait";
-            Say(act.why);
-            HostSetValue(kHostTokenParkingBrake, 0.0);
-        } else if (act.kind == kPilotSetBrake) {
+        else if (act.kind == kPilotSetBrake)
             timeline.phase = "final";
-            Say(act.why);
-            HostSetValue(kHostTokenParkingBrake, kBrakeSet);
-        }
+        // Said before it is done: a click's events come after it.
+        if (act.kind != kPilotNothing) Say(act.why);
+        PushbackAct(&push, act);
 
-        BeginUpdate();
-        HostFrame();
-        ShowDisplay();
-        // A repeated event that was not sent this time has stopped.
-        if (timeline.repeat_count > 0 && timeline.repeat_last != host.updates) FlushRepeats();
-        EndUpdate();
-        AircraftStep(&state.aircraft);
-        HostSetValue(kHostTokenHeading, state.aircraft.heading);
-
-        const double lamp = HostIconValue(o.left ? 0x1000 : 0x1500);
-        if (state.chosen && left_lamp_was == 1.0 && lamp != 1.0) {
-            state.reset = true;
-        }
-        left_lamp_was = lamp;
+        TimelineFrame();
+        PushbackStep(&push, o.left);
 
         if (wav.file) {
             module.audio_render(mix.data(), kFramesPerUpdate);
@@ -421,8 +352,8 @@ int RunPushback(const Options& o) {
         }
     }
     FlushRepeats();
-    timeline.phase = state.reset ? "idle" : timeline.phase;
-    if (state.reset && !timeline.quiet)
+    timeline.phase = push.reset ? "idle" : timeline.phase;
+    if (push.reset && !timeline.quiet)
         std::printf("%s  %-13s reset: the gauge is idle again\n", Clock(host.updates).c_str(), timeline.phase);
 
     if (!o.snapshot.empty() && !snapped) {
@@ -431,7 +362,7 @@ int RunPushback(const Options& o) {
     }
     if (!o.path.empty()) {
         Image track;
-        DrawTrack(state.aircraft.track, o.heading, state.aircraft.heading, &art, &track);
+        DrawTrack(push.aircraft.track, o.heading, push.aircraft.heading, &art, &track);
         WriteOrFail(o.path, track);
     }
     HostKill();
@@ -439,36 +370,20 @@ int RunPushback(const Options& o) {
     if (wav.file && !WavClose(&wav)) Fail("cannot write " + o.audio);
     FreePanelArt(&art);
 
-    const double distance = std::hypot(state.aircraft.x, state.aircraft.y);
-    double off = std::fabs(state.turn_end_heading - state.target);
+    const double distance = std::hypot(push.aircraft.x, push.aircraft.y);
+    double off = std::fabs(state.turn_end_heading - push.target);
     if (off > 180.0) off = 360.0 - off;
     std::printf("summary: %s after %" PRIu32 " updates (%s); target heading %" PRId32
                 ", turn ended at %.2f (%.2f off), final heading %.2f; pushed %.1f m; %zu clips heard\n",
-                state.reset ? "reset" : "NOT FINISHED", host.updates, Clock(host.updates).c_str(), state.target,
-                state.turn_end_heading, state.turn_ended ? off : -1.0, state.aircraft.heading, distance,
+                push.reset ? "reset" : "NOT FINISHED", host.updates, Clock(host.updates).c_str(), push.target,
+                state.turn_end_heading, state.turn_ended ? off : -1.0, push.aircraft.heading, distance,
                 state.heard.size());
     std::fflush(stdout);
     run = nullptr;
-    if (!state.reset) {
-        std::fprintf(stderr, "panel-host: the pushback did not finish within an hour of simulated time\n");
-        return 1;
-    }
-    return 0;
+    return PushbackStatus(push);
 }
 
-int RunReplayMode(const Options& o) {
-    FILE* in = std::fopen(o.script.c_str(), "r");
-    if (in == nullptr) Fail("cannot open " + o.script + ": " + std::strerror(errno));
-    HostInstall();
-    HostInitialize();
-    const int status = RunReplay(in, o.script.c_str(), stdout, stderr);
-    HostKill();
-    std::fclose(in);
-    if (std::ferror(stdout)) Fail("cannot write the trace");
-    return status;
-}
-
-int RunWindow(const Options& o) {
+int RunWindow(const PanelHostOptions& o) {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) Fail(std::string("no display to open a window on (") + SDL_GetError() + ")");
     // Without a display SDL falls back to drawing off screen, where nobody
     // would see the window; only a person who asks for that gets it.
@@ -480,18 +395,13 @@ int RunWindow(const Options& o) {
         Fail("no display to open a window on (set DISPLAY, or run under xvfb-run)");
     }
     Run state;
-    state.options = o;
     run = &state;
-    AircraftReset(&state.aircraft, o.heading);
-    PilotReset(&state.pilot, true, 20);
-    state.pilot.stage = -1;   // the person at the window is the pilot
+    Pushback& push = state.push;
+    PushbackReset(&push, o.heading, true, 20);
+    push.pilot.stage = -1;   // the person at the window is the pilot
     if (module.set_clip_observer) module.set_clip_observer(OnClip, nullptr);
     host.on_event = OnEvent;
-    HostSetValue(kHostTokenOnGround, 1.0);
-    HostSetValue(kHostTokenParkingBrake, kBrakeSet);
-    HostSetValue(kHostTokenHeading, state.aircraft.heading);
-    HostInstall();
-    HostInitialize();
+    PushbackPowerUp(push);
     PanelArt art;
     std::string problem;
     if (!LoadPanelArt(module, &art, &problem)) Fail(problem);
@@ -525,14 +435,9 @@ int RunWindow(const Options& o) {
                 if (HostClick(x, y)) Say("click at panel pixel " + std::to_string(x) + "," + std::to_string(y));
             }
         }
-        BeginUpdate();
-        HostFrame();
-        ShowDisplay();
-        // A repeated event that was not sent this time has stopped.
-        if (timeline.repeat_count > 0 && timeline.repeat_last != host.updates) FlushRepeats();
-        EndUpdate();
-        AircraftStep(&state.aircraft);
-        HostSetValue(kHostTokenHeading, state.aircraft.heading);
+        TimelineFrame();
+        // No pilot chooses a side here, so no lamp ends the window: Esc does.
+        PushbackStep(&push, true);
 
         DrawPanel(art, &panel);
         SDL_UpdateTexture(texture, nullptr, panel.px.data(), panel.w * 4);
@@ -540,9 +445,9 @@ int RunWindow(const Options& o) {
         SDL_RenderCopy(renderer, texture, nullptr, nullptr);
         SDL_RenderPresent(renderer);
         char title[128];
-        std::snprintf(title, sizeof title, "VORNAK_TOWS - heading %.1f, brake %s, slew %s", state.aircraft.heading,
+        std::snprintf(title, sizeof title, "VORNAK_TOWS - heading %.1f, brake %s, slew %s", push.aircraft.heading,
                       HostGetValue(kHostTokenParkingBrake) > 0.0 ? "set" : "released",
-                      state.aircraft.slew ? "on" : "off");
+                      push.aircraft.slew ? "on" : "off");
         SDL_SetWindowTitle(window, title);
         std::fflush(stdout);
         std::this_thread::sleep_until(start + std::chrono::microseconds(int64_t(host.updates) * 1000000 /
@@ -563,9 +468,9 @@ int RunWindow(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const Options o = ParseArguments(argc, argv);
+    const PanelHostOptions o = ParseArguments(argc, argv);
     Attach(o);
-    if (o.mode == "replay") return RunReplayMode(o);
+    if (o.mode == "replay") return ReplayScript(OpenScript(o.operand), o.operand);
     if (o.mode == "window") return RunWindow(o);
     return RunPushback(o);
 }

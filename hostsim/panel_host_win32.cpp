@@ -16,8 +16,9 @@
 // COUNT kill/initialise cycles; a module built to tell its DirectSound
 // counts (SoundDeviceCounts) is then checked for leaks.
 //
-// Needs: the module-loader seam (module_loader_win32.cpp), hostsim, replay,
-// aircraft. Provides:
+// Needs: the module-loader seam (module_loader_win32.cpp), the shared
+// command line and driver (panel_host_cli.h, panel_host_driver.h), hostsim,
+// replay, aircraft. Provides:
 //   [x] replay, at full speed or in real time
 //   [x] modelled pushback run (the pilot acts on what he sees: a module
 //       here reports no clips)
@@ -32,13 +33,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "hostsim/aircraft.h"
 #include "hostsim/hostsim.h"
 #include "hostsim/module_loader.h"
-#include "hostsim/replay.h"
+#include "hostsim/panel_host_cli.h"
+#include "hostsim/panel_host_driver.h"
 #include "sound/device_directsound.h"
 
 namespace {
@@ -47,65 +48,14 @@ const char kUsage[] =
     "usage: panel-host [--module PATH] replay [--realtime] SCRIPT | run [--left|--right] "
     "[--timer S] [--heading H] [--realtime] | reload COUNT";
 const long kMaxReloads = 100000;
-const double kBrakeSet = 32767.0;
-const uint32_t kMaxUpdates = 60u * 60u * kUpdatesPerSecond;   // an hour of simulated time
 
-struct Options {
-    std::string module;
-    std::string mode;      // "replay", "run" or "reload"
-    std::string operand;   // the script, or the reload count
-    bool        left = true;
-    bool        side_given = false;
-    int32_t     timer = 20;
-    double      heading = 0.0;
-    bool        heading_given = false;
-    bool        realtime = false;
-};
-
-[[noreturn]] void Fail(const std::string& message) {
-    std::fprintf(stderr, "panel-host: %s\n", message.c_str());
-    std::exit(2);
-}
-
-bool ParseDouble(const char* text, double* value) {
-    char* end = nullptr;
-    errno = 0;
-    double v = std::strtod(text, &end);
-    if (end == text || *end != '\0' || errno == ERANGE || !std::isfinite(v)) return false;
-    *value = v;
-    return true;
-}
-
-Options ParseArguments(int argc, char** argv) {
-    Options o;
+PanelHostOptions ParseArguments(int argc, char** argv) {
+    PanelHostOptions o;
     o.module = DefaultModulePath();
-    auto value = [&](int* i) -> const char* {
-        if (*i + 1 >= argc) Fail(std::string(argv[*i]) + " needs a value");
-        return argv[++*i];
-    };
     for (int i = 1; i < argc; ++i) {
+        if (TakeSharedOption(argc, argv, &i, &o)) continue;
         const std::string a = argv[i];
-        if (a == "--module") {
-            o.module = value(&i);
-            if (o.module.empty()) Fail("--module needs a file");
-        } else if (a == "--left" || a == "--right") {
-            if (o.side_given && o.left != (a == "--left")) Fail("choose one of --left and --right");
-            o.left = a == "--left";
-            o.side_given = true;
-        } else if (a == "--timer") {
-            const char* t = value(&i);
-            double s;
-            if (!ParseDouble(t, &s) || s != std::floor(s) || s < 5 || s > 995 || int32_t(s) % 5 != 0)
-                Fail(std::string("--timer takes whole seconds from 5 to 995 in steps of 5, not '") + t + "'");
-            o.timer = int32_t(s);
-        } else if (a == "--heading") {
-            const char* t = value(&i);
-            if (!ParseDouble(t, &o.heading) || o.heading < 0.0 || o.heading >= 360.0)
-                Fail(std::string("--heading takes degrees from 0 to below 360, not '") + t + "'");
-            o.heading_given = true;
-        } else if (a == "--realtime") {
-            o.realtime = true;
-        } else if (!o.mode.empty() && o.mode != "run" && o.operand.empty() && a.rfind("--", 0) != 0) {
+        if (!o.mode.empty() && o.mode != "run" && o.operand.empty() && a.rfind("--", 0) != 0) {
             // A script may be named "-x"; a count may be negative and is refused later.
             o.operand = a;
         } else if (!a.empty() && a[0] == '-') {
@@ -126,14 +76,6 @@ Options ParseArguments(int argc, char** argv) {
 }
 
 LoadedModule module;
-
-void Attach(const Options& o) {
-    std::string problem;
-    if (!LoadModule(o.module, &module, &problem)) Fail(problem);
-    HostReset();
-    if (!HostAttach(module.import_table, module.linkage))
-        Fail("module " + o.module + " holds no usable gauge");
-}
 
 // Real time: the host's UpdateElements service is wrapped so that every
 // update starts on its 1/18 s slot.
@@ -157,29 +99,21 @@ void PaceUpdates() {
     host.services.UpdateElements = PacedUpdateElements;
 }
 
-int Replay(const Options& o) {
-    FILE* in = std::fopen(o.operand.c_str(), "r");
-    if (in == nullptr) Fail("cannot open " + o.operand + ": " + std::strerror(errno));
-    Attach(o);
+int Replay(const PanelHostOptions& o) {
+    FILE* in = OpenScript(o.operand);
+    AttachModule(o.module, &module);
     if (o.realtime) PaceUpdates();
-    HostInstall();
-    HostInitialize();
-    int status = RunReplay(in, o.operand.c_str(), stdout, stderr);
-    HostKill();
-    std::fclose(in);
-    if (std::ferror(stdout)) Fail("cannot write the trace");
-    return status;
+    return ReplayScript(in, o.operand);
 }
 
 // --- the modelled pushback -------------------------------------------------
 
-Aircraft aircraft;
-Pilot pilot;
+Pushback push;
 
 void OnRunEvent(uint32_t id, uint32_t value, void*) {
     static uint32_t last_id = 0, last_value = 0, last_update = 0;
-    const char* name = AircraftEvent(&aircraft, id, value);
-    if (id == kEvSlewOff) PilotSeesSlewOff(&pilot, host.updates);
+    const char* name = AircraftEvent(&push.aircraft, id, value);
+    if (id == kEvSlewOff) PilotSeesSlewOff(&push.pilot, host.updates);
     // The wrap-up sends one event on every update; show the first of a run.
     const bool repeat = id == last_id && value == last_value && host.updates == last_update + 1;
     last_id = id;
@@ -189,67 +123,43 @@ void OnRunEvent(uint32_t id, uint32_t value, void*) {
         std::printf("%6" PRIu32 "  event 0x%" PRIX32 " %" PRId32 ": %s\n", host.updates, id, int32_t(value), name);
 }
 
-int Run(const Options& o) {
-    Attach(o);
+int Run(const PanelHostOptions& o) {
+    AttachModule(o.module, &module);
     if (o.realtime) PaceUpdates();
-    AircraftReset(&aircraft, o.heading);
-    PilotReset(&pilot, o.left, o.timer);
-    const int32_t whole = int32_t(aircraft.heading);
-    const int32_t target = ((o.left ? whole + 90 : whole - 90) % 360 + 360) % 360;
+    PushbackReset(&push, o.heading, o.left, o.timer);
+    push.target = TurnTarget(push.aircraft.heading, o.left);
     host.on_event = OnRunEvent;
-    HostSetValue(kHostTokenOnGround, 1.0);
-    HostSetValue(kHostTokenParkingBrake, kBrakeSet);
-    HostSetValue(kHostTokenHeading, aircraft.heading);
-    HostInstall();
-    HostInitialize();
+    PushbackPowerUp(push);
     std::printf("panel-host: %s, tail %s, push time %" PRId32 " s, heading %.1f, target %" PRId32 "\n",
-                o.module.c_str(), o.left ? "left" : "right", o.timer, aircraft.heading, target);
+                o.module.c_str(), o.left ? "left" : "right", o.timer, push.aircraft.heading, push.target);
 
-    bool chosen = false, reset = false;
-    double lamp_was = -1.0;
-    while (!reset && host.updates < kMaxUpdates) {
-        const PilotAction act = PilotDecide(&pilot, host.updates + 1);
-        if (act.kind == kPilotClick) {
-            int32_t x, y;
-            if (act.button == kButtonLeft || act.button == kButtonRight) chosen = true;
-            if (HostChildCentre(act.button, &x, &y)) HostClick(x, y);
-        } else if (act.kind == kPilotReleaseBrake) {
-            HostSetValue(kHostTokenParkingBrake, 0.0);
-        } else if (act.kind == kPilotSetBrake) {
-            HostSetValue(kHostTokenParkingBrake, kBrakeSet);
-        }
+    while (!push.reset && host.updates < kMaxUpdates) {
+        const PilotAction act = PilotDecide(&push.pilot, host.updates + 1);
+        PushbackAct(&push, act);
+        // Said after it is done: a click's events come before it.
         if (act.kind != kPilotNothing)
             std::printf("%6" PRIu32 "  pilot: %s\n", host.updates + 1, act.why);
         HostFrame();
-        AircraftStep(&aircraft);
-        HostSetValue(kHostTokenHeading, aircraft.heading);
-        // The lamp of the chosen side goes out when the gauge resets.
-        const double lamp = HostIconValue(o.left ? 0x1000 : 0x1500);
-        if (chosen && lamp_was == 1.0 && lamp != 1.0) reset = true;
-        lamp_was = lamp;
+        PushbackStep(&push, o.left);
     }
     HostKill();
     std::printf("summary: %s after %" PRIu32 " updates; target heading %" PRId32
                 ", final heading %.2f; pushed %.1f m\n",
-                reset ? "reset" : "NOT FINISHED", host.updates, target, aircraft.heading,
-                std::hypot(aircraft.x, aircraft.y));
+                push.reset ? "reset" : "NOT FINISHED", host.updates, push.target, push.aircraft.heading,
+                std::hypot(push.aircraft.x, push.aircraft.y));
     std::fflush(stdout);
-    if (!reset) {
-        std::fprintf(stderr, "panel-host: the pushback did not finish within an hour of simulated time\n");
-        return 1;
-    }
-    return 0;
+    return PushbackStatus(push);
 }
 
 // --- reload cycles ---------------------------------------------------------
 
-int Reload(const Options& o) {
+int Reload(const PanelHostOptions& o) {
     char* end = nullptr;
     errno = 0;
     const long count = std::strtol(o.operand.c_str(), &end, 10);
     if (o.operand.empty() || *end != '\0' || errno != 0 || count < 0 || count > kMaxReloads)
         Fail("'" + o.operand + "' is not a reload count (0 to " + std::to_string(kMaxReloads) + ")");
-    Attach(o);
+    AttachModule(o.module, &module);
     HostInstall();
     HostInitialize();
     for (long i = 0; i < count; ++i) {
@@ -280,7 +190,7 @@ int Reload(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const Options o = ParseArguments(argc, argv);
+    const PanelHostOptions o = ParseArguments(argc, argv);
     int status = o.mode == "replay" ? Replay(o) : o.mode == "run" ? Run(o) : Reload(o);
     std::fflush(stdout);
     FreeLibrary(static_cast<HMODULE>(module.handle));

@@ -1,0 +1,77 @@
+// panel_host_driver.cpp - attaching, replaying and the modelled pushback,
+// shared by the panel-hosts (see panel_host_driver.h).
+#include "hostsim/panel_host_driver.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "hostsim/panel_host_cli.h"
+#include "hostsim/replay.h"
+
+void AttachModule(const std::string& path, LoadedModule* module) {
+    std::string problem;
+    if (!LoadModule(path, module, &problem)) Fail(problem);
+    HostReset();
+    if (!HostAttach(module->import_table, module->linkage)) Fail("module " + path + " holds no usable gauge");
+}
+
+FILE* OpenScript(const std::string& path) {
+    FILE* in = std::fopen(path.c_str(), "r");
+    if (in == nullptr) Fail("cannot open " + path + ": " + std::strerror(errno));
+    return in;
+}
+
+int ReplayScript(FILE* in, const std::string& path) {
+    HostInstall();
+    HostInitialize();
+    const int status = RunReplay(in, path.c_str(), stdout, stderr);
+    HostKill();
+    std::fclose(in);
+    if (std::ferror(stdout)) Fail("cannot write the trace");
+    return status;
+}
+
+void PushbackReset(Pushback* p, double heading, bool left, int32_t timer) {
+    *p = Pushback{};
+    AircraftReset(&p->aircraft, heading);
+    PilotReset(&p->pilot, left, timer);
+}
+
+int32_t TurnTarget(double heading, bool left) {
+    const int32_t whole = int32_t(heading);
+    return ((left ? whole + 90 : whole - 90) % 360 + 360) % 360;
+}
+
+void PushbackPowerUp(const Pushback& p) {
+    HostSetValue(kHostTokenOnGround, 1.0);
+    HostSetValue(kHostTokenParkingBrake, kBrakeSet);
+    HostSetValue(kHostTokenHeading, p.aircraft.heading);
+    HostInstall();
+    HostInitialize();
+}
+
+void PushbackAct(Pushback* p, const PilotAction& act) {
+    if (act.kind == kPilotClick) {
+        if (act.button == kButtonLeft || act.button == kButtonRight) p->chosen = true;
+        int32_t x, y;
+        if (HostChildCentre(act.button, &x, &y)) HostClick(x, y);
+    } else if (act.kind == kPilotReleaseBrake) {
+        HostSetValue(kHostTokenParkingBrake, 0.0);
+    } else if (act.kind == kPilotSetBrake) {
+        HostSetValue(kHostTokenParkingBrake, kBrakeSet);
+    }
+}
+
+void PushbackStep(Pushback* p, bool left) {
+    AircraftStep(&p->aircraft);
+    HostSetValue(kHostTokenHeading, p->aircraft.heading);
+    const double lamp = HostIconValue(left ? 0x1000 : 0x1500);
+    if (p->chosen && p->lamp_was == 1.0 && lamp != 1.0) p->reset = true;
+    p->lamp_was = lamp;
+}
+
+int PushbackStatus(const Pushback& p) {
+    if (p.reset) return 0;
+    std::fprintf(stderr, "panel-host: the pushback did not finish within an hour of simulated time\n");
+    return 1;
+}
