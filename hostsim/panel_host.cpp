@@ -93,7 +93,8 @@ PanelHostOptions ParseArguments(int argc, char** argv) {
     const bool run_files = !o.audio.empty() || !o.snapshot.empty() || !o.frames.empty() || !o.path.empty();
     if (o.mode != "run" && (run_files || o.at >= 0.0 || o.side_given || o.realtime))
         Fail("--audio, --snapshot, --at, --frames, --path, --left, --right and --realtime belong to 'run'");
-    if (o.mode == "replay" && o.heading != 0.0) Fail("--heading does not belong to 'replay'");
+    if (o.mode == "replay" && (o.heading_given || o.timer != 20))
+        Fail("--timer and --heading do not belong to 'replay'");
     if (o.at >= 0.0 && o.snapshot.empty()) Fail("--at needs --snapshot");
     for (const std::string* f : {&o.audio, &o.snapshot, &o.path})
         if (f != &o.audio && !f->empty() && f->size() < 5) Fail("'" + *f + "' is not a file name");
@@ -238,8 +239,11 @@ void OnEvent(uint32_t id, uint32_t value, void*) {
         std::snprintf(line, sizeof line, "event 0x%" PRIX32 " %" PRId32 ": %s", id, int32_t(value), name);
         Say(line);
         if (id == kEvSlewRotate) {
+            // Where the turn should end follows from the command itself (a
+            // negative rate turns the nose right), also in the window,
+            // where the person at the panel chose the side.
             std::snprintf(line, sizeof line, "  turning from heading %.1f toward %" PRId32, a.heading,
-                          run->push.target);
+                          TurnTarget(a.heading, static_cast<int32_t>(value) < 0));
             Say(line);
         }
         if (id == kEvSlewFreeze && run->turn_ended && run->turn_end_heading == a.heading &&

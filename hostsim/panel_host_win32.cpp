@@ -59,11 +59,11 @@ PanelHostOptions ParseArguments(int argc, char** argv) {
             // A script may be named "-x"; a count may be negative and is refused later.
             o.operand = a;
         } else if (!a.empty() && a[0] == '-') {
-            Fail("unknown option '" + a + "'\n" + kUsage);
+            Fail("unknown option '" + a + "'; " + kUsage);
         } else if (o.mode.empty() && (a == "run" || a == "replay" || a == "reload")) {
             o.mode = a;
         } else {
-            Fail("unexpected argument '" + a + "'\n" + kUsage);
+            Fail("unexpected argument '" + a + "'; " + kUsage);
         }
     }
     if (o.mode.empty()) Fail(kUsage);
