@@ -68,7 +68,8 @@ uint32_t ModuleFileName(void* instance, char* path, uint32_t capacity) {
         name = exe;
     }
     size_t length = std::strlen(name);
-    if (length >= capacity) length = capacity - 1;
+    // A path cut short is no path: it would name another file.
+    if (length >= capacity) return 0;
     std::memcpy(path, name, length);
     path[length] = '\0';
     return static_cast<uint32_t>(length);

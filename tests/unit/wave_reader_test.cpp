@@ -298,9 +298,9 @@ TEST(WaveResource, ModulePathIsBoundedAndTerminated) {
     char path[8];
     std::memset(path, 'x', sizeof path);
     uint32_t n = ModuleFileName(module_instance, path, 5);
-    EXPECT_EQ(n, 4u);
-    EXPECT_EQ(path[4], '\0');
-    EXPECT_EQ(path[5], 'x');
+    EXPECT_EQ(n, 0u) << "a path that does not fit is refused, not cut short";
+    EXPECT_EQ(path[0], '\0');
+    EXPECT_EQ(path[1], 'x');
     EXPECT_EQ(ModuleFileName(nullptr, path, sizeof path), 0u);
     EXPECT_EQ(path[0], '\0');
 }
