@@ -1,16 +1,4 @@
 # Cross toolchain: 32-bit Windows (i686) with Debian's mingw-w64, win32
 # thread model. This is the target of the module the simulator loads.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(VORNAK_MINGW_PREFIX i686-w64-mingw32)
-
-set(CMAKE_C_COMPILER   ${VORNAK_MINGW_PREFIX}-gcc-win32)
-set(CMAKE_CXX_COMPILER ${VORNAK_MINGW_PREFIX}-g++-win32)
-set(CMAKE_RC_COMPILER  ${VORNAK_MINGW_PREFIX}-windres)
-set(CMAKE_ASM_COMPILER ${VORNAK_MINGW_PREFIX}-gcc-win32)
-set(VORNAK_DLLTOOL     ${VORNAK_MINGW_PREFIX}-dlltool)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${VORNAK_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include("${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw.cmake")

@@ -1,16 +1,4 @@
 # Cross toolchain: 64-bit Windows (x86_64) with Debian's mingw-w64, win32
 # thread model. The 64-bit module and hosts run under wine64.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(VORNAK_MINGW_PREFIX x86_64-w64-mingw32)
-
-set(CMAKE_C_COMPILER   ${VORNAK_MINGW_PREFIX}-gcc-win32)
-set(CMAKE_CXX_COMPILER ${VORNAK_MINGW_PREFIX}-g++-win32)
-set(CMAKE_RC_COMPILER  ${VORNAK_MINGW_PREFIX}-windres)
-set(CMAKE_ASM_COMPILER ${VORNAK_MINGW_PREFIX}-gcc-win32)
-set(VORNAK_DLLTOOL     ${VORNAK_MINGW_PREFIX}-dlltool)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${VORNAK_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include("${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw.cmake")

@@ -20,6 +20,8 @@ import zipfile
 
 import pefile
 
+from checklist import Checks
+
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
 CLIPS = ["PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"]
 CLIP_SIZES = {"PB1": 41516, "PB2": 42748, "PB3": 53932, "PB4": 70580, "CLICK": 2476, "TUG": 55180}
@@ -34,21 +36,6 @@ VERSION_STRINGS = {
     "ProductName": "VORNAK_TOWS",
     "OriginalFilename": "VORNAK_TOWS.gau",
 }
-
-
-class Report:
-    def __init__(self):
-        self.passed = 0
-        self.failed = 0
-
-    def check(self, label, ok, detail=""):
-        if ok:
-            self.passed += 1
-            print(f"ok   {label}")
-        else:
-            self.failed += 1
-            print(f"FAIL {label}" + (f": {detail}" if detail else ""))
-        return ok
 
 
 def resource_leaves(pe):
@@ -199,13 +186,12 @@ def main():
               "--target package", file=sys.stderr)
         return 2
 
-    report = Report()
+    report = Checks()
     for path, arch in modules:
         check_module(report, path, arch, args.resources)
     if args.zip:
         check_zip(report, args.zip, modules[0][0], args.picture)
-    print(f"{report.passed} passed, {report.failed} failed")
-    return 0 if report.failed == 0 else 1
+    return report.finish()
 
 
 if __name__ == "__main__":

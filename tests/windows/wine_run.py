@@ -28,6 +28,8 @@ import subprocess
 import sys
 import tempfile
 
+from checklist import Checks
+
 RUN_TIMEOUT = 180
 
 NULL_ASOUNDRC = 'pcm.!default { type null }\n'
@@ -38,25 +40,6 @@ FILE_ASOUNDRC = '''pcm.!default {
     format "raw"
 }
 '''
-
-
-class Checks:
-    def __init__(self):
-        self.passed = 0
-        self.failed = 0
-
-    def check(self, label, ok, detail=""):
-        if ok:
-            self.passed += 1
-            print(f"ok   {label}")
-        else:
-            self.failed += 1
-            print(f"FAIL {label}" + (f": {detail}" if detail else ""))
-        return ok
-
-    def finish(self):
-        print(f"{self.passed} passed, {self.failed} failed")
-        return 0 if self.failed == 0 else 1
 
 
 def environment(args, asoundrc):
