@@ -24,6 +24,18 @@
 #define GAUGE_CALL
 #endif
 
+// Host events the gauge sends: the simulator's event numbers (slew mode
+// moves the aircraft directly, bypassing its physics).
+enum : uint32_t {
+    kEventCalibrate      = 0x10025,   // joystick calibration; moves nothing
+    kEventSlewToggle     = 0x10015,
+    kEventSlewAheadMinus = 0x100D1,   // one step faster backwards
+    kEventSlewFreeze     = 0x100CE,   // stops translation and rotation
+    kEventSlewRotate     = 0x1014D,   // rotation rate from the value; negative turns the nose right
+    kEventSlewAheadPlus  = 0x100CB,   // one step less backwards
+    kEventSlewOff        = 0x100C2,
+};
+
 #pragma pack(push, 4)
 
 struct GaugeHeader;

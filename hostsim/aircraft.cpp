@@ -35,22 +35,22 @@ void AircraftReset(Aircraft* a, double heading) {
 
 const char* AircraftEvent(Aircraft* a, uint32_t event_id, uint32_t value) {
     switch (event_id) {
-    case kEvCalibrate:
+    case kEventCalibrate:
         return "joystick calibration (moves nothing)";
-    case kEvSlewToggle:
+    case kEventSlewToggle:
         a->slew = !a->slew;
         return a->slew ? "slew mode toggled: on" : "slew mode toggled: off";
-    case kEvAheadMinus:
+    case kEventSlewAheadMinus:
         a->back_steps++;
         return "slew one step faster backwards";
-    case kEvAheadPlus:
+    case kEventSlewAheadPlus:
         a->back_steps--;
         return "slew one step less backwards";
-    case kEvSlewFreeze:
+    case kEventSlewFreeze:
         a->back_steps = 0;
         a->rotation = 0.0;
         return "slew freeze (all motion stops)";
-    case kEvSlewRotate: {
+    case kEventSlewRotate: {
         // Negative axis values turn the nose right: the heading increases.
         double rate = -static_cast<double>(static_cast<int32_t>(value)) * kDegreesPerUpdatePerAxisUnit;
         if (rate > kMaxDegreesPerUpdate) rate = kMaxDegreesPerUpdate;
@@ -59,7 +59,7 @@ const char* AircraftEvent(Aircraft* a, uint32_t event_id, uint32_t value) {
         return rate > 0.0 ? "slew rotation: nose right" : rate < 0.0 ? "slew rotation: nose left"
                                                                      : "slew rotation: stop";
     }
-    case kEvSlewOff:
+    case kEventSlewOff:
         // Leaving slew mode ends every slew motion with it.
         a->slew = false;
         a->back_steps = 0;

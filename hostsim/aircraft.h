@@ -18,15 +18,8 @@
 #include <cstdint>
 #include <vector>
 
-enum : uint32_t {
-    kEvCalibrate    = 0x10025,
-    kEvSlewToggle   = 0x10015,
-    kEvAheadMinus   = 0x100D1,
-    kEvSlewFreeze   = 0x100CE,
-    kEvSlewRotate   = 0x1014D,
-    kEvAheadPlus    = 0x100CB,
-    kEvSlewOff      = 0x100C2,
-};
+#include "host/abi.h"
+
 
 const int32_t kUpdatesPerSecond = 18;
 // 0.5 m/s for each step of backward speed.

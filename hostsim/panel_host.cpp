@@ -213,19 +213,19 @@ void OnEvent(uint32_t id, uint32_t value, void*) {
     if (run) {
         Aircraft& a = run->push.aircraft;
         const char* name = AircraftEvent(&a, id, value);
-        if ((id == kEvSlewToggle && a.slew) ||
-            (id == kEvAheadMinus && std::strcmp(timeline.phase, "release wait") == 0))
+        if ((id == kEventSlewToggle && a.slew) ||
+            (id == kEventSlewAheadMinus && std::strcmp(timeline.phase, "release wait") == 0))
             timeline.phase = "straight push";
-        if (id == kEvSlewRotate) {
+        if (id == kEventSlewRotate) {
             run->turning = true;
             timeline.phase = "turn";
         }
-        if (id == kEvSlewFreeze && run->turning && !run->turn_ended && !repeat) {
+        if (id == kEventSlewFreeze && run->turning && !run->turn_ended && !repeat) {
             run->turn_ended = true;
             run->turn_end_heading = a.heading;
             timeline.phase = "after turn";
         }
-        if (id == kEvSlewOff) {
+        if (id == kEventSlewOff) {
             if (!repeat && std::strcmp(timeline.phase, "after turn") == 0) timeline.phase = "wrap-up";
             PilotSeesSlewOff(&run->push.pilot, update);
         }
@@ -238,7 +238,7 @@ void OnEvent(uint32_t id, uint32_t value, void*) {
         char line[160];
         std::snprintf(line, sizeof line, "event 0x%" PRIX32 " %" PRId32 ": %s", id, int32_t(value), name);
         Say(line);
-        if (id == kEvSlewRotate) {
+        if (id == kEventSlewRotate) {
             // Where the turn should end follows from the command itself (a
             // negative rate turns the nose right), also in the window,
             // where the person at the panel chose the side.
@@ -246,7 +246,7 @@ void OnEvent(uint32_t id, uint32_t value, void*) {
                           TurnTarget(a.heading, static_cast<int32_t>(value) < 0));
             Say(line);
         }
-        if (id == kEvSlewFreeze && run->turn_ended && run->turn_end_heading == a.heading &&
+        if (id == kEventSlewFreeze && run->turn_ended && run->turn_end_heading == a.heading &&
             std::strcmp(timeline.phase, "after turn") == 0) {
             std::snprintf(line, sizeof line, "  turn ends at heading %.2f", a.heading);
             Say(line);

@@ -113,7 +113,7 @@ Pushback push;
 void OnRunEvent(uint32_t id, uint32_t value, void*) {
     static uint32_t last_id = 0, last_value = 0, last_update = 0;
     const char* name = AircraftEvent(&push.aircraft, id, value);
-    if (id == kEvSlewOff) PilotSeesSlewOff(&push.pilot, host.updates);
+    if (id == kEventSlewOff) PilotSeesSlewOff(&push.pilot, host.updates);
     // The wrap-up sends one event on every update; show the first of a run.
     const bool repeat = id == last_id && value == last_value && host.updates == last_update + 1;
     last_id = id;

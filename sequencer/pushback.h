@@ -41,17 +41,6 @@ enum : uint32_t {
     kColourIdle      = 0x00DEDEDE,
 };
 
-// Host events the sequencer sends.
-enum : uint32_t {
-    kEventCalibrate     = 0x10025,
-    kEventSlewToggle    = 0x10015,
-    kEventSlewAheadMinus = 0x100D1,
-    kEventSlewFreeze    = 0x100CE,
-    kEventSlewRotate    = 0x1014D,
-    kEventSlewAheadPlus = 0x100CB,
-    kEventSlewOff       = 0x100C2,
-};
-
 extern PushbackState pushback;
 
 // The state a freshly loaded module starts with.

@@ -73,7 +73,6 @@ int32_t Lock(void* buffer, uint32_t offset, uint32_t bytes, void** region1, uint
              void** region2, uint32_t* length2, uint32_t) {
     RecordedBuffer* b = AsBuffer(buffer);
     if (recording_control.refuse_lock || offset != 0 || bytes > b->samples.size()) return kFail;
-    b->locked = true;
     uint32_t first = recording_control.split_lock ? bytes / 3 : bytes;
     *region1 = b->samples.data();
     *length1 = first;
@@ -82,8 +81,7 @@ int32_t Lock(void* buffer, uint32_t offset, uint32_t bytes, void** region1, uint
     return 0;
 }
 
-int32_t Unlock(void* buffer, void*, uint32_t, void*, uint32_t) {
-    AsBuffer(buffer)->locked = false;
+int32_t Unlock(void*, void*, uint32_t, void*, uint32_t) {
     recording_stats.unlock_calls++;
     return 0;
 }
@@ -97,7 +95,6 @@ int32_t Play(void* buffer, uint32_t, uint32_t, uint32_t flags) {
     RecordedBuffer* b = AsBuffer(buffer);
     b->plays++;
     b->last_play_flags = flags;
-    b->playing = true;
     if (recording_control.on_play) recording_control.on_play(buffer, recording_control.play_context);
     return recording_control.play_result;
 }

@@ -16,8 +16,6 @@ struct RecordedBuffer {
     uint32_t position;
     uint32_t plays;
     uint32_t last_play_flags;
-    bool     locked;
-    bool     playing;
 };
 
 struct RecordingDeviceControl {

@@ -12,39 +12,39 @@ const uint32_t kTurnLeft = 0xFFFFFFDBu;   // -37, as the gauge sends it
 TEST(AircraftSlew, MovesOnlyInSlewModeAndBackwardsFromTheNose) {
     Aircraft a;
     AircraftReset(&a, 90.0);   // nose east
-    AircraftEvent(&a, kEvAheadMinus, 1);
+    AircraftEvent(&a, kEventSlewAheadMinus, 1);
     for (int i = 0; i < 18; ++i) AircraftStep(&a);
     EXPECT_EQ(a.x, 0.0) << "slew mode is off: nothing moves";
-    AircraftEvent(&a, kEvSlewToggle, 1);
+    AircraftEvent(&a, kEventSlewToggle, 1);
     ASSERT_TRUE(a.slew);
     for (int i = 0; i < 18; ++i) AircraftStep(&a);
     EXPECT_NEAR(a.x, -0.5, 1e-9);   // one step: half a metre a second, tail first
     EXPECT_NEAR(a.y, 0.0, 1e-9);
-    AircraftEvent(&a, kEvAheadPlus, 1);
-    AircraftEvent(&a, kEvAheadPlus, 1);   // one step forwards
+    AircraftEvent(&a, kEventSlewAheadPlus, 1);
+    AircraftEvent(&a, kEventSlewAheadPlus, 1);   // one step forwards
     for (int i = 0; i < 18; ++i) AircraftStep(&a);
     EXPECT_NEAR(a.x, 0.0, 1e-9);
-    AircraftEvent(&a, kEvCalibrate, 1);
+    AircraftEvent(&a, kEventCalibrate, 1);
     EXPECT_EQ(a.back_steps, -1) << "the calibration request moves nothing";
-    AircraftEvent(&a, kEvSlewToggle, 1);
+    AircraftEvent(&a, kEventSlewToggle, 1);
     EXPECT_FALSE(a.slew);
 }
 
 TEST(AircraftSlew, FreezeAndSlewOffStopTranslationAndRotation) {
     Aircraft a;
     AircraftReset(&a, 0.0);
-    AircraftEvent(&a, kEvSlewToggle, 1);
-    AircraftEvent(&a, kEvAheadMinus, 1);
-    AircraftEvent(&a, kEvSlewRotate, kTurnLeft);
-    AircraftEvent(&a, kEvSlewFreeze, 1);
+    AircraftEvent(&a, kEventSlewToggle, 1);
+    AircraftEvent(&a, kEventSlewAheadMinus, 1);
+    AircraftEvent(&a, kEventSlewRotate, kTurnLeft);
+    AircraftEvent(&a, kEventSlewFreeze, 1);
     EXPECT_EQ(a.back_steps, 0);
     EXPECT_EQ(a.rotation, 0.0);
     EXPECT_TRUE(a.slew) << "a freeze leaves slew mode on";
-    AircraftEvent(&a, kEvAheadMinus, 1);
-    AircraftEvent(&a, kEvSlewRotate, 37);
-    AircraftEvent(&a, kEvSlewOff, 1);
+    AircraftEvent(&a, kEventSlewAheadMinus, 1);
+    AircraftEvent(&a, kEventSlewRotate, 37);
+    AircraftEvent(&a, kEventSlewOff, 1);
     EXPECT_FALSE(a.slew);
-    AircraftEvent(&a, kEvSlewOff, 1);
+    AircraftEvent(&a, kEventSlewOff, 1);
     EXPECT_FALSE(a.slew) << "slew off is not a toggle";
     AircraftStep(&a);
     EXPECT_EQ(a.heading, 0.0);
@@ -54,8 +54,8 @@ TEST(AircraftSlew, TheGaugesTurnTakesHalfAMinuteAndPassesEveryWholeDegree) {
     for (uint32_t value : {kTurnLeft, 37u}) {
         Aircraft a;
         AircraftReset(&a, 0.0);
-        AircraftEvent(&a, kEvSlewToggle, 1);
-        AircraftEvent(&a, kEvSlewRotate, value);
+        AircraftEvent(&a, kEventSlewToggle, 1);
+        AircraftEvent(&a, kEventSlewRotate, value);
         const int32_t target = value == kTurnLeft ? 90 : 270;
         int32_t last = 0, updates = 0;
         while (int32_t(a.heading) != target && updates < 2000) {
@@ -77,8 +77,8 @@ TEST(AircraftSlew, RotationNeverExceedsADegreePerUpdate) {
     for (int32_t axis : {16383, -16384, 2147483647, int32_t(0x80000000u)}) {
         Aircraft a;
         AircraftReset(&a, 359.5);
-        AircraftEvent(&a, kEvSlewToggle, 1);
-        AircraftEvent(&a, kEvSlewRotate, uint32_t(axis));
+        AircraftEvent(&a, kEventSlewToggle, 1);
+        AircraftEvent(&a, kEventSlewRotate, uint32_t(axis));
         EXPECT_LE(std::fabs(a.rotation), 1.0);
         AircraftStep(&a);
         EXPECT_GE(a.heading, 0.0);
