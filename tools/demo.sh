@@ -5,10 +5,11 @@
 # minute in (panel.png) and the aircraft's track seen from above (track.png).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup-debian.sh
-cmake --preset linux >/dev/null
-cmake --build --preset linux
+bash tools/setup-debian.sh demo
+# Its own tree, without the tests: the demo needs only the Linux build's packages.
+cmake --preset demo >/dev/null
+cmake --build --preset demo
 mkdir -p out
-build/linux/panel-host run --audio out/pushback.wav --snapshot out/panel.png --at 30 \
+build/demo/panel-host run --audio out/pushback.wav --snapshot out/panel.png --at 30 \
   --path out/track.png
 echo "wrote out/pushback.wav, out/panel.png and out/track.png"

@@ -2,7 +2,7 @@
 # Installs what is needed, builds every configuration and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/setup-debian.sh
+bash tools/setup-debian.sh test
 # The Windows trees first: tests registered in the Linux build check them
 # (the 32-bit module and release ZIP, the 64-bit module and hosts).
 cmake --preset win32
