@@ -323,8 +323,9 @@ def check_bitmaps(res):
 # --- tools -------------------------------------------------------------------
 
 def have_tools():
-    if not (shutil.which("sox") and shutil.which("espeak-ng")):
-        return "espeak-ng or sox not installed"
+    missing = [p for p in ("flite", "sox") if not shutil.which(p)]
+    if missing:
+        return "%s not installed" % " and ".join(missing)
     if subprocess.run([PY, "-c", "import PIL"], capture_output=True).returncode:
         return "python PIL not available to %s" % PY
     return None

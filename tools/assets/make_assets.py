@@ -24,7 +24,8 @@ def make_sounds(out):
     import synth
     import voice
     if not voice.tools_available():
-        raise SystemExit("make_assets: espeak-ng and sox are needed for the voice clips")
+        raise SystemExit("make_assets: %s are needed for the voice clips"
+                         % " and ".join(voice.programs()))
     made = {}
     for name in ("PB1", "PB2", "PB3", "PB4"):
         made[name] = voice.speak(name)
