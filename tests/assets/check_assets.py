@@ -1,13 +1,17 @@
 #!/usr/bin/python3
 """Checks on the gauge's committed sounds and bitmaps.
 
-    check_assets.py RESOURCES_DIR
+    check_assets.py RESOURCES_DIR [--user-clips NAME,...]
 
-Prints one line per check and a final "N passed, M failed" line; exits 1 if
+Clips named with --user-clips are your own recordings: they are held to the
+rules any clip must meet (layout, level, no clipping, silent ends on spoken
+lines) and left out of the rules for the clips we generate (their shapes
+and byte-identical regeneration).  Prints one line per check and a final "N passed, M failed" line; exits 1 if
 anything failed.  The expected layouts are written out here independently of
 the generator so a fault in its shared code cannot hide itself.
 """
 
+import argparse
 import math
 import os
 import shutil
@@ -75,22 +79,55 @@ def expected_wav_header(rate, size):
 
 
 # --- sounds ------------------------------------------------------------------
+#
+# Two kinds of rule.  Any valid clip, a user's own recording included, must
+# have the stored layout, its loudest sample near full scale, no clipping,
+# and (spoken lines) silence at both ends.  The clips we generate must also
+# have the loudness, click and tug-loop shapes below and come back byte for
+# byte from the generator.
 
-def check_sounds(res):
+def valid_clip_rules(name, blob):
+    """(label, ok, detail) for each any-valid-clip rule on file bytes `blob`."""
+    rate, size = CLIPS[name]
+    rules = [("%s header: PCM 8-bit mono %d Hz, fmt at 12, data at 36" % (name, rate),
+              blob[:44] == expected_wav_header(rate, size), "got %r" % blob[:44]),
+             ("%s size %d = 44 + %d, nothing after the data" % (name, 44 + size, size),
+              len(blob) == 44 + size and len(blob) == 8 + struct.unpack("<I", blob[4:8])[0],
+              "file is %d bytes" % len(blob))]
+    x = blob[44:44 + size]
+    if len(x) != size:
+        return rules
+    d = dev(x)
+    peak = max(abs(v) for v in d)
+    rules.append(("%s peak near full scale (>= 80%%)" % name, peak >= 0.8 * 127,
+                  "peak %d of 127" % peak))
+    runs = sum(1 for a, b in zip(x, x[1:]) if a == b and a in (0, 255))
+    rules.append(("%s not clipped (no consecutive samples at 0 or 255)" % name, runs == 0,
+                  "%d clipped pairs" % runs))
+    # A line cut off mid-word would leave sound in the first 20 ms or the
+    # last 50 ms.
+    if name in SPEECH:
+        head, tail = rms(d[:int(0.02 * rate)]), rms(d[-int(0.05 * rate):])
+        rules.append(("%s speech not cut off (first 20 ms and last 50 ms silent)" % name,
+                      head < 1.0 and tail < 1.0, "head RMS %.1f, tail RMS %.1f" % (head, tail)))
+    return rules
+
+
+def check_sounds(res, user):
     clips = {}
-    for name, (rate, size) in CLIPS.items():
+    for name in CLIPS:
         path = os.path.join(res, name + ".wav")
         if not os.path.isfile(path):
             check("%s present" % name, False, "missing " + name + ".wav")
             continue
         blob = open(path, "rb").read()
-        head_ok = blob[:44] == expected_wav_header(rate, size)
-        check("%s header: PCM 8-bit mono %d Hz, fmt at 12, data at 36" % (name, rate), head_ok,
-              "got %r" % blob[:44])
-        check("%s size %d = 44 + %d, nothing after the data" % (name, 44 + size, size),
-              len(blob) == 44 + size and len(blob) == 8 + struct.unpack("<I", blob[4:8])[0],
-              "file is %d bytes" % len(blob))
-        clips[name] = blob[44:44 + size]
+        rules = valid_clip_rules(name, blob)
+        for rule in rules:
+            check(*rule)
+        if name not in user and all(ok for _, ok, _ in rules):
+            clips[name] = blob[44:]
+    for name in user:
+        skip("%s generated-clip rules" % name, "your own clip: checked as any valid clip")
 
     # Loudness: RMS of 50 ms windows (deviation from the 128 centre).
     # Speech pauses between words, so only 60% of windows must be above
@@ -104,25 +141,6 @@ def check_sounds(res):
         need = 0.95 if name == "TUG" else 0.60
         check("%s audible (50 ms RMS >= 3 LSB) in >= %d%% of windows" % (name, need * 100),
               share >= need, "only %.0f%%" % (share * 100))
-
-    for name, x in clips.items():
-        d = dev(x)
-        peak = max(abs(v) for v in d)
-        check("%s peak near full scale (>= 80%%)" % name, peak >= 0.8 * 127,
-              "peak %d of 127" % peak)
-        runs = sum(1 for a, b in zip(x, x[1:]) if a == b and a in (0, 255))
-        check("%s not clipped (no consecutive samples at 0 or 255)" % name, runs == 0,
-              "%d clipped pairs" % runs)
-
-    # Speech must start and end in silence: a line cut off mid-word would
-    # leave sound in the first 20 ms or the last 50 ms.
-    for name in SPEECH:
-        if name in clips:
-            rate = CLIPS[name][0]
-            d = dev(clips[name])
-            head, tail = rms(d[:int(0.02 * rate)]), rms(d[-int(0.05 * rate):])
-            check("%s speech not cut off (first 20 ms and last 50 ms silent)" % name,
-                  head < 1.0 and tail < 1.0, "head RMS %.1f, tail RMS %.1f" % (head, tail))
 
     if "CLICK" in clips:
         rate = CLIPS["CLICK"][0]
@@ -331,102 +349,154 @@ def have_tools():
     return None
 
 
-def check_rerun(res):
+def check_rerun(res, user):
     why = have_tools()
+    label = "generator rerun gives byte-identical files"
+    if user:
+        label += " (all but your %s)" % ", ".join(user)
     if why:
-        skip("generator rerun is byte-identical", why)
+        skip(label, why)
         return
     with tempfile.TemporaryDirectory() as tmp:
         p = subprocess.run([PY, os.path.join(TOOLS, "make_assets.py"), tmp], capture_output=True)
         if p.returncode:
             check("generator runs", False, p.stderr.decode(errors="replace").strip()[-300:])
             return
-        names = [n + ".wav" for n in CLIPS] + list(BITMAPS)
+        names = [n + ".wav" for n in CLIPS if n not in user] + list(BITMAPS)
         differ = [n for n in names
                   if not os.path.isfile(os.path.join(res, n))
                   or open(os.path.join(tmp, n), "rb").read() != open(os.path.join(res, n), "rb").read()]
-        check("generator rerun gives byte-identical files", not differ, "differ: %s" % differ)
+        check(label, not differ, "differ: %s" % differ)
 
 
-def write_test_wav(path, rate, channels, frames, width=2):
+def write_test_wav(path, rate, channels, seconds, level=0.37, before=0.0, after=0.0, width=2):
+    """A 440 Hz tone of `seconds` at `level` of full scale, with silence
+    before and after it."""
+    full = 32767 if width == 2 else 127
+    frames = []
+    for i in range(int(before * rate)):
+        frames.append(0)
+    for i in range(int(round(seconds * rate))):
+        frames.append(int(full * level * math.sin(2 * math.pi * 440 * (i + 0.5) / rate)))
+    frames += [0] * int(after * rate)
     with wave.open(path, "wb") as w:
         w.setnchannels(channels)
         w.setsampwidth(width)
         w.setframerate(rate)
-        data = bytearray()
-        for i in range(frames):
-            v = int(12000 * math.sin(2 * math.pi * 440 * i / rate))
-            data += struct.pack("<h", v) * channels if width == 2 else bytes([128 + v // 256]) * channels
-        w.writeframes(bytes(data))
+        if width == 2:
+            w.writeframes(b"".join(struct.pack("<h", v) * channels for v in frames))
+        else:
+            w.writeframes(bytes(128 + v for v in frames for _ in range(channels)))
 
 
 def check_import():
+    """import_clip.py: what it makes passes every any-valid-clip rule; what
+    it cannot make, or cannot write, it says in one line with exit 2."""
     if not shutil.which("sox"):
         skip("import_clip", "sox not installed")
         return
     tool = os.path.join(TOOLS, "import_clip.py")
 
     def run(*args):
-        return subprocess.run([PY, tool] + list(args), capture_output=True)
+        p = subprocess.run([PY, tool] + list(args), capture_output=True)
+        return p.returncode, p.stdout.decode(errors="replace").strip(), \
+            p.stderr.decode(errors="replace").strip()
+
+    def valid(name, path, label):
+        blob = open(path, "rb").read() if os.path.isfile(path) else b""
+        bad = ["%s: %s" % (r[0], r[2]) for r in valid_clip_rules(name, blob) if not r[1]]
+        check(label, blob and not bad, "; ".join(bad))
+        return dev(blob[44:])
 
     with tempfile.TemporaryDirectory() as tmp:
         out = os.path.join(tmp, "res")
         os.mkdir(out)
         rate, size = CLIPS["PB2"]
-        src = os.path.join(tmp, "stereo44k.wav")
-        write_test_wav(src, 44100, 2, 44100)
-        p = run("pb2", src, "--out", out)
-        blob = open(os.path.join(out, "PB2.wav"), "rb").read() if p.returncode == 0 else b""
-        check("import_clip converts 44.1 kHz 16-bit stereo to the PB2 layout",
-              blob[:44] == expected_wav_header(rate, size) and len(blob) == 44 + size,
-              p.stderr.decode(errors="replace").strip())
-        if blob:
-            d = dev(blob[44:])
-            check("imported clip keeps the sound and pads the rest with silence",
-                  rms(d[:int(0.9 * rate)]) > 20 and all(v == 0 for v in d[int(1.01 * rate):]))
+        lead, room = int(0.08 * rate), size - int(0.08 * rate) - int(0.10 * rate)
 
-        # a recording exactly as long as the clip is accepted unchanged
-        exact = os.path.join(tmp, "exact.wav")
-        write_test_wav(exact, 11025, 1, CLIPS["TUG"][1], width=1)
-        p = run("TUG", exact, "--out", out)
-        blob = open(os.path.join(out, "TUG.wav"), "rb").read() if p.returncode == 0 else b""
-        check("import_clip accepts a recording of exactly the clip length",
-              blob[44:] == open(exact, "rb").read()[44:] and len(blob) == 44 + CLIPS["TUG"][1],
-              p.stderr.decode(errors="replace").strip())
+        # A quiet 44.1 kHz 16-bit stereo line with room noise-free pauses
+        # around it: cut to its sound, given the lead-in, brought to full scale.
+        src = os.path.join(tmp, "line.wav")
+        write_test_wav(src, 44100, 2, 1.0, before=0.3, after=0.5)
+        code, said, err = run("pb2", src, "--out", out)
+        check("import_clip makes a spoken clip from a quiet 44.1 kHz stereo recording",
+              code == 0 and said.startswith("wrote") and not err, "exit %d: %s" % (code, err))
+        d = valid("PB2", os.path.join(out, "PB2.wav"),
+                  "imported PB2 passes every any-valid-clip rule")
+        onset = next((i for i, v in enumerate(d) if v), len(d))
+        check("imported PB2: the recording's leading pause cut, its sound starts after the "
+              "80 ms lead-in", lead <= onset <= lead + int(0.002 * rate), "onset %d" % onset)
 
-        # one sample too long is refused and leaves the existing clip alone
-        long_src = os.path.join(tmp, "long.wav")
-        write_test_wav(long_src, 22255, 1, CLIPS["CLICK"][1] + 1, width=1)
-        keep = os.path.join(out, "CLICK.wav")
-        open(keep, "wb").write(b"old")
-        p = run("CLICK", long_src, "--out", out)
-        msg = p.stderr.decode(errors="replace").strip()
-        check("import_clip refuses a recording one sample too long (exit 2, one-line message)",
-              p.returncode == 2 and len(msg.splitlines()) == 1 and "CLICK" in msg
-              and open(keep, "rb").read() == b"old", "exit %d: %s" % (p.returncode, msg))
+        # The clip's sound room, 10 ms either side: fits, does not fit.
+        for secs, fits in ((room / rate - 0.01, True), (room / rate + 0.01, False)):
+            src = os.path.join(tmp, "edge.wav")
+            write_test_wav(src, rate, 1, secs, before=0.2)
+            keep = open(os.path.join(out, "PB2.wav"), "rb").read()
+            code, said, err = run("PB2", src, "--out", out, "--force")
+            if fits:
+                check("a line 10 ms shorter than PB2's room is imported", code == 0 and
+                      said.startswith("replaced"), "exit %d: %s" % (code, err))
+            else:
+                check("a line 10 ms too long is refused with the sox command that trims it, "
+                      "and the clip there is kept",
+                      code == 2 and len(err.splitlines()) == 1 and "trim 0.20 1.75" in err
+                      and open(os.path.join(out, "PB2.wav"), "rb").read() == keep,
+                      "exit %d: %s" % (code, err))
+
+        # Not spoken: no cutting, no lead-in; a tug exactly as long as its clip.
+        src = os.path.join(tmp, "tug.wav")
+        write_test_wav(src, 11025, 1, CLIPS["TUG"][1] / 11025, level=1.0, width=1)
+        code, said, err = run("TUG", src, "--out", out)
+        d = valid("TUG", os.path.join(out, "TUG.wav"),
+                  "a tug exactly the clip's length is imported whole and passes the rules")
+        check("imported TUG starts with the recording, not a lead-in", d and d[1] != 0)
 
         junk = os.path.join(tmp, "junk.wav")
         open(junk, "w").write("not a sound\n")
-        for label, args in (("unknown clip name", ("PB9", src)),
-                            ("missing input file", ("PB1", os.path.join(tmp, "nope.wav"))),
-                            ("input that is not audio", ("PB1", junk)),
-                            ("missing output folder", ("PB1", src, "--out", os.path.join(tmp, "x")))):
-            if "--out" not in args:
-                args = args + ("--out", out)
-            p = run(*args)
-            msg = p.stderr.decode(errors="replace").strip()
-            check("import_clip rejects %s with exit 2 and one line" % label,
-                  p.returncode == 2 and len(msg.splitlines()) == 1, "exit %d: %s" % (p.returncode, msg))
+        silent = os.path.join(tmp, "silent.wav")
+        write_test_wav(silent, 22050, 1, 0.5, level=0.0)
+        notes = os.path.join(tmp, "notes.txt")
+        open(notes, "w").write("x")
+        src = os.path.join(tmp, "line.wav")
+        for label, args, words in (
+                ("an unknown clip name", ("PB9", src, "--out", out), "unknown clip"),
+                ("a missing recording", ("PB1", os.path.join(tmp, "no.wav"), "--out", out),
+                 "no such file"),
+                ("a folder as the recording", ("PB1", tmp, "--out", out), "is a folder"),
+                ("a file that is not sound", ("PB1", junk, "--out", out), "sox cannot read"),
+                ("a silent recording", ("PB1", silent, "--out", out), "no audible sound"),
+                ("a missing output folder", ("PB1", src, "--out", os.path.join(tmp, "x")),
+                 "does not exist"),
+                ("a file as the output folder", ("PB1", src, "--out", notes), "is a file"),
+                ("an output folder it cannot write", ("PB1", src, "--out", "/proc"),
+                 "cannot write"),
+                ("an existing clip without --force", ("PB2", src, "--out", out), "--force")):
+            keep = open(os.path.join(out, "PB2.wav"), "rb").read()
+            code, said, err = run(*args)
+            check("import_clip refuses %s: exit 2, one line saying '%s'" % (label, words),
+                  code == 2 and len(err.splitlines()) == 1 and words in err and not said
+                  and open(os.path.join(out, "PB2.wav"), "rb").read() == keep,
+                  "exit %d: %s" % (code, err))
 
 
 def main():
-    if len(sys.argv) != 2 or not os.path.isdir(sys.argv[1]):
-        print("usage: check_assets.py RESOURCES_DIR", file=sys.stderr)
+    ap = argparse.ArgumentParser(description="Check the gauge's sounds and bitmaps.")
+    ap.add_argument("resources", help="folder holding the clips and bitmaps")
+    ap.add_argument("--user-clips", default="", metavar="NAME,...",
+                    help="clips that are your own recordings: checked as any valid clip, "
+                         "not as the generated ones")
+    args = ap.parse_args()
+    user = [n.strip().upper() for n in args.user_clips.split(",") if n.strip()]
+    unknown = [n for n in user if n not in CLIPS]
+    if unknown or not os.path.isdir(args.resources):
+        print("check_assets: %s" % ("unknown clip %s; choose from %s"
+                                    % (", ".join(unknown), ", ".join(CLIPS)) if unknown
+                                    else "%s is not a folder" % args.resources), file=sys.stderr)
         return 2
-    res = sys.argv[1]
-    check_sounds(res)
+    res = args.resources
+    check_sounds(res, user)
     check_bitmaps(res)
-    check_rerun(res)
+    check_rerun(res, user)
     check_import()
     failed = results.count(False)
     print("%d passed, %d failed" % (results.count(True), failed))

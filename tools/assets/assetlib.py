@@ -20,8 +20,17 @@ CLIPS = {
     "TUG": (11025, 55136),
 }
 
+SPEECH = ("PB1", "PB2", "PB3", "PB4")
+
 WAV_HEADER_BYTES = 44
 SILENCE = 128  # 8-bit unsigned PCM centre value
+
+# A spoken clip opens with silence (the intercom keying) and ends with at
+# least this much of it; every clip's loudest sample sits at PEAK of full
+# scale.
+LEAD_SECONDS = 0.08
+TAIL_SECONDS = 0.10
+PEAK = 0.9
 
 # The gauge restarts the tug clip every 68 panel updates (18 updates/s).
 TUG_RESTART_SECONDS = 68 / 18
@@ -40,6 +49,14 @@ def wav_bytes(rate, data):
     header += b"data" + struct.pack("<I", n)
     assert len(header) == WAV_HEADER_BYTES
     return header + data
+
+
+def to_u8(samples):
+    """8-bit unsigned samples of `samples` (numbers centred on 0), scaled so
+    the loudest sits at PEAK of full scale; never 0, so never clipped."""
+    peak = max(abs(v) for v in samples) or 1
+    scale = PEAK * 127.0 / peak
+    return bytes(max(1, min(255, int(round(SILENCE + v * scale)))) for v in samples)
 
 
 def write_clip(path, name, data):

@@ -17,7 +17,7 @@ import subprocess
 import tempfile
 import wave
 
-from assetlib import CLIPS, SILENCE
+from assetlib import CLIPS, LEAD_SECONDS, SILENCE, TAIL_SECONDS, to_u8
 
 # The lines the crew speaks; the words are also shown as captions, so they
 # stay exactly as they are.
@@ -43,10 +43,7 @@ OLD_VOICE = "espeak-m3"
 ESPEAK_WPM = {"PB1": 160, "PB2": 172, "PB3": 168, "PB4": 170}
 ESPEAK_PITCH = 42
 
-LEAD_SECONDS = 0.08      # silence before the first word (intercom keying)
-TAIL_SECONDS = 0.10      # minimum silence after the last word
 MAX_TEMPO = 1.12         # never speed speech up more than this to fit
-PEAK = 0.9               # peak level as a fraction of full scale
 
 # Headset/intercom chain, applied after any tempo change.
 INTERCOM = [
@@ -170,7 +167,5 @@ def speak(name, voice=VOICE):
     lead = int(LEAD_SECONDS * rate)
     if lead + len(y) > size:
         raise RuntimeError("%s: processed speech does not fit the clip" % name)
-    peak = max(abs(v) for v in y) or 1
-    scale = PEAK * 127.0 / peak
-    body = bytes(max(1, min(255, int(round(SILENCE + v * scale)))) for v in y)
+    body = to_u8(y)
     return bytes([SILENCE]) * lead + body + bytes([SILENCE]) * (size - lead - len(body))
