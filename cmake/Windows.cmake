@@ -99,8 +99,13 @@ endif()
 # the panel, as a ZIP (cmake --build --preset win32 --target package).
 if(vornak_arch STREQUAL "i686")
   install(TARGETS vornak_tows LIBRARY DESTINATION . RUNTIME DESTINATION .)
-  install(FILES packaging/INSTALL.txt DESTINATION .)
-  install(FILES docs/panel.png DESTINATION . OPTIONAL)
+  # The install page in CRLF, for the plain Windows editors, with the version.
+  configure_file("${PROJECT_SOURCE_DIR}/packaging/INSTALL.txt"
+    "${CMAKE_CURRENT_BINARY_DIR}/INSTALL.txt" @ONLY NEWLINE_STYLE CRLF)
+  install(FILES "${CMAKE_CURRENT_BINARY_DIR}/INSTALL.txt" DESTINATION .)
+  install(FILES docs/panel.png DESTINATION .)
+  set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/packaging/zip_dates.cmake")
+  set(CPACK_VORNAK_SOURCE_DIR "${PROJECT_SOURCE_DIR}")
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_NAME VORNAK_TOWS)
   set(CPACK_PACKAGE_VENDOR "VORNAK_TOWS developers")
