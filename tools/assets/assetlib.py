@@ -8,7 +8,10 @@ RIFF header, a 16-byte fmt chunk at offset 12, the data chunk at offset 36
 and nothing after the sample data.  Everything here writes exactly that.
 """
 
+import argparse
+import os
 import struct
+import sys
 
 # name -> (sample rate in Hz, number of sample bytes)
 CLIPS = {
@@ -34,6 +37,15 @@ PEAK = 0.9
 
 # The gauge restarts the tug clip every 68 panel updates (18 updates/s).
 TUG_RESTART_SECONDS = 68 / 18
+
+
+class Parser(argparse.ArgumentParser):
+    """argparse with its complaint on one line, as the tools' other errors."""
+
+    def error(self, message):
+        print("%s: %s (see --help)" % (os.path.basename(self.prog).rsplit(".", 1)[0], message),
+              file=sys.stderr)
+        sys.exit(2)
 
 
 def clip_filename(name):

@@ -18,7 +18,6 @@ Exit status: 0 on success, 2 on anything the user can put right, 1 on an
 internal fault.
 """
 
-import argparse
 import os
 import shlex
 import shutil
@@ -117,7 +116,7 @@ def destination(out, name, force):
 
 
 def main(argv=None):
-    ap = argparse.ArgumentParser(description="Replace a gauge sound clip with a recording.")
+    ap = assetlib.Parser(description="Replace a gauge sound clip with a recording.")
     ap.add_argument("name", help="clip to replace: " + " ".join(assetlib.CLIPS))
     ap.add_argument("input", help="recording to import (any format sox reads)")
     ap.add_argument("--out", default=os.path.join(TOP, "resources"),

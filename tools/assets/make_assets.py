@@ -8,7 +8,6 @@ byte-for-byte reproducible; the build uses the committed files and never runs
 this script.
 """
 
-import argparse
 import os
 import sys
 
@@ -24,8 +23,9 @@ def make_sounds(out):
     import synth
     import voice
     if not voice.tools_available():
-        raise SystemExit("make_assets: %s are needed for the voice clips"
-                         % " and ".join(voice.programs()))
+        print("make_assets: %s are needed for the voice clips"
+              % " and ".join(voice.programs()), file=sys.stderr)
+        raise SystemExit(2)
     made = {}
     for name in ("PB1", "PB2", "PB3", "PB4"):
         made[name] = voice.speak(name)
@@ -70,7 +70,7 @@ def make_bitmaps(out, previews):
 
 
 def main(argv=None):
-    ap = argparse.ArgumentParser(description="Generate the gauge's sounds and bitmaps.")
+    ap = assetlib.Parser(description="Generate the gauge's sounds and bitmaps.")
     ap.add_argument("out", nargs="?", default=os.path.join(TOP, "resources"),
                     help="output folder (default: resources/ of the source tree)")
     ap.add_argument("--previews", nargs="?", const=os.path.join(TOP, "docs"), default=None,
@@ -78,12 +78,22 @@ def main(argv=None):
     ap.add_argument("--only", choices=("sounds", "bitmaps"),
                     help="generate just one kind of asset")
     args = ap.parse_args(argv)
-    os.makedirs(args.out, exist_ok=True)
-    if args.only != "bitmaps":
-        make_sounds(args.out)
-    if args.only != "sounds":
-        make_bitmaps(args.out, args.previews)
+    if os.path.exists(args.out) and not os.path.isdir(args.out):
+        print("make_assets: %s is a file; give the folder to write into" % args.out,
+              file=sys.stderr)
+        return 2
+    try:
+        os.makedirs(args.out, exist_ok=True)
+        if args.only != "bitmaps":
+            make_sounds(args.out)
+        if args.only != "sounds":
+            make_bitmaps(args.out, args.previews)
+    except OSError as e:
+        print("make_assets: cannot write %s: %s" % (e.filename or args.out, e.strerror or e),
+              file=sys.stderr)
+        return 2
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

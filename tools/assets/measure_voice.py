@@ -17,7 +17,6 @@ not score higher than the old voice on every line, 2 on a usage error or a
 missing program.
 """
 
-import argparse
 import os
 import re
 import shutil
@@ -33,6 +32,10 @@ import assetlib  # noqa: E402
 import voice  # noqa: E402
 
 RECOGNISER = "pocketsphinx_continuous"
+
+
+class Unusable(Exception):
+    pass
 
 
 def words(text):
@@ -60,13 +63,31 @@ def recognise(name, key, tmp, after_intercom):
         f.write(struct.pack("<%dh" % len(y), *y))
     subprocess.run(["sox", "-D", "-t", "raw", "-r", str(rate), "-e", "signed-integer",
                     "-b", "16", "-c", "1", raw, "-r", "16000", "-b", "16", wav], check=True)
-    p = subprocess.run([RECOGNISER, "-infile", wav, "-logfn", os.devnull],
-                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=True)
+    p = subprocess.run([RECOGNISER, "-infile", wav], stdout=subprocess.PIPE,
+                       stderr=subprocess.PIPE)
+    if p.returncode:
+        last = (p.stderr.decode(errors="replace").strip().splitlines() or ["no message"])[-1]
+        raise Unusable("%s failed (is pocketsphinx-en-us installed?): %s" % (RECOGNISER, last))
     return " ".join(p.stdout.decode(errors="replace").split())
 
 
+def measure(keys, scores, width, after_intercom):
+    with tempfile.TemporaryDirectory() as tmp:
+        for name, text in voice.LINES.items():
+            spoken = words(text)
+            print("%s  \"%s\" (%d words)" % (name, text, len(spoken)))
+            for k in keys:
+                try:
+                    heard = recognise(name, k, tmp, after_intercom)
+                except voice.DoesNotFit as e:
+                    heard = "(%s)" % e
+                n = matched(spoken, words(heard))
+                scores[k].append((n, len(spoken)))
+                print("    %-*s %d/%d  heard: %s" % (width, k, n, len(spoken), heard or "(nothing)"))
+
+
 def main(argv=None):
-    ap = argparse.ArgumentParser(description="Score the crew's voice with a speech recogniser.")
+    ap = assetlib.Parser(description="Score the crew's voice with a speech recogniser.")
     ap.add_argument("--voices", default="%s,%s" % (voice.OLD_VOICE, voice.VOICE),
                     help="voices to score, old first (known: %s)" % ", ".join(voice.VOICES))
     ap.add_argument("--intercom", action="store_true",
@@ -86,18 +107,11 @@ def main(argv=None):
 
     scores = {k: [] for k in keys}
     width = max(len(k) for k in keys)
-    with tempfile.TemporaryDirectory() as tmp:
-        for name, text in voice.LINES.items():
-            spoken = words(text)
-            print("%s  \"%s\" (%d words)" % (name, text, len(spoken)))
-            for k in keys:
-                try:
-                    heard = recognise(name, k, tmp, args.intercom)
-                except RuntimeError as e:   # the line does not fit its clip
-                    heard = "(%s)" % e
-                n = matched(spoken, words(heard))
-                scores[k].append((n, len(spoken)))
-                print("    %-*s %d/%d  heard: %s" % (width, k, n, len(spoken), heard or "(nothing)"))
+    try:
+        measure(keys, scores, width, args.intercom)
+    except (Unusable, RuntimeError) as e:
+        print("measure_voice: %s" % e, file=sys.stderr)
+        return 2
     print("total  " + "   ".join("%s %d/%d" % (k, sum(s[0] for s in scores[k]),
                                               sum(s[1] for s in scores[k])) for k in keys))
     old, new = scores[keys[0]], scores[keys[-1]]

@@ -61,6 +61,10 @@ class ToolMissing(RuntimeError):
     pass
 
 
+class DoesNotFit(RuntimeError):
+    pass
+
+
 def programs(voice=VOICE):
     return (VOICES[voice][0], "sox")
 
@@ -132,7 +136,7 @@ def _trimmed(name, voice, tmp):
     if tempo <= 1.0:
         return cut_wav, []
     if tempo > MAX_TEMPO:
-        raise RuntimeError("%s: line takes %.2f s, only %.2f s fit; shorten it"
+        raise DoesNotFit("%s: line takes %.2f s, only %.2f s fit; shorten it"
                            % (name, natural, room))
     return cut_wav, ["tempo", "-s", "%.4f" % tempo]
 
