@@ -1,30 +1,38 @@
 # Windows.cmake - the Windows (PE) builds, cross-compiled with mingw-w64:
-# the gauge module VORNAK_TOWS.gau on both targets, the release ZIP on the
-# 32-bit one, and on the 64-bit one the hosts that run under wine64
-# (gauge-replay.exe, panel-host.exe) and a test build of the module that
-# tells its DirectSound counts.
+# on both targets the gauge module VORNAK_TOWS.gau, the hosts that run it
+# under wine (gauge-replay.exe, panel-host.exe) and a test build of the
+# module that tells its DirectSound counts; the release ZIP on the 32-bit
+# one.
 #
-# Every binary links libgcc and libstdc++ statically, so the module imports
-# nothing but system DLLs (KERNEL32, USER32, DSOUND, msvcrt).
+# The hosts link libgcc and libstdc++ statically; the module links no run
+# time at all, so it imports nothing but system DLLs (KERNEL32, USER32,
+# DSOUND, msvcrt).
 
 enable_language(RC)
 
 set(VORNAK_CLIPS PB1 PB2 PB3 PB4 CLICK TUG)
 set(VORNAK_BITMAP_FILES panel_face lamp_left lamp_right)
 
+# The module's entry, DllMain(instance, reason, reserved), as the linker
+# names it: __stdcall decoration on i686 only.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(vornak_arch i686)
+  set(vornak_dll_entry _DllMain@12)
 else()
   set(vornak_arch x86_64)
+  set(vornak_dll_entry DllMain)
 endif()
 
 add_link_options(-static-libgcc -static-libstdc++ -static)
 
 # The gauge is plain C++ with no exceptions or run-time types; built without
 # them, each function in its own section and unused ones dropped at link,
-# the module carries little beyond its clips and bitmaps.
+# the module carries little beyond its clips and bitmaps. Data stays in
+# whole sections: with -fdata-sections mingw's gcc puts zero-filled data in
+# .data, where it takes room in the file, instead of .bss. No compiler
+# version string in every object either.
 set(vornak_lean_flags -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-    -ffunction-sections -fdata-sections)
+    -ffunction-sections -fno-ident)
 target_compile_options(gauge_core PRIVATE ${vornak_lean_flags})
 
 # DirectSound's entry by ordinal 1, from our own import library: the
@@ -66,34 +74,43 @@ function(vornak_add_module target)
   add_dependencies(${target} dsound_ordinal)
   target_link_libraries(${target} PRIVATE gauge_core vornak_warnings "${dsound_lib}")
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${vornak_lean_flags}>)
-  # Symbols and the runtime's debug sections would outweigh the code.
-  target_link_options(${target} PRIVATE -s -Wl,--gc-sections)
+  # No C or C++ run-time start-up: the gauge needs none, and MinGW's would
+  # bring a TLS directory (which Windows before Vista does not set up for a
+  # DLL loaded with LoadLibrary), pseudo-relocation code and the imports
+  # they use. DllMain is the entry itself; the libraries are named, so
+  # nothing else comes in: KERNEL32 and USER32 for resources, the module's
+  # name and the window, msvcrt for the memory routines the compiler calls,
+  # libgcc for its helpers. No symbols, and unused sections dropped.
+  target_link_options(${target} PRIVATE -s -nostartfiles -nostdlib
+    -Wl,--entry=${vornak_dll_entry} -Wl,--gc-sections
+    -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc)
+  target_link_libraries(${target} PRIVATE kernel32 user32 msvcrt gcc)
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME VORNAK_TOWS SUFFIX ".gau")
 endfunction()
 
 vornak_add_module(vornak_tows)
 
-if(vornak_arch STREQUAL "x86_64")
-  # The same module with one more export, SoundDeviceCounts, for the
-  # reload test's leak check. It lives in its own folder and never ships.
-  vornak_add_module(vornak_tows_counting)
-  target_compile_definitions(vornak_tows_counting PRIVATE VORNAK_EXPORT_SOUND_COUNTS)
-  set_target_properties(vornak_tows_counting PROPERTIES
-    LIBRARY_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/counting")
+# The same module with one more export, SoundDeviceCounts, for the reload
+# test's leak check. It lives in its own folder and never ships. Built on
+# both targets, like the hosts below: the 32-bit ones run the shipped
+# module under 32-bit wine.
+vornak_add_module(vornak_tows_counting)
+target_compile_definitions(vornak_tows_counting PRIVATE VORNAK_EXPORT_SOUND_COUNTS)
+set_target_properties(vornak_tows_counting PROPERTIES
+  LIBRARY_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/counting")
 
-  # gauge-replay.exe: the gauge linked in with the recording device; its
-  # resources are compiled into the executable, where FindResourceA on its
-  # own image finds them.
-  add_executable(gauge-replay tools/gauge_replay.cpp host/platform_win32.cpp)
-  vornak_add_resources(gauge-replay)
-  target_link_libraries(gauge-replay PRIVATE gauge_core sound_recording hostsim vornak_warnings)
+# gauge-replay.exe: the gauge linked in with the recording device; its
+# resources are compiled into the executable, where FindResourceA on its
+# own image finds them.
+add_executable(gauge-replay tools/gauge_replay.cpp host/platform_win32.cpp)
+vornak_add_resources(gauge-replay)
+target_link_libraries(gauge-replay PRIVATE gauge_core sound_recording hostsim vornak_warnings)
 
-  # panel-host.exe: loads a module file and drives it, without a window;
-  # VORNAK_TOWS.gau sits beside it, where it looks by default.
-  add_executable(panel-host hostsim/panel_host_win32.cpp hostsim/panel_host_cli.cpp
-    hostsim/panel_host_driver.cpp hostsim/module_loader_win32.cpp hostsim/aircraft.cpp)
-  target_link_libraries(panel-host PRIVATE hostsim vornak_warnings)
-endif()
+# panel-host.exe: loads a module file and drives it, without a window;
+# VORNAK_TOWS.gau sits beside it, where it looks by default.
+add_executable(panel-host hostsim/panel_host_win32.cpp hostsim/panel_host_cli.cpp
+  hostsim/panel_host_driver.cpp hostsim/module_loader_win32.cpp hostsim/aircraft.cpp)
+target_link_libraries(panel-host PRIVATE hostsim vornak_warnings)
 
 # The release kit: the 32-bit module, its install page and a picture of
 # the panel, as a ZIP (cmake --build --preset win32 --target package).

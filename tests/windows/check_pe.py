@@ -4,9 +4,10 @@
     check_pe.py --resources DIR [--zip ZIP [--picture PNG]] MODULE:ARCH ...
 
 ARCH is i386 or amd64. For each module: machine type, export directory
-name and its two data exports, imports (system DLLs only, DirectSound by
-ordinal 1 only, no MinGW runtime DLL), every clip and bitmap resource
-against the files it was built from, and the version record. With --zip,
+name and its two data exports, the exact list of imported routines (the
+system calls the gauge makes, DirectSound by ordinal 1), no TLS directory
+and no start-up or unwind sections, every clip and bitmap resource against
+the files it was built from, and the version record. With --zip,
 the release ZIP must hold the first module, byte for byte, the install
 page, and the panel picture when one exists.
 
@@ -26,8 +27,23 @@ MACHINES = {"i386": 0x14C, "amd64": 0x8664}
 CLIPS = ["PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"]
 CLIP_SIZES = {"PB1": 41516, "PB2": 42748, "PB3": 53932, "PB4": 70580, "CLICK": 2476, "TUG": 55180}
 BITMAPS = {255: "panel_face.bmp", 4096: "lamp_left.bmp", 5376: "lamp_right.bmp"}
-ALLOWED_DLLS = {"kernel32.dll", "user32.dll", "dsound.dll", "msvcrt.dll"}
-RUNTIME_DLL_STEMS = ("libgcc_s", "libstdc++", "libwinpthread")
+# Exactly what the gauge calls: resources and its own name from KERNEL32,
+# the host's window, DirectSound's entry by ordinal, and the one memory
+# routine each compiler leaves as a call. Anything more is start-up or
+# run-time code that has crept back into the module.
+SYSTEM_CALLS = {
+    "KERNEL32.dll": ["FindResourceA", "GetModuleFileNameA", "GetModuleHandleA", "LoadResource",
+                     "LockResource", "SizeofResource"],
+    "USER32.dll": ["GetActiveWindow"],
+    "DSOUND.dll": ["#1"],
+}
+IMPORTS = {
+    "i386": dict(SYSTEM_CALLS, **{"msvcrt.dll": ["memcmp"]}),
+    "amd64": dict(SYSTEM_CALLS, **{"msvcrt.dll": ["memcpy"]}),
+}
+# Sections of the C run-time start-up and of unwinding, none of which the
+# gauge needs.
+RUNTIME_SECTIONS = {".tls", ".CRT", ".eh_frame", ".pdata", ".xdata"}
 LANG_US = 1033
 VERSION_STRINGS = {
     "FileVersion": "1.0",
@@ -83,17 +99,27 @@ def check_module(report, path, arch, resource_dir):
             code_symbols.append((s.name or b"?").decode())
     report.check(f"{tag}: both exports are data", not code_symbols, ", ".join(code_symbols))
 
-    # Imports.
-    imports = getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])
-    dlls = [entry.dll.decode() for entry in imports]
-    stray = [d for d in dlls if d.lower() not in ALLOWED_DLLS]
-    report.check(f"{tag}: imports only KERNEL32, USER32, DSOUND, msvcrt", not stray, ", ".join(stray))
-    runtime = [d for d in dlls if d.lower().startswith(RUNTIME_DLL_STEMS)]
-    report.check(f"{tag}: no MinGW runtime DLL", not runtime, ", ".join(runtime))
-    dsound = [entry for entry in imports if entry.dll.decode().lower() == "dsound.dll"]
-    dsound_imports = [(i.ordinal, i.name) for entry in dsound for i in entry.imports]
-    report.check(f"{tag}: DSOUND imported by ordinal 1 only", dsound_imports == [(1, None)],
-                 repr(dsound_imports))
+    # Imports, routine by routine (an ordinal as #N).
+    imports = {entry.dll.decode(): sorted(i.name.decode() if i.name else f"#{i.ordinal}"
+                                          for i in entry.imports)
+               for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
+    want = IMPORTS[arch]
+    listing = "; ".join(f"{dll}: {', '.join(names)}" for dll, names in sorted(imports.items()))
+    report.check(f"{tag}: imports exactly " + "; ".join(
+        f"{dll} {', '.join(names)}" for dll, names in sorted(want.items())),
+        imports == want, listing or "no imports")
+
+    # No run-time start-up: no TLS directory, whose callbacks and block
+    # Windows before Vista does not set up for a DLL loaded with
+    # LoadLibrary, and no start-up or unwind sections.
+    tls = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_TLS"]]
+    report.check(f"{tag}: no TLS directory", tls.VirtualAddress == 0 and tls.Size == 0,
+                 f"TLS directory at 0x{tls.VirtualAddress:X}, {tls.Size} bytes")
+    sections = [sec.Name.rstrip(b"\0").decode() for sec in pe.sections]
+    extra = sorted(RUNTIME_SECTIONS.intersection(sections))
+    report.check(f"{tag}: no start-up or unwind sections", not extra, ", ".join(extra))
+    report.check(f"{tag}: relocations, for a load at another base",
+                 ".reloc" in sections and not pe.FILE_HEADER.Characteristics & 0x0001, ", ".join(sections))
 
     # Resources, against the files they were built from.
     leaves = resource_leaves(pe)
