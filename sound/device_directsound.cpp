@@ -7,10 +7,15 @@
 // Provides:
 //   [x] device create (default device) and release
 //   [x] cooperative level, speaker configuration
-//   [x] static buffers from the gauge's ClipBufferDesc, passed as it is:
-//       it is DirectSound's first buffer description, 20 bytes on 32-bit
-//       and pointer-sized on 64-bit, which DirectSound accepts beside its
-//       later, longer one
+//   [x] static buffers from the gauge's ClipBufferDesc, in DirectSound's
+//       first buffer description, 20 bytes on 32-bit and pointer-sized on
+//       64-bit, which DirectSound accepts beside its later, longer one;
+//       the format it points to is a copy of the stored one's first 14
+//       bytes with bits per sample derived from the block alignment, as
+//       the other devices do: a 14-byte fmt body, which the WAVE walk
+//       accepts, has no bits-per-sample field, and handed in place
+//       DirectSound would read past it, past the resource when that chunk
+//       comes last
 //   [x] lock, unlock, rewind, play, buffer release
 //   [x] counts of every device and buffer made and released, so a reload
 //       test can show that no DirectSound object outlives its use; a test
@@ -60,9 +65,22 @@ int32_t SetCooperativeLevel(void* device, void* window, uint32_t level) {
 }
 
 int32_t CreateBuffer(void* device, const ClipBufferDesc* desc, void** buffer) {
+    // DirectSound copies the format while it makes the buffer, so both
+    // copies can live on the stack.
+    const StoredFormat stored = ReadStoredFormat(desc->format);
+    WAVEFORMATEX format = {};
+    format.wFormatTag = stored.tag;
+    format.nChannels = stored.channels;
+    format.nSamplesPerSec = stored.rate;
+    format.nAvgBytesPerSec = stored.bytes_per_second;
+    format.nBlockAlign = stored.block_align;
+    format.wBitsPerSample =
+        stored.channels ? static_cast<WORD>(8u * stored.block_align / stored.channels) : 0;
+    ClipBufferDesc copy = *desc;
+    copy.format = &format;
     IDirectSoundBuffer* created = nullptr;
     HRESULT result = AsDevice(device)->CreateSoundBuffer(
-        reinterpret_cast<const DSBUFFERDESC*>(desc), &created, nullptr);
+        reinterpret_cast<const DSBUFFERDESC*>(&copy), &created, nullptr);
     if (FAILED(result)) created = nullptr;
     if (created != nullptr) directsound_counts.buffers_created++;
     *buffer = created;

@@ -1,7 +1,13 @@
 #!/usr/bin/python3
-"""Runs the 64-bit Windows hosts under wine64 and checks what they do.
+"""Runs the Windows hosts under wine and checks what they do.
 
-    wine_run.py --wine WINE64 --prefix DIR --home DIR COMMAND ...
+    wine_run.py --wine WINE [--win32] --prefix DIR --home DIR COMMAND ...
+
+WINE is wine64 for the 64-bit hosts, or with --win32 the 32-bit loader
+(/usr/lib/wine/wine, Debian's wine32:i386) for the 32-bit hosts and the
+shipped module, in a 32-bit prefix. 32-bit wine needs a kernel that runs
+32-bit programs: where it does not, every command prints one
+"SKIPPED: ..." line and exits 77.
 
   prefix                         create (or refresh) the wine prefix
   trace EXE [--module M] [--no-play] SCRIPT EXPECTED
@@ -24,6 +30,7 @@ when the wine prefix or a program is missing.
 """
 import argparse
 import os
+import struct
 import subprocess
 import sys
 import tempfile
@@ -31,6 +38,40 @@ import tempfile
 from checklist import Checks
 
 RUN_TIMEOUT = 180
+SKIP = 77
+
+
+def kernel_runs_i386():
+    """Runs a 96-byte static i386 program that exits with 42: true when the
+    kernel ran it, false when it refused (no 32-bit support)."""
+    base = 0x08048000
+    code = bytes([0xB8, 1, 0, 0, 0,        # mov eax, 1 (exit)
+                  0xBB, 42, 0, 0, 0,       # mov ebx, 42
+                  0xCD, 0x80])             # int 0x80
+    header_size, segment_size = 52, 32
+    entry = base + header_size + segment_size
+    elf = (b"\x7fELF\x01\x01\x01" + bytes(9) +
+           struct.pack("<HHIIIIIHHHHHH", 2, 3, 1, entry, header_size, 0, 0, header_size,
+                       segment_size, 1, 0, 0, 0) +
+           struct.pack("<IIIIIIII", 1, 0, base, base, header_size + segment_size + len(code),
+                       header_size + segment_size + len(code), 5, 0x1000) + code)
+    with tempfile.TemporaryDirectory() as scratch:
+        path = os.path.join(scratch, "i386-probe")
+        with open(path, "wb") as f:
+            f.write(elf)
+        os.chmod(path, 0o755)
+        try:
+            return subprocess.run([path], stdin=subprocess.DEVNULL, timeout=10).returncode == 42
+        except OSError:
+            return False
+
+
+def need_32bit_wine(args):
+    if not kernel_runs_i386():
+        print("SKIPPED: this kernel runs no 32-bit programs, so 32-bit wine cannot run the "
+              "shipped module here (the unicorn ABI check runs its code instead)")
+        sys.exit(SKIP)
+    require(args.wine, "install 32-bit wine: tools/setup-debian.sh test (wine32:i386)")
 
 NULL_ASOUNDRC = 'pcm.!default { type null }\n'
 FILE_ASOUNDRC = '''pcm.!default {
@@ -51,6 +92,8 @@ def environment(args, asoundrc):
     env.update(WINEPREFIX=args.prefix, WINEDEBUG="-all", HOME=args.home,
                # No Mono or Gecko install prompts: nothing here needs them.
                WINEDLLOVERRIDES="mscoree,mshtml=")
+    if args.win32:
+        env["WINEARCH"] = "win32"
     return env
 
 
@@ -76,11 +119,10 @@ def require(path, what):
 
 def need_prefix(args):
     require(os.path.join(args.prefix, "system.reg"),
-            "the wine prefix is made by the windows.wine_prefix test")
+            "the wine prefix is made by the suite's prefix test (windows.wine.prefix, windows.wine32.prefix)")
 
 
 def cmd_prefix(args):
-    require(args.wine, "install wine64 (tools/setup-debian.sh)")
     os.makedirs(args.prefix, exist_ok=True)
     status, _, err = wine(args, ["wineboot", "--init"], timeout=900)
     # wineboot returns before the prefix is written out; wait for the server.
@@ -216,6 +258,7 @@ def cmd_errors(args):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--wine", required=True)
+    parser.add_argument("--win32", action="store_true")
     parser.add_argument("--prefix", required=True)
     parser.add_argument("--home", required=True)
     sub = parser.add_subparsers(dest="command", required=True)
@@ -243,7 +286,9 @@ def main():
     p.add_argument("module")
     p.add_argument("script")
     args = parser.parse_args()
-    require(args.wine, "install wine64 (tools/setup-debian.sh)")
+    if args.win32:
+        need_32bit_wine(args)
+    require(args.wine, "install wine64 (tools/setup-debian.sh test)")
     handlers = {"prefix": cmd_prefix, "trace": cmd_trace, "sound": cmd_sound, "run": cmd_run,
                 "reload": cmd_reload, "errors": cmd_errors}
     try:
