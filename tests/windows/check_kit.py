@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The release kit's install page, as a simulator user opens it.
 
-    check_kit.py --build WIN32_TREE --zip ZIP --page packaging/INSTALL.txt --version V
+    check_kit.py --zip ZIP --page packaging/INSTALL.txt --version V
 
 INSTALL.txt in the ZIP must be the source page with the version filled in
 and CRLF line ends throughout (the old Notepad shows LF-only text as one
@@ -13,7 +13,6 @@ and gauge lines of the form
     gaugeNN=MODULE!GAUGE, X, Y[, W, H]
 
 naming this module and gauge.  The ZIP's entries carry one sane date.
-Exits 77 (skipped, with the reason) when the win32 tree has not been built.
 """
 
 import argparse
@@ -26,7 +25,6 @@ import zipfile
 
 from checklist import Checks
 
-SKIPPED = 77
 MODULE = "VORNAK_TOWS"
 GAUGE = "VORNAK_TOWS"
 SECTIONS = ("What is in this kit", "Installing", "The panel.cfg lines", "Removing", "The panel",
@@ -182,15 +180,10 @@ def check_dates(report, archive):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--build", required=True, help="the win32 build tree")
     parser.add_argument("--zip", required=True)
     parser.add_argument("--page", required=True, help="packaging/INSTALL.txt")
     parser.add_argument("--version", required=True)
     args = parser.parse_args()
-    if not os.path.isdir(args.build):
-        print("SKIP: %s is absent; build the kit with cmake --preset win32 && cmake --build "
-              "--preset win32 --target package" % args.build)
-        return SKIPPED
     if not os.path.isfile(args.zip):
         print("check_kit: %s is missing; build it with cmake --build --preset win32 "
               "--target package" % args.zip, file=sys.stderr)
