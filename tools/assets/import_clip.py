@@ -98,6 +98,10 @@ def convert(name, src):
         done = "%s recorded" % seconds(hi - lo, rate)
     done += ", loudest sample from %.0f %% to %.0f %% of full scale" % (
         100.0 * peak, 100.0 * assetlib.PEAK)
+    gap = assetlib.TUG_RESTART_SECONDS * rate - (hi - lo)
+    if name == "TUG" and gap > 0:
+        done += "; the gauge restarts it every %.2f s, so each run ends in %s of silence" % (
+            assetlib.TUG_RESTART_SECONDS, seconds(gap, rate))
     return data, done
 
 
