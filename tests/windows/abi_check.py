@@ -205,7 +205,7 @@ class Host:
             for entry in rtype.directory.entries:
                 name_key = str(entry.name) if entry.name is not None else entry.id
                 data = entry.directory.entries[0].data.struct
-                found[(type_key, name_key)] = (self.base + data.OffsetToData, data.Size, None)
+                found[(type_key, name_key)] = (self.base + data.OffsetToData, data.Size)
         return found
 
     def bind_imports(self):
@@ -348,7 +348,7 @@ class Host:
     def sizeof_resource(self, args):
         if args[1] == 0xF00D:
             return len(self.tail_clip[1])
-        return next((size for address, size, _ in self.resources.values() if address == args[1]), 0)
+        return next((size for address, size in self.resources.values() if address == args[1]), 0)
 
     def load_resource(self, args):
         if args[1] == 0xF00D:
@@ -375,29 +375,28 @@ class Host:
         return 0 if x == y else (-1 if x < y else 1)
 
     def memcpy(self, args):
-        self.check_host_write(args[0], args[2], "memcpy")
+        self.check_host_write(args[0], args[2])
         self.uc.mem_write(args[0], bytes(self.uc.mem_read(args[1], args[2])))
         return args[0]
 
     def memset(self, args):
-        self.check_host_write(args[0], args[2], "memset")
+        self.check_host_write(args[0], args[2])
         self.uc.mem_write(args[0], bytes([args[1] & 0xFF]) * args[2])
         return args[0]
 
-    def check_host_write(self, address, size, what):
+    def check_host_write(self, address, size):
         # The run-time routines write on the module's behalf: same bounds.
         if size:
             self.on_write(self.uc, 0, address, size, 0, None)
 
     # -- DirectSound --------------------------------------------------------
-    def com_object(self, methods, handlers, state):
+    def com_object(self, methods, handlers):
         vtable = self.alloc(4 * len(methods))
         obj = self.alloc(8)
         self.put32(obj, vtable)
         for i, (name, arg_bytes) in enumerate(methods):
             handler = handlers.get(name, lambda args: None)
             self.put32(vtable + 4 * i, self.stub(name, lambda args, h=handler: h(args), 4 + arg_bytes))
-        state["object"] = obj
         return obj
 
     def direct_sound_create(self, args):
@@ -405,7 +404,6 @@ class Host:
         if guid or outer:
             self.problem("DirectSound asked for its default device", f"guid 0x{guid:X}, outer 0x{outer:X}")
         self.devices[0] += 1
-        device = {}
         handlers = {
             "Release": lambda a: self.release(self.devices),
             "SetCooperativeLevel": lambda a: self.cooperative_level(a),
@@ -413,7 +411,7 @@ class Host:
                 "speaker configuration stereo", f"{a[1]}") or 0,
             "CreateSoundBuffer": self.create_buffer,
         }
-        self.put32(out, self.com_object(DEVICE_METHODS, handlers, device))
+        self.put32(out, self.com_object(DEVICE_METHODS, handlers))
         return 0
 
     def release(self, counts):
@@ -452,7 +450,7 @@ class Host:
             "Play": lambda a: self.play(buffer, a),
         }
         self.buffers[0] += 1
-        self.put32(out, self.com_object(BUFFER_METHODS, handlers, buffer))
+        self.put32(out, self.com_object(BUFFER_METHODS, handlers))
         return 0
 
     def lock(self, buffer, args):
@@ -473,7 +471,7 @@ class Host:
         if self.tail_clip and buffer["name"] == self.tail_clip[0]:
             image = self.tail_clip[1]
         else:
-            address, size, _ = self.resources[("WAV", buffer["name"])]
+            address, size = self.resources[("WAV", buffer["name"])]
             image = bytes(self.uc.mem_read(address, size))
         if samples == wave_data(image):
             self.stats["filled"] += 1
@@ -769,7 +767,7 @@ def main():
     # the image ending where mapped memory ends.
     try:
         host = Host(module, problems, tail_clip=("CLICK", None))
-        address, size, _ = host.resources[("WAV", "CLICK")]
+        address, size = host.resources[("WAV", "CLICK")]
         host.tail_clip = ("CLICK", hostile_clip(bytes(host.uc.mem_read(address, size))))
         host.uc.mem_write(TAIL_PAGE + 0x1000 - len(host.tail_clip[1]), host.tail_clip[1])
         host.attach(_Quiet())
