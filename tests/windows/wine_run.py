@@ -41,9 +41,9 @@ RUN_TIMEOUT = 180
 SKIP = 77
 
 
-def kernel_runs_i386():
-    """Runs a 96-byte static i386 program that exits with 42: true when the
-    kernel ran it, false when it refused (no 32-bit support)."""
+def kernel_refuses_i386(scratch):
+    """Runs a 96-byte static i386 program that exits with 42, in `scratch`:
+    None when the kernel ran it, else what the kernel answered."""
     base = 0x08048000
     code = bytes([0xB8, 1, 0, 0, 0,        # mov eax, 1 (exit)
                   0xBB, 42, 0, 0, 0,       # mov ebx, 42
@@ -55,21 +55,25 @@ def kernel_runs_i386():
                        segment_size, 1, 0, 0, 0) +
            struct.pack("<IIIIIIII", 1, 0, base, base, header_size + segment_size + len(code),
                        header_size + segment_size + len(code), 5, 0x1000) + code)
-    with tempfile.TemporaryDirectory() as scratch:
-        path = os.path.join(scratch, "i386-probe")
-        with open(path, "wb") as f:
-            f.write(elf)
-        os.chmod(path, 0o755)
-        try:
-            return subprocess.run([path], stdin=subprocess.DEVNULL, timeout=10).returncode == 42
-        except OSError:
-            return False
+    os.makedirs(scratch, exist_ok=True)
+    path = os.path.join(scratch, "i386-probe")
+    with open(path, "wb") as f:
+        f.write(elf)
+    os.chmod(path, 0o755)
+    try:
+        status = subprocess.run([path], stdin=subprocess.DEVNULL, timeout=10).returncode
+        return None if status == 42 else f"exit status {status}"
+    except OSError as error:
+        return error.strerror
+    finally:
+        os.remove(path)
 
 
 def need_32bit_wine(args):
-    if not kernel_runs_i386():
-        print("SKIPPED: this kernel runs no 32-bit programs, so 32-bit wine cannot run the "
-              "shipped module here (the unicorn ABI check runs its code instead)")
+    refused = kernel_refuses_i386(args.home)
+    if refused:
+        print(f"SKIPPED: this kernel runs no 32-bit programs ({refused}), so 32-bit wine cannot "
+              "run the shipped module here (the unicorn ABI check runs its code instead)")
         sys.exit(SKIP)
     require(args.wine, "install 32-bit wine: tools/setup-debian.sh test (wine32:i386)")
 
