@@ -11,9 +11,9 @@ function(vornak_link_native_gauge target device)
   target_link_libraries(${target} PRIVATE gauge_core ${device} vornak_warnings ${CMAKE_DL_LIBS})
 endfunction()
 
-add_executable(gauge-replay tools/gauge_replay.cpp)
+add_executable(gauge-replay programs/gauge-replay/gauge_replay.cpp)
 vornak_link_native_gauge(gauge-replay sound_recording)
-target_link_libraries(gauge-replay PRIVATE hostsim)
+target_link_libraries(gauge-replay PRIVATE hostsim vornak_cli11)
 
 # The OpenAL sound device: the Linux module's real sound.
 find_package(OpenAL REQUIRED)
@@ -37,22 +37,24 @@ set_property(TARGET VORNAK_TOWS APPEND PROPERTY LINK_DEPENDS
 # panel-host: the substitute host as a program that loads a module file,
 # models the aircraft and pilot, and draws, records and shows the panel.
 find_package(SDL2 REQUIRED)
-find_package(ZLIB REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SDL2_TTF REQUIRED IMPORTED_TARGET SDL2_ttf)
+pkg_check_modules(SDL2_IMAGE REQUIRED IMPORTED_TARGET SDL2_image)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 
 # The host-side pieces that tests link too: module loading, the aircraft
 # and pilot, drawing and the files panel-host writes.
 add_library(panel_host_lib STATIC
   hostsim/module_loader_posix.cpp
-  hostsim/aircraft.cpp
-  hostsim/panel_draw.cpp
-  hostsim/image_files.cpp)
+  programs/panel-host/aircraft.cpp
+  programs/panel-host/panel_draw.cpp
+  programs/panel-host/image_files.cpp)
 target_include_directories(panel_host_lib PUBLIC "${PROJECT_SOURCE_DIR}")
-target_link_libraries(panel_host_lib PUBLIC hostsim SDL2::SDL2 PkgConfig::SDL2_TTF
-  PkgConfig::FONTCONFIG ZLIB::ZLIB ${CMAKE_DL_LIBS} PRIVATE vornak_warnings)
+target_link_libraries(panel_host_lib PUBLIC hostsim SDL2::SDL2 PkgConfig::SDL2_TTF PkgConfig::SDL2_IMAGE
+  PkgConfig::FONTCONFIG ${CMAKE_DL_LIBS} PRIVATE vornak_warnings)
 
-add_executable(panel-host hostsim/panel_host.cpp hostsim/panel_host_cli.cpp hostsim/panel_host_driver.cpp)
-target_link_libraries(panel-host PRIVATE panel_host_lib vornak_warnings)
+add_executable(panel-host programs/panel-host/host_linux.cpp programs/panel-host/command_line.cpp
+  programs/panel-host/driver.cpp)
+target_include_directories(panel-host PRIVATE "${CMAKE_BINARY_DIR}/generated")
+target_link_libraries(panel-host PRIVATE panel_host_lib vornak_cli11 vornak_warnings)
 add_dependencies(panel-host VORNAK_TOWS)

@@ -102,15 +102,15 @@ set_target_properties(vornak_tows_counting PROPERTIES
 # gauge-replay.exe: the gauge linked in with the recording device; its
 # resources are compiled into the executable, where FindResourceA on its
 # own image finds them.
-add_executable(gauge-replay tools/gauge_replay.cpp host/platform_win32.cpp)
+add_executable(gauge-replay programs/gauge-replay/gauge_replay.cpp host/platform_win32.cpp)
 vornak_add_resources(gauge-replay)
-target_link_libraries(gauge-replay PRIVATE gauge_core sound_recording hostsim vornak_warnings)
+target_link_libraries(gauge-replay PRIVATE gauge_core sound_recording hostsim vornak_cli11 vornak_warnings)
 
 # panel-host.exe: loads a module file and drives it, without a window;
 # VORNAK_TOWS.gau sits beside it, where it looks by default.
-add_executable(panel-host hostsim/panel_host_win32.cpp hostsim/panel_host_cli.cpp
-  hostsim/panel_host_driver.cpp hostsim/module_loader_win32.cpp hostsim/aircraft.cpp)
-target_link_libraries(panel-host PRIVATE hostsim vornak_warnings)
+add_executable(panel-host programs/panel-host/host_win32.cpp programs/panel-host/command_line.cpp
+  programs/panel-host/driver.cpp hostsim/module_loader_win32.cpp programs/panel-host/aircraft.cpp)
+target_link_libraries(panel-host PRIVATE hostsim vornak_cli11 vornak_warnings)
 
 # The release kit: the 32-bit module, its install page and a picture of
 # the panel, as a ZIP (cmake --build --preset win32 --target package).

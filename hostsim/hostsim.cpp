@@ -7,6 +7,9 @@ HostState host;
 
 namespace {
 
+// The mouse flag that asks the host to repeat the click while the button is held.
+const uint32_t kMouseRepeatFlag = 0x00200000u;
+
 int32_t GAUGE_CALL QueryElements(Element*) { return 1; }
 
 // Walks the element chain from `first`, each element reached through the
@@ -208,6 +211,21 @@ bool HostClick(int32_t x, int32_t y) {
         }
     }
     return false;
+}
+
+int32_t HostChildAt(int32_t x, int32_t y, bool* repeats) {
+    *repeats = false;
+    if (!host.mouse_registered || host.mouse_areas == nullptr) return -1;
+    int32_t n = 0;
+    for (MouseArea* a = host.mouse_areas; a->kind != kMouseEnd; ++a) {
+        if (a->kind != kMouseChild) continue;
+        if (a->handler != nullptr && x >= a->x && x < a->x + a->w && y >= a->y && y < a->y + a->h) {
+            *repeats = (a->mouse_flags & kMouseRepeatFlag) != 0;
+            return n;
+        }
+        ++n;
+    }
+    return -1;
 }
 
 bool HostChildCentre(int32_t n, int32_t* x, int32_t* y) {

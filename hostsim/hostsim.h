@@ -94,6 +94,10 @@ void HostReload();     // kill, then install and initialise
 // area containing it, once. False when no area took the click.
 bool HostClick(int32_t x, int32_t y);
 
+// The child mouse area (0-based) containing a panel pixel, or -1; `repeats`
+// tells whether the area asks for repeated clicks while the button is held.
+int32_t HostChildAt(int32_t x, int32_t y, bool* repeats);
+
 // The centre pixel of the n-th child mouse area (0-based), false if none.
 bool HostChildCentre(int32_t n, int32_t* x, int32_t* y);
 

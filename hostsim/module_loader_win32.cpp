@@ -19,14 +19,34 @@
 
 namespace {
 
-std::string SystemMessage(DWORD code) {
-    char text[256];
+// The system's message for `code`, about the file `path`. Some loader
+// messages name the file through an insert ("Bad EXE format for %1"):
+// inserts are left unfilled by FormatMessage (its argument list could not
+// be trusted to match) and filled here with the file's name.
+std::string SystemMessage(DWORD code, const std::string& path) {
+    char text[512];
     DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                              code, 0, text, sizeof text, nullptr);
     // System messages end in ".\r\n"; the caller wants one line.
-    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == '.')) --n;
+    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == '.' || text[n - 1] == ' ')) --n;
     if (n == 0) return "error " + std::to_string(code);
-    return std::string(text, n);
+    std::string message;
+    for (DWORD i = 0; i < n; ++i) {
+        if (text[i] == '%' && i + 1 < n && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            message += text[i + 1] == '1' ? path : std::string("?");
+            ++i;
+            // An insert may carry a printf format: "%1!s!".
+            if (i + 1 < n && text[i + 1] == '!') {
+                const char* close = static_cast<const char*>(std::memchr(text + i + 2, '!', n - i - 2));
+                if (close) i = DWORD(close - text);
+            }
+        } else if (text[i] == '\r' || text[i] == '\n') {
+            message += ' ';
+        } else {
+            message += text[i];
+        }
+    }
+    return message;
 }
 
 template <typename T>
@@ -54,7 +74,7 @@ bool LoadModule(const std::string& path, LoadedModule* module, std::string* prob
     DWORD code = GetLastError();
     SetErrorMode(previous);
     if (handle == nullptr) {
-        *problem = "cannot load module " + path + ": " + SystemMessage(code);
+        *problem = "cannot load module " + path + ": " + SystemMessage(code, path);
         return false;
     }
     auto import_table = Export<ImportTableRecord*>(handle, "ImportTable");

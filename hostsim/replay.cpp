@@ -148,15 +148,43 @@ std::vector<std::string> Words(const std::string& line) {
     return words;
 }
 
-bool ParseNumber(const std::string& text, double* value) {
+// A word of the script as a message shows it: quoted, bytes outside
+// printable ASCII as \xNN, and cut short, so that a line of binary garbage
+// gives a line of message and no control byte reaches the terminal.
+std::string Quote(const std::string& word) {
+    const size_t kShown = 40;
+    std::string q = "'";
+    for (size_t i = 0; i < word.size() && i < kShown; ++i) {
+        const unsigned char c = static_cast<unsigned char>(word[i]);
+        if (c >= 0x20 && c < 0x7F && c != '\\' && c != '\'') {
+            q += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            q += hex;
+        }
+    }
+    q += "'";
+    if (word.size() > kShown) q += " (cut, " + std::to_string(word.size()) + " bytes)";
+    return q;
+}
+
+bool ParseNumber(const std::string& text, double* value, bool* overflow) {
+    *overflow = false;
     if (text.empty()) return false;
     char* end = nullptr;
     errno = 0;
     double v = std::strtod(text.c_str(), &end);
     if (end != text.c_str() + text.size()) return false;
-    // Hexadecimal floats are not decimal numbers; overflow gives the infinity.
+    // Hexadecimal floats are not decimal numbers.
     if (text.find_first_of("xX") != std::string::npos && text.find_first_of("nN") == std::string::npos)
         return false;
+    // "inf" and "nan" are asked for; a number too large for a double is a
+    // mistake, not a request for infinity.
+    if (errno == ERANGE && std::isinf(v)) {
+        *overflow = true;
+        return false;
+    }
     *value = v;
     return true;
 }
@@ -169,47 +197,77 @@ bool ParseCount(const std::string& text, long long* count) {
     return *count <= kMaxTicks;
 }
 
-// Runs one script line; returns an empty string or what is wrong with it.
-std::string RunLine(const std::vector<std::string>& w) {
+// One script line, read and checked before anything runs.
+struct Command {
+    enum Kind { kSet, kClick, kTick, kReload } kind;
+    int32_t   target;   // the variable's token, or the button's child area
+    double    value;
+    long long count;
+};
+
+// Reads one script line into `c`; returns an empty string or what is wrong
+// with it.
+std::string ReadLine(const std::vector<std::string>& w, Command* c) {
     const std::string& command = w[0];
     if (command == "set") {
         if (w.size() != 3) return "'set' takes a variable and a value";
         const Variable* variable = nullptr;
         for (const Variable& v : kVariables)
             if (w[1] == v.word) variable = &v;
-        if (variable == nullptr) return "unknown variable '" + w[1] + "' (hold, ready or heading)";
-        double value;
-        if (!ParseNumber(w[2], &value)) return "'" + w[2] + "' is not a number";
-        HostSetValue(variable->token, value);
+        if (variable == nullptr) return "unknown variable " + Quote(w[1]) + " (hold, ready or heading)";
+        bool overflow = false;
+        if (!ParseNumber(w[2], &c->value, &overflow))
+            return Quote(w[2]) + (overflow ? " is too large for a number" : " is not a number");
+        c->kind = Command::kSet;
+        c->target = variable->token;
         return "";
     }
     if (command == "click") {
         if (w.size() != 2) return "'click' takes one button";
         for (const Button& b : kButtons) {
             if (w[1] != b.word) continue;
-            int32_t x, y;
-            if (HostChildCentre(b.child, &x, &y)) HostClick(x, y);
+            c->kind = Command::kClick;
+            c->target = b.child;
             return "";
         }
-        return "unknown button '" + w[1] + "' (left, right, minus or plus)";
+        return "unknown button " + Quote(w[1]) + " (left, right, minus or plus)";
     }
     if (command == "tick") {
         if (w.size() > 2) return "'tick' takes at most one count";
-        long long count = 1;
-        if (w.size() == 2 && !ParseCount(w[1], &count))
-            return "'" + w[1] + "' is not a tick count (0 to 2147483647)";
-        for (long long i = 0; i < count; ++i) {
-            HostFrame();
-            PrintUpdate();
-        }
+        c->kind = Command::kTick;
+        c->count = 1;
+        if (w.size() == 2 && !ParseCount(w[1], &c->count))
+            return Quote(w[1]) + " is not a tick count (0 to 2147483647)";
         return "";
     }
     if (command == "reload") {
         if (w.size() != 1) return "'reload' takes no arguments";
-        HostReload();
+        c->kind = Command::kReload;
         return "";
     }
-    return "unknown command '" + command + "'";
+    return "unknown command " + Quote(command);
+}
+
+void RunCommand(const Command& c) {
+    switch (c.kind) {
+    case Command::kSet:
+        HostSetValue(c.target, c.value);
+        break;
+    case Command::kClick: {
+        int32_t x, y;
+        if (HostChildCentre(c.target, &x, &y)) HostClick(x, y);
+        break;
+    }
+    case Command::kTick:
+        for (long long i = 0; i < c.count; ++i) {
+            HostFrame();
+            PrintUpdate();
+        }
+        break;
+    case Command::kReload:
+        HostReload();
+        break;
+    }
 }
 
 }  // namespace
@@ -221,6 +279,9 @@ void ReplayPrintPlay(const char* name) {
 int RunReplay(FILE* in, const char* source, FILE* out, FILE* err) {
     trace_out = out;
     host.on_event = PrintEvent;
+    // The whole script is read and checked first: a mistake on its last
+    // line stops it before the gauge has run a single update.
+    std::vector<Command> commands;
     std::string line;
     long line_number = 0;
     int c;
@@ -228,18 +289,24 @@ int RunReplay(FILE* in, const char* source, FILE* out, FILE* err) {
     while (more) {
         line.clear();
         while ((c = std::fgetc(in)) != EOF && c != '\n') line += static_cast<char>(c);
+        if (c == EOF && std::ferror(in)) {
+            std::fprintf(err, "%s: cannot read the script: %s\n", source, std::strerror(errno));
+            return 2;
+        }
         more = c != EOF;
         if (!more && line.empty()) break;
         ++line_number;
         std::vector<std::string> words = Words(line);
         if (words.empty()) continue;
-        std::string problem = RunLine(words);
+        Command command{};
+        std::string problem = ReadLine(words, &command);
         if (!problem.empty()) {
-            std::fflush(out);
             std::fprintf(err, "%s:%ld: %s\n", source, line_number, problem.c_str());
             return 2;
         }
+        commands.push_back(command);
     }
+    for (const Command& command : commands) RunCommand(command);
     std::fflush(out);
     return 0;
 }

@@ -19,8 +19,9 @@
 
 // Runs the script read from `in` (named `source` in messages) against the
 // gauge that HostAttach took; the gauge must be installed and initialised.
-// Returns 0, or 2 after a message on `err` naming the line that cannot be
-// read; nothing after that line runs.
+// The whole script is checked before its first line runs. Returns 0, or 2
+// after a message on `err` naming the line that cannot be read (words
+// quoted, escaped and cut short), and then nothing runs.
 int RunReplay(FILE* in, const char* source, FILE* out, FILE* err);
 
 // Prints "U play NAME" to the trace in progress.

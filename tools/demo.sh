@@ -12,4 +12,3 @@ cmake --build --preset demo
 mkdir -p out
 build/demo/panel-host run --audio out/pushback.wav --snapshot out/panel.png --at 30 \
   --path out/track.png
-echo "wrote out/pushback.wav, out/panel.png and out/track.png"

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "hostsim/aircraft.h"
+#include "programs/panel-host/aircraft.h"
 
 namespace {
 

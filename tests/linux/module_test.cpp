@@ -6,12 +6,13 @@
 #include <dlfcn.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "hostsim/hostsim.h"
 #include "hostsim/module_loader.h"
-#include "hostsim/panel_draw.h"
+#include "programs/panel-host/panel_draw.h"
 
 namespace {
 
@@ -185,6 +186,25 @@ TEST_F(LinuxModule, SnapshotShowsTheChosenLampAndTheTextInItsColour) {
         for (int32_t x = 0; x < idle.w; ++x) grey += in_box(x, y) && ImageAt(idle, x, y) == 0xDEDEDEu;
     EXPECT_GT(grey, 20);
     FreePanelArt(&art);
+}
+
+// A module's display font name may be empty (the host's default font) or
+// fill all 32 bytes without a terminator; either way the host reads no byte
+// past it (the sanitizer build checks).
+TEST_F(LinuxModule, AnEmptyOrFullFontNameIsReadWithinItsBytes) {
+    Start(true);
+    ASSERT_NE(host.display, nullptr);
+    char saved[sizeof host.display->font_name];
+    std::memcpy(saved, host.display->font_name, sizeof saved);
+    for (char fill : {'\0', 'x'}) {
+        std::memset(host.display->font_name, fill, sizeof saved);
+        PanelArt art;
+        std::string problem;
+        EXPECT_TRUE(LoadPanelArt(module, &art, &problem)) << problem;
+        EXPECT_NE(art.font, nullptr);
+        FreePanelArt(&art);
+    }
+    std::memcpy(host.display->font_name, saved, sizeof saved);
 }
 
 TEST(DibDecoding, RefusesBitmapsThatDoNotFitTheirStoredSize) {

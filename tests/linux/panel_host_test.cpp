@@ -1,7 +1,9 @@
-// panel-host as a person runs it: whole pushbacks with their timeline, the
-// sound they leave in a WAV file, the pictures, and the refusals.
+// panel-host and gauge-replay as a person runs them: whole pushbacks with
+// their timeline, the sound they leave in a WAV file, the pictures, the
+// null sound output, the help, and the refusals.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/image_files.h"
+#include "programs/panel-host/image_files.h"
 
 namespace {
 
@@ -35,15 +37,34 @@ std::string TempDir() {
     return dir ? dir : "/tmp";
 }
 
-Result RunHost(const std::string& args, const std::string& env = "") {
+Result RunProgram(const std::string& program, const std::string& args, const std::string& env = "") {
     static const std::string dir = TempDir();
-    const std::string cmd = env + " " + PANEL_HOST + " " + args + " >" + dir + "/out 2>" + dir + "/err";
+    const std::string cmd = env + " " + program + " " + args + " >" + dir + "/out 2>" + dir + "/err";
     Result r;
     const int raw = std::system(cmd.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     r.out = Slurp(dir + "/out");
     r.err = Slurp(dir + "/err");
     return r;
+}
+
+Result RunHost(const std::string& args, const std::string& env = "") { return RunProgram(PANEL_HOST, args, env); }
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Every occurrence of `from` in `text` replaced.
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+    return text;
+}
+
+// An environment in which no sound device opens, whatever the machine has.
+std::string NoSoundCard() {
+    static const std::string dir = TempDir();
+    WriteFile(dir + "/alsa.conf", "");
+    return "env -u ALSOFT_DRIVERS ALSA_CONFIG_PATH=" + dir + "/alsa.conf PULSE_SERVER=/nonexistent";
 }
 
 // "mm:ss.t" at the start of a timeline line, in seconds.
@@ -102,6 +123,10 @@ class DefaultRun : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir = new std::string(TempDir());
+        // An earlier, longer run's frames, and a file of the user's.
+        mkdir((*dir + "/frames").c_str(), 0777);
+        WriteFile(*dir + "/frames/frame_0500.png", "old");
+        WriteFile(*dir + "/frames/notes.txt", "mine");
         result = new Result(RunHost("run --audio " + *dir + "/push.wav --snapshot " + *dir + "/panel.png --at 30 --path " +
                                 *dir + "/track.png --frames " + *dir + "/frames"));
     }
@@ -142,6 +167,19 @@ TEST_F(DefaultRun, ReachesTheResetWithEveryPhaseAndClipOnTheTimeline) {
     EXPECT_LT(pb1, release);
     EXPECT_LT(out.find("clip PB3 starts"), out.find("pilot sets the parking brake"));
     EXPECT_LT(TurnOff(out), 1.0);
+    // A repeated event is one line naming its whole span, and no repeat
+    // outlives the reset.
+    int spans = 0;
+    for (const std::string& line : Lines(out)) {
+        const size_t at = line.find("was sent again on each update from ");
+        if (at == std::string::npos) continue;
+        ++spans;
+        const double from = LineTime(line.substr(at + 35)), to = LineTime(line.substr(line.find(" to ", at) + 4));
+        EXPECT_LE(from, to) << line;
+        EXPECT_DOUBLE_EQ(to, LineTime(line)) << "stamped where the repeats end: " << line;
+        EXPECT_LT(out.find(line), out.find("reset: the gauge is idle again")) << line;
+    }
+    EXPECT_GE(spans, 1);
 }
 
 TEST_F(DefaultRun, TheRecordingIsSilentBeforeTheFirstClickAndLoudAfterEveryClipStart) {
@@ -181,49 +219,150 @@ TEST_F(DefaultRun, LeavesThePanelTheTrackAndOneFrameASecond) {
     EXPECT_EQ(track.w, 480);
     ASSERT_TRUE(ReadPng(*dir + "/frames/frame_0000.png", &frame));
     EXPECT_TRUE(ReadPng(*dir + "/frames/frame_0060.png", &frame));
+    // A fresh set of frames: the earlier run's are gone, the user's file stays.
+    EXPECT_TRUE(Slurp(*dir + "/frames/frame_0500.png").empty());
+    EXPECT_EQ(Slurp(*dir + "/frames/notes.txt"), "mine");
+    // Every file written is named.
+    for (const std::string& wrote : {"wrote " + *dir + "/push.wav: ", "wrote " + *dir + "/panel.png: the panel at 30.0 s",
+                                     "wrote " + *dir + "/track.png: ", std::string("(1 frame of an earlier run removed)")})
+        EXPECT_NE(result->out.find(wrote), std::string::npos) << wrote;
 }
 
-TEST(PanelHostRun, TurnsRightAcrossNorthAndEndsWithinADegree) {
-    // Heading 45, tail right: the target is 315, through 0.
-    Result r = RunHost("run --right --heading 45 --timer 5");
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("target 315"), std::string::npos);
-    EXPECT_NE(r.out.find("pilot lowers the push time"), std::string::npos);
-    EXPECT_LT(TurnOff(r.out), 1.0);
-    EXPECT_NE(r.out.find("reset: the gauge is idle again"), std::string::npos);
-}
-
-TEST(PanelHostRun, RefusesWhatItCannotDoWithOneLineAndStatusTwo) {
-    const char* bad[] = {
-        "",
-        "fly",
-        "run --timer 7",
-        "run --timer 0",
-        "run --heading 360",
-        "run --heading north",
-        "run --left --right",
-        "run --at 10",
-        "run --snapshot",
-        "run --audio /nonexistent-folder/a.wav",
-        "replay",
-        "replay /nonexistent.script",
-        "--module /nonexistent.so run",
-        "--module " PANEL_HOST " run",   // a file, but not a module
-        "--window --left",
-        "replay x --realtime",
+TEST(PanelHostRun, EndsTheTurnWithinADegreeAcrossNorthAndWithAPushTimeOfZero) {
+    const std::string dir = TempDir();
+    struct { std::string args, target, also; } cases[] = {
+        // Heading 45, tail right: the target is 315, through 0.
+        {"run --right --heading 45 --timer 5", "target 315", "pilot lowers the push time"},
+        // No turn comes at the end of a push time of 0: the pilot raises it.
+        {"run --timer 0 --snapshot " + dir + "/end.png --at 3000", "target 90",
+         "push time 0 gives no turn: pilot raises it to 5 s during the push"},
     };
-    for (const char* args : bad) {
-        Result r = RunHost(args);
-        EXPECT_EQ(r.status, 2) << args;
-        EXPECT_EQ(Lines(r.err).size(), 1u) << args << ": " << r.err;
-        EXPECT_EQ(r.err.rfind("panel-host: ", 0), 0u) << args;
+    for (const auto& c : cases) {
+        Result r = RunHost(c.args, NoSoundCard());
+        ASSERT_EQ(r.status, 0) << c.args << r.err;
+        EXPECT_NE(r.out.find(c.target), std::string::npos) << c.args;
+        EXPECT_NE(r.out.find(c.also), std::string::npos) << c.args;
+        EXPECT_LT(TurnOff(r.out), 1.0) << c.args;
+        EXPECT_NE(r.out.find("reset: the gauge is idle again"), std::string::npos) << c.args;
     }
+    EXPECT_NE(RunHost("run --timer 0 --snapshot " + dir + "/end.png --at 3000", NoSoundCard()).out.find(
+                  "the end of the run (--at 3000 is past it)"),
+              std::string::npos);
 }
 
-TEST(PanelHostRun, WindowModeWithoutADisplaySaysSoAndStops) {
-    Result r = RunHost("--window", "timeout 20 env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("no display"), std::string::npos) << r.err;
+// Without a sound card the clips play on OpenAL's null output: they start
+// and the pilot hears them, and one line says that nothing is audible; the
+// libraries' own lines appear only with --verbose.
+TEST(PanelHostRun, WithoutASoundDeviceTheClipsPlayOnTheNullOutput) {
+    Result r = RunHost("run", NoSoundCard());
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(Lines(r.err).size(), 1u) << r.err;
+    EXPECT_NE(r.err.find("OpenAL's null output"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("clip PB1 starts"), std::string::npos);
+    EXPECT_NE(r.out.find("pilot releases the parking brake"), std::string::npos) << "the pilot heard the crew";
+    EXPECT_EQ(r.out.find("no word from the crew"), std::string::npos);
+    Result loud = RunHost("--verbose reload 3", NoSoundCard());
+    EXPECT_EQ(loud.status, 0) << loud.err;
+    EXPECT_GT(Lines(loud.err).size(), 1u) << "--verbose lets the libraries speak";
+    EXPECT_NE(loud.out.find("OpenAL objects still alive: 0 devices, 0 contexts, 0 buffers, 0 sources"), std::string::npos)
+        << loud.out;
+}
+
+// With its output in a file, a real-time run's timeline is there as it
+// happens, also when the run is stopped.
+TEST(PanelHostRun, TheRealtimeTimelineIsWrittenLineByLine) {
+    Result r = RunHost("run --realtime", "timeout -s INT 2.5");
+    EXPECT_EQ(r.status, 124);
+    EXPECT_NE(r.out.find("on the ground, parking brake set"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("pilot chooses tail left"), std::string::npos) << r.out;
+}
+
+// Every mistake a user can make: one line naming it, status 2, and nothing
+// run or written.
+TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
+    const std::string in = TempDir(), out = TempDir();
+    WriteFile(in + "/overflow.script", "tick\nset heading 1e999999\n");
+    WriteFile(in + "/garbage.script", "\x1b[2J" + std::string(1 << 20, 'A') + "\n");
+    WriteFile(in + "/ok.script", "tick\n");
+    struct { const char* program; std::string args, message; } cases[] = {
+        {PANEL_HOST, "", "panel-host: choose a mode; usage: panel-host [--module FILE]"},
+        {PANEL_HOST, "fly", "panel-host: unexpected argument 'fly'; usage:"},
+        {PANEL_HOST, "run --fast", "panel-host: unknown option '--fast' for 'run'; usage: panel-host [--module FILE] "
+                                   "[--verbose] run [--left|--right] [--timer S]"},
+        {PANEL_HOST, "run --timer 7", "panel-host: --timer: takes whole seconds from 0 to 995 in steps of 5, not '7'"},
+        {PANEL_HOST, "run --heading 360", "panel-host: --heading: takes degrees from 0 to below 360, not '360'"},
+        {PANEL_HOST, "run --heading north", "not 'north'"},
+        {PANEL_HOST, "run --left --right", "panel-host: choose one of --left and --right"},
+        {PANEL_HOST, "run --at 10", "panel-host: --at needs --snapshot"},
+        {PANEL_HOST, "run --snapshot OUT/p.png --at 1e308",
+         "panel-host: --at: takes seconds from 0 to 3600 (no run lasts longer), not '1e308'"},
+        {PANEL_HOST, "run --snapshot", "panel-host: --snapshot: 1 required FILE.png missing"},
+        {PANEL_HOST, "run --snapshot ''", "panel-host: --snapshot needs a file name"},
+        {PANEL_HOST, "run --audio ''", "panel-host: --audio needs a file name"},
+        {PANEL_HOST, "run --snapshot OUT/x.jpg",
+         "panel-host: --snapshot writes PNG pictures: give a name ending in .png, not 'OUT/x.jpg'"},
+        {PANEL_HOST, "run --audio OUT/a.mp3", "panel-host: --audio writes WAV sound: give a name ending in .wav"},
+        {PANEL_HOST, "run --path OUT/none/t.png", "panel-host: --path: the folder OUT/none does not exist"},
+        {PANEL_HOST, "run --audio OUT/none/a.wav", "panel-host: --audio: the folder OUT/none does not exist"},
+        {PANEL_HOST, "run --frames OUT/none/f", "panel-host: --frames: the folder OUT/none does not exist"},
+        {PANEL_HOST, "run --frames IN/ok.script", "panel-host: --frames: IN/ok.script is not a folder"},
+        {PANEL_HOST, "replay", "panel-host: replay needs a script file"},
+        {PANEL_HOST, "replay IN", "panel-host: IN is a folder, not a replay script"},
+        {PANEL_HOST, "replay IN/missing.script", "panel-host: cannot open IN/missing.script"},
+        {PANEL_HOST, "replay IN/overflow.script", "IN/overflow.script:2: '1e999999' is too large for a number"},
+        {PANEL_HOST, "replay IN/garbage.script",
+         "IN/garbage.script:1: unknown command '\\x1B[2JAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA' (cut, 1048580 bytes)"},
+        {PANEL_HOST, "replay IN/ok.script --left", "panel-host: unknown option '--left' for 'replay'"},
+        {PANEL_HOST, "--module IN/missing.so run", "panel-host: cannot load module IN/missing.so"},
+        {PANEL_HOST, std::string("--module ") + PANEL_HOST + " run", "panel-host: cannot load module"},
+        {PANEL_HOST, "--window --left", "panel-host: unknown option '--left' for 'window'"},
+        {PANEL_HOST, "--window run", "panel-host: --window cannot be combined with 'run'"},
+        {PANEL_HOST, "reload -5", "panel-host: COUNT: takes a count from 0 to 100000, not '-5'"},
+        {GAUGE_REPLAY, "", "gauge-replay: a script is needed; usage: gauge-replay SCRIPT"},
+        {GAUGE_REPLAY, "IN", "gauge-replay: IN is a folder, not a replay script"},
+        {GAUGE_REPLAY, "IN/ok.script IN/ok.script", "gauge-replay: The following argument was not expected"},
+        {GAUGE_REPLAY, "IN/overflow.script", "IN/overflow.script:2: '1e999999' is too large for a number"},
+    };
+    for (const auto& c : cases) {
+        const std::string args = Replace(Replace(c.args, "OUT", out), "IN", in);
+        Result r = RunProgram(c.program, args, NoSoundCard());
+        const std::string message = Replace(Replace(c.message, "OUT", out), "IN", in);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_EQ(Lines(r.err).size(), 1u) << args << ": " << r.err.substr(0, 300);
+        EXPECT_NE(r.err.find(message), std::string::npos) << args << ": " << r.err.substr(0, 300);
+        EXPECT_LT(r.err.size(), 400u) << args;
+        EXPECT_EQ(r.out, "") << args << ": nothing runs";
+    }
+    EXPECT_EQ(std::system(("rmdir " + out).c_str()), 0) << "nothing may be written";
+}
+
+TEST(PanelHostRun, HelpListsEveryModeAndOptionWithDefaultsUnitsAndExitCodes) {
+    Result r = RunHost("--help");
+    EXPECT_EQ(r.status, 0);
+    for (const char* text : {"replay", "run", "window", "reload", "--module FILE", "--verbose", "--realtime", "--left",
+                             "--right", "--timer S=20", "whole seconds", "--heading DEG=0", "degrees", "--audio FILE.wav",
+                             "--snapshot FILE.png", "--at S", "--frames DIR", "--path FILE.png", "Exit status",
+                             "null output"})
+        EXPECT_NE(r.out.find(text), std::string::npos) << text;
+    EXPECT_EQ(RunHost("-h").out, r.out);
+    EXPECT_EQ(RunHost("--version").out, "panel-host 1.0\n");
+    Result g = RunProgram(GAUGE_REPLAY, "--help");
+    EXPECT_EQ(g.status, 0);
+    for (const char* text : {"SCRIPT", "set hold", "degrees", "tick", "Exit status"})
+        EXPECT_NE(g.out.find(text), std::string::npos) << text;
+}
+
+TEST(PanelHostRun, WindowModeWithoutADisplaySaysWhy) {
+    struct { const char* env, *message; } cases[] = {
+        {"env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER", "no display: DISPLAY is not set"},
+        {"env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER DISPLAY=:987", "cannot reach the display DISPLAY=:987"},
+    };
+    for (const auto& c : cases) {
+        Result r = RunHost("window", std::string("timeout 20 ") + c.env);
+        EXPECT_EQ(r.status, 2) << c.env;
+        EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
 }
 
 }  // namespace

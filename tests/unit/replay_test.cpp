@@ -75,8 +75,8 @@ TEST_F(Replay, ValuesAcceptDecimalNumbers) {
     EXPECT_EQ(HostGetValue(kTokenOnGround), 1.0);
 }
 
-TEST_F(Replay, ABadLineStopsTheScriptWithItsNumber) {
-    struct { const char* script; const char* message; } cases[] = {
+TEST_F(Replay, ABadLineStopsTheScriptBeforeItRunsWithItsNumberAndWordsEscaped) {
+    struct { std::string script; const char* message; } cases[] = {
         {"tick\nfly away\ntick\n", "test.script:2: unknown command 'fly'\n"},
         {"set speed 3\n", "test.script:1: unknown variable 'speed' (hold, ready or heading)\n"},
         {"set hold\n", "test.script:1: 'set' takes a variable and a value\n"},
@@ -88,6 +88,11 @@ TEST_F(Replay, ABadLineStopsTheScriptWithItsNumber) {
         {"tick 99999999999\n", "test.script:1: '99999999999' is not a tick count (0 to 2147483647)\n"},
         {"tick 1 2\n", "test.script:1: 'tick' takes at most one count\n"},
         {"reload now\n", "test.script:1: 'reload' takes no arguments\n"},
+        {"set heading 1e999999\n", "test.script:1: '1e999999' is too large for a number\n"},
+        {"\x1b]0;x\a\n", "test.script:1: unknown command '\\x1B]0;x\\x07'\n"},
+        {"click " + std::string(100000, 'z') + "\n",
+         "test.script:1: unknown button 'zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz' (cut, 100000 bytes) (left, right, minus "
+         "or plus)\n"},
     };
     for (auto c : cases) {
         EXPECT_EQ(Run(c.script), 2) << c.script;
@@ -95,7 +100,8 @@ TEST_F(Replay, ABadLineStopsTheScriptWithItsNumber) {
     }
     uint32_t before = host.updates;
     Run("tick\nbad\ntick 5\n");
-    EXPECT_EQ(host.updates, before + 1) << "nothing after the bad line runs";
+    EXPECT_EQ(host.updates, before) << "the whole script is checked before any of it runs";
+    EXPECT_EQ(out, "");
 }
 
 TEST_F(Replay, ReloadKeepsTheSequenceAndPrintsNothing) {

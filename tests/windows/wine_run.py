@@ -111,7 +111,10 @@ def wine(args, argv, asoundrc=NULL_ASOUNDRC, timeout=RUN_TIMEOUT):
         text = []
         for f in (out, err):
             f.seek(0)
-            text.append(f.read().decode("utf-8", "replace").replace("\r\n", "\n"))
+            text.append(f.read().decode("utf-8", "replace"))
+    # The hosts write LF, as on Linux, so that traces compare byte for byte;
+    # only stderr is taken either way.
+    text[1] = text[1].replace("\r\n", "\n")
     return result.returncode, text[0], text[1]
 
 
@@ -232,9 +235,12 @@ def cmd_errors(args):
         ("panel-host with an unknown command", [args.exe, "fly"], "unexpected argument 'fly'"),
         ("panel-host with an unknown option", [args.exe, "run", "--fast"], "unknown option '--fast'"),
         ("panel-host with a push time off the 5 s steps", [args.exe, "run", "--timer", "7"],
-         "--timer takes whole seconds"),
+         "--timer: takes whole seconds"),
+        ("panel-host asked for a window it does not have", [args.exe, "window"], "has no window"),
         ("panel-host with a missing module", [args.exe, "--module", missing, "replay", args.script],
          "cannot load module"),
+        ("panel-host with a module that is no program at all (the system message names the file)",
+         [args.exe, "--module", args.script, "replay", args.script], f"Bad EXE format for {args.script}"),
         ("panel-host with a DLL that is no gauge",
          [args.exe, "--module", "kernel32.dll", "replay", args.script],
          "exports no Linkage and ImportTable"),
@@ -244,11 +250,16 @@ def cmd_errors(args):
          [args.exe, "--module", args.module, "replay", bad_script],
          "bad.script:3: unknown variable 'wheels'"),
         ("panel-host with a bad reload count", [args.exe, "--module", args.module, "reload", "-5"],
-         "is not a reload count"),
+         "takes a count from 0 to 100000, not '-5'"),
         ("gauge-replay.exe with a missing script", [args.replay_exe, missing], "cannot open"),
         ("gauge-replay.exe with a bad script line", [args.replay_exe, bad_script],
          "bad.script:3: unknown variable 'wheels'"),
     ]
+    for exe, first_line in ((args.exe, "panel-host - "), (args.replay_exe, "gauge-replay - ")):
+        status, out, _ = wine(args, [exe, "--help"])
+        checks.check(f"{os.path.basename(exe)} --help: exit 0, the help in LF lines",
+                     status == 0 and out.startswith(first_line) and "Exit status" in out and "\r" not in out,
+                     f"exit {status}, stdout {out[:80]!r}")
     for label, argv, message in cases:
         status, _, err = wine(args, argv)
         lines = err.strip().splitlines()

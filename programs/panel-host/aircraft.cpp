@@ -1,5 +1,5 @@
 // aircraft.cpp - the slew model and the pilot.
-#include "hostsim/aircraft.h"
+#include "programs/panel-host/aircraft.h"
 
 #include <cmath>
 #include <cstring>
@@ -95,6 +95,11 @@ void PilotReset(Pilot* p, bool left, int32_t timer_goal) {
 
 PilotAction PilotDecide(Pilot* p, uint32_t update) {
     PilotAction none = {kPilotNothing, kButtonLeft, ""};
+    if (p->timer_goal == 0 && p->push_update != 0 && !p->raised_for_turn &&
+        update >= p->push_update + kReactUpdates) {
+        p->raised_for_turn = true;
+        return {kPilotClick, kButtonPlus, "push time 0 gives no turn: pilot raises it to 5 s during the push"};
+    }
     switch (p->stage) {
     case kWaiting:
         if (update < p->next_update) return none;
@@ -155,6 +160,10 @@ void PilotSeesSlewOff(Pilot* p, uint32_t update) {
     if (p->slew_off_seen) return;
     p->slew_off_seen = true;
     p->slew_off_update = update;
+}
+
+void PilotSeesPushBegin(Pilot* p, uint32_t update) {
+    if (p->push_update == 0) p->push_update = update;
 }
 
 bool PilotDone(const Pilot* p) { return p->stage == kDone; }

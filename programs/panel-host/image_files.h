@@ -24,11 +24,11 @@ inline uint32_t RgbFromColorref(uint32_t c) {
     return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
 }
 
-// Writes an 8-bit RGB PNG. False with a reason on failure.
+// Writes a PNG (SDL2_image). False with a one-line reason on failure.
 bool WritePng(const std::string& path, const Image& image, std::string* problem);
 
-// Reads back a PNG of the kind WritePng writes (8-bit RGB or RGBA, not
-// interlaced). False for anything else.
+// Reads a picture SDL2_image knows (PNG, and others) as RGB; alpha is
+// dropped. False when it cannot.
 bool ReadPng(const std::string& path, Image* image);
 
 struct WavWriter {

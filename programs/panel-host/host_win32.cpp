@@ -1,23 +1,28 @@
-// panel_host_win32.cpp - panel-host.exe: the substitute host on Windows,
+// host_win32.cpp - panel-host.exe: the substitute host on Windows,
 // without a window. It loads a gauge module file as the simulator does
 // (LoadLibraryA, the two records by name) and drives it; the module sounds
 // through its own DirectSound device.
 //
-//   panel-host [--module PATH] replay [--realtime] SCRIPT
-//   panel-host [--module PATH] run [--left|--right] [--timer S] [--heading H] [--realtime]
-//   panel-host [--module PATH] reload COUNT
+//   panel-host [--module FILE] replay [--realtime] SCRIPT
+//   panel-host [--module FILE] run [--left|--right] [--timer S] [--heading DEG] [--realtime]
+//   panel-host [--module FILE] reload COUNT
+//
+// The command line is the Linux host's (command_line.h); the window and the
+// files a Linux run writes are refused here with one line. Output is
+// written with LF line ends (stdout in binary mode), so traces compare byte
+// for byte with the Linux hosts'.
 //
 // The module is VORNAK_TOWS.gau beside this program unless --module names
 // another. `replay` prints the trace of hostsim/replay.h without play lines
 // (the clips play inside the module); with --realtime it keeps to 18
 // updates a second, so the clips are heard as in the cockpit. `run`
 // performs a whole pushback with the modelled aircraft and pilot of
-// hostsim/aircraft.h and prints its events and a summary. `reload` runs
+// programs/panel-host/aircraft.h and prints its events and a summary. `reload` runs
 // COUNT kill/initialise cycles; a module built to tell its DirectSound
 // counts (SoundDeviceCounts) is then checked for leaks.
 //
 // Needs: the module-loader seam (module_loader_win32.cpp), the shared
-// command line and driver (panel_host_cli.h, panel_host_driver.h), hostsim,
+// command line and driver (command_line.h, driver.h), hostsim,
 // replay, aircraft. Provides:
 //   [x] replay, at full speed or in real time
 //   [x] modelled pushback run (the pilot acts on what he sees: a module
@@ -26,6 +31,8 @@
 //   [ ] panel window, drawing, audio capture: the Linux panel-host's
 // Exit status: 0 done, 1 a pushback that did not finish or a leak, 2 bad
 // arguments, an unreadable script or a file that is not a gauge module.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cerrno>
@@ -35,45 +42,14 @@
 #include <cstdlib>
 #include <string>
 
-#include "hostsim/aircraft.h"
+#include "programs/panel-host/aircraft.h"
 #include "hostsim/hostsim.h"
 #include "hostsim/module_loader.h"
-#include "hostsim/panel_host_cli.h"
-#include "hostsim/panel_host_driver.h"
+#include "programs/panel-host/command_line.h"
+#include "programs/panel-host/driver.h"
 #include "sound/device_directsound.h"
 
 namespace {
-
-const char kUsage[] =
-    "usage: panel-host [--module PATH] replay [--realtime] SCRIPT | run [--left|--right] "
-    "[--timer S] [--heading H] [--realtime] | reload COUNT";
-const long kMaxReloads = 100000;
-
-PanelHostOptions ParseArguments(int argc, char** argv) {
-    PanelHostOptions o;
-    o.module = DefaultModulePath();
-    for (int i = 1; i < argc; ++i) {
-        if (TakeSharedOption(argc, argv, &i, &o)) continue;
-        const std::string a = argv[i];
-        if (!o.mode.empty() && o.mode != "run" && o.operand.empty() && a.rfind("--", 0) != 0) {
-            // A script may be named "-x"; a count may be negative and is refused later.
-            o.operand = a;
-        } else if (!a.empty() && a[0] == '-') {
-            Fail("unknown option '" + a + "'; " + kUsage);
-        } else if (o.mode.empty() && (a == "run" || a == "replay" || a == "reload")) {
-            o.mode = a;
-        } else {
-            Fail("unexpected argument '" + a + "'; " + kUsage);
-        }
-    }
-    if (o.mode.empty()) Fail(kUsage);
-    if (o.mode == "replay" && o.operand.empty()) Fail("replay needs a script file");
-    if (o.mode == "reload" && o.operand.empty()) Fail("reload needs a count");
-    if (o.mode != "run" && (o.side_given || o.heading_given || o.timer != 20))
-        Fail("--left, --right, --timer and --heading belong to 'run'");
-    if (o.mode == "reload" && o.realtime) Fail("--realtime does not belong to 'reload'");
-    return o;
-}
 
 LoadedModule module;
 
@@ -100,10 +76,10 @@ void PaceUpdates() {
 }
 
 int Replay(const PanelHostOptions& o) {
-    FILE* in = OpenScript(o.operand);
+    FILE* in = OpenScript(o.script);
     AttachModule(o.module, &module);
     if (o.realtime) PaceUpdates();
-    return ReplayScript(in, o.operand);
+    return ReplayScript(in, o.script);
 }
 
 // --- the modelled pushback -------------------------------------------------
@@ -113,6 +89,7 @@ Pushback push;
 void OnRunEvent(uint32_t id, uint32_t value, void*) {
     static uint32_t last_id = 0, last_value = 0, last_update = 0;
     const char* name = AircraftEvent(&push.aircraft, id, value);
+    if (id == kEventSlewToggle && push.aircraft.slew) PilotSeesPushBegin(&push.pilot, host.updates);
     if (id == kEventSlewOff) PilotSeesSlewOff(&push.pilot, host.updates);
     // The wrap-up sends one event on every update; show the first of a run.
     const bool repeat = id == last_id && value == last_value && host.updates == last_update + 1;
@@ -154,11 +131,7 @@ int Run(const PanelHostOptions& o) {
 // --- reload cycles ---------------------------------------------------------
 
 int Reload(const PanelHostOptions& o) {
-    char* end = nullptr;
-    errno = 0;
-    const long count = std::strtol(o.operand.c_str(), &end, 10);
-    if (o.operand.empty() || *end != '\0' || errno != 0 || count < 0 || count > kMaxReloads)
-        Fail("'" + o.operand + "' is not a reload count (0 to " + std::to_string(kMaxReloads) + ")");
+    const long count = o.reloads;
     AttachModule(o.module, &module);
     HostInstall();
     HostInitialize();
@@ -190,7 +163,13 @@ int Reload(const PanelHostOptions& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const PanelHostOptions o = ParseArguments(argc, argv);
+    // LF line ends, as on Linux: traces compare byte for byte.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    const PanelHostOptions o = ReadCommandLine(argc, argv, 0);
+    // A run's timeline is read as it happens, also through a pipe (the C
+    // library here buffers "line-buffered" streams fully).
+    if (o.mode == "run" || o.realtime) std::setvbuf(stdout, nullptr, _IONBF, 0);
     int status = o.mode == "replay" ? Replay(o) : o.mode == "run" ? Run(o) : Reload(o);
     std::fflush(stdout);
     FreeLibrary(static_cast<HMODULE>(module.handle));

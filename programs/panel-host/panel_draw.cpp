@@ -1,6 +1,6 @@
 // panel_draw.cpp - software drawing of the panel and the track, with
 // SDL2_ttf for the text and fontconfig to find the font.
-#include "hostsim/panel_draw.h"
+#include "programs/panel-host/panel_draw.h"
 
 #include <SDL.h>
 #include <SDL_ttf.h>
@@ -68,11 +68,6 @@ void DrawText(TTF_Font* font, const char* text, uint32_t rgb, int32_t x, int32_t
     SDL_FreeSurface(s);
 }
 
-void FillRect(Image* img, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t rgb) {
-    for (int32_t j = y; j < y + h; ++j)
-        for (int32_t i = x; i < x + w; ++i) ImageSet(img, i, j, rgb);
-}
-
 void Disc(Image* img, double cx, double cy, double r, uint32_t rgb) {
     for (int32_t j = int32_t(cy - r) - 1; j <= int32_t(cy + r) + 1; ++j)
         for (int32_t i = int32_t(cx - r) - 1; i <= int32_t(cx + r) + 1; ++i)
@@ -89,6 +84,98 @@ void Line(Image* img, double x0, double y0, double x1, double y1, double width, 
 }
 
 }  // namespace
+
+void FillRect(Image* img, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t rgb) {
+    for (int32_t j = y; j < y + h; ++j)
+        for (int32_t i = x; i < x + w; ++i) ImageSet(img, i, j, rgb);
+}
+
+void Blit(const Image& src, int32_t x0, int32_t y0, Image* dst) {
+    for (int32_t y = 0; y < src.h; ++y)
+        for (int32_t x = 0; x < src.w; ++x) ImageSet(dst, x0 + x, y0 + y, ImageAt(src, x, y));
+}
+
+TTF_Font* OpenLabelFont(int32_t pixels, std::string* problem) {
+    if (!TTF_WasInit() && TTF_Init() != 0) {
+        *problem = std::string("cannot start the font renderer: ") + TTF_GetError();
+        return nullptr;
+    }
+    const std::string file = FindFontFile("DejaVu Sans:bold");
+    TTF_Font* font = file.empty() ? nullptr : TTF_OpenFont(file.c_str(), pixels);
+    if (font == nullptr) *problem = "no sans-serif font found for the window's text (install fonts-dejavu-core)";
+    return font;
+}
+
+void CloseLabelFont(TTF_Font* font) {
+    if (font) TTF_CloseFont(font);
+}
+
+int32_t LabelWidth(TTF_Font* font, const std::string& text) {
+    int w = 0, h = 0;
+    if (font == nullptr || text.empty() || TTF_SizeUTF8(font, text.c_str(), &w, &h) != 0) return 0;
+    return w;
+}
+
+int32_t DrawLabel(TTF_Font* font, const std::string& text, uint32_t rgb, int32_t x, int32_t y, Image* dst) {
+    DrawText(font, text.c_str(), rgb, x, y, 0, 0, dst->w, dst->h, dst);
+    return LabelWidth(font, text);
+}
+
+void DrawTopView(const Aircraft& a, int32_t w, int32_t h, TTF_Font* font, Image* out) {
+    const uint32_t kBackground = 0x1E2228, kGrid = 0x30363E, kPath = 0xF0C419, kBody = 0xE8ECF0, kText = 0xC8CCD2;
+    ImageResize(out, w, h, kBackground);
+    const double rad = a.heading * 3.14159265358979323846 / 180.0;
+    const double fx = std::sin(rad), fy = std::cos(rad);   // forward, metres east and north
+    // The view holds the track and the whole aircraft (its tail 36 m behind
+    // the nose wheel), with 10 m round them, and is at least 60 m across.
+    double min_x = a.x - fx * 36, max_x = min_x, min_y = a.y - fy * 36, max_y = min_y;
+    auto take = [&](double x, double y) {
+        min_x = std::min(min_x, x); max_x = std::max(max_x, x);
+        min_y = std::min(min_y, y); max_y = std::max(max_y, y);
+    };
+    take(a.x, a.y);
+    for (const TrackPoint& p : a.track) take(p.x, p.y);
+    const double extent = std::max({max_x - min_x + 20.0, max_y - min_y + 20.0, 60.0});
+    const double scale = std::min(w, h) / extent;   // pixels per metre
+    const double cx = (min_x + max_x) / 2, cy = (min_y + max_y) / 2;
+    auto sx = [&](double x) { return w / 2.0 + (x - cx) * scale; };
+    auto sy = [&](double y) { return h / 2.0 - (y - cy) * scale; };
+    const double grid = 5.0;
+    for (double g = std::floor((cx - w / scale) / grid) * grid; g <= cx + w / scale; g += grid)
+        Line(out, sx(g), 0, sx(g), h, 1, kGrid);
+    for (double g = std::floor((cy - h / scale) / grid) * grid; g <= cy + h / scale; g += grid)
+        Line(out, 0, sy(g), w, sy(g), 1, kGrid);
+    for (size_t i = 1; i < a.track.size(); ++i)
+        Line(out, sx(a.track[i - 1].x), sy(a.track[i - 1].y), sx(a.track[i].x), sy(a.track[i].y), 2, kPath);
+    // The aircraft: fuselage, wings and tailplane, about an airliner's size,
+    // with the point it is pushed by (the nose wheel) at its position.
+    auto at = [&](double ahead, double right, double* px, double* py) {
+        *px = sx(a.x + fx * ahead + fy * right);
+        *py = sy(a.y + fy * ahead - fx * right);
+    };
+    double x0, y0, x1, y1;
+    at(2, 0, &x0, &y0);
+    at(-36, 0, &x1, &y1);
+    Line(out, x0, y0, x1, y1, std::max(3.0, 3.8 * scale), kBody);
+    at(-12, 0, &x1, &y1);
+    at(-16, -17, &x0, &y0);
+    Line(out, x0, y0, x1, y1, std::max(2.0, 2.0 * scale), kBody);
+    at(-16, 17, &x0, &y0);
+    Line(out, x0, y0, x1, y1, std::max(2.0, 2.0 * scale), kBody);
+    at(-33, 0, &x1, &y1);
+    at(-35, -6, &x0, &y0);
+    Line(out, x0, y0, x1, y1, std::max(2.0, 1.5 * scale), kBody);
+    at(-35, 6, &x0, &y0);
+    Line(out, x0, y0, x1, y1, std::max(2.0, 1.5 * scale), kBody);
+    Disc(out, sx(a.x), sy(a.y), 3, 0xE04848);
+    Line(out, w - 16, 30, w - 16, 8, 2, kText);
+    Line(out, w - 16, 8, w - 21, 15, 2, kText);
+    Line(out, w - 16, 8, w - 11, 15, 2, kText);
+    if (font) {
+        DrawText(font, "N", kText, w - 21, 32, 0, 0, w, h, out);
+        DrawText(font, "grid 5 m", kText, 6, h - 18, 0, 0, w, h, out);
+    }
+}
 
 bool DecodeDib(const uint8_t* dib, uint32_t size, Image* image) {
     if (dib == nullptr || size < 40) return false;
@@ -159,10 +246,13 @@ bool LoadPanelArt(const LoadedModule& module, PanelArt* art, std::string* proble
         *problem = std::string("cannot start the font renderer: ") + TTF_GetError();
         return false;
     }
+    // The element's name fills at most its 32 bytes, without a terminator
+    // when it is that long; an empty one means the host's default.
     const char* family = (host.display && host.display->font_name[0]) ? host.display->font_name : "Courier New";
-    char name[33];
-    std::memcpy(name, family, 32);
-    name[32] = '\0';
+    const size_t length = strnlen(family, sizeof host.display->font_name);
+    char name[sizeof host.display->font_name + 1];
+    std::memcpy(name, family, length);
+    name[length] = '\0';
     art->font_file = FindFontFile(name);
     if (art->font_file.empty()) {
         *problem = std::string("no font found for \"") + name + "\" (install fonts-liberation)";

@@ -1,11 +1,11 @@
-// panel_host_driver.cpp - attaching, replaying and the modelled pushback,
-// shared by the panel-hosts (see panel_host_driver.h).
-#include "hostsim/panel_host_driver.h"
+// driver.cpp - attaching, replaying and the modelled pushback,
+// shared by the panel-hosts (see driver.h).
+#include "programs/panel-host/driver.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include "hostsim/panel_host_cli.h"
+#include "programs/panel-host/command_line.h"
 #include "hostsim/replay.h"
 
 void AttachModule(const std::string& path, LoadedModule* module) {
@@ -16,6 +16,7 @@ void AttachModule(const std::string& path, LoadedModule* module) {
 }
 
 FILE* OpenScript(const std::string& path) {
+    if (path == "-") return stdin;
     FILE* in = std::fopen(path.c_str(), "r");
     if (in == nullptr) Fail("cannot open " + path + ": " + std::strerror(errno));
     return in;
@@ -24,9 +25,9 @@ FILE* OpenScript(const std::string& path) {
 int ReplayScript(FILE* in, const std::string& path) {
     HostInstall();
     HostInitialize();
-    const int status = RunReplay(in, path.c_str(), stdout, stderr);
+    const int status = RunReplay(in, path == "-" ? "<stdin>" : path.c_str(), stdout, stderr);
     HostKill();
-    std::fclose(in);
+    if (in != stdin) std::fclose(in);
     if (std::ferror(stdout)) Fail("cannot write the trace");
     return status;
 }
@@ -35,6 +36,11 @@ void PushbackReset(Pushback* p, double heading, bool left, int32_t timer) {
     *p = Pushback{};
     AircraftReset(&p->aircraft, heading);
     PilotReset(&p->pilot, left, timer);
+}
+
+const char* ButtonName(int32_t child) {
+    static const char* const kNames[] = {"left", "right", "minus", "plus"};
+    return child >= 0 && child < 4 ? kNames[child] : "?";
 }
 
 int32_t TurnTarget(double heading, bool left) {

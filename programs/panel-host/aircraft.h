@@ -12,7 +12,9 @@
 // and sets it when asked at the end (a moment after the last-but-one call).
 // A pilot who hears nothing, because the module has no sound, acts on what
 // he sees instead: a while after choosing, and a while after the aircraft
-// left slew mode.
+// left slew mode. A pilot who dialled a push time of 0 sees the push begin
+// with no turn to come (the gauge turns at the end of the push time) and
+// raises it by one step while the push goes on, so the turn still comes.
 #pragma once
 
 #include <cstdint>
@@ -69,6 +71,8 @@ struct Pilot {
     uint32_t chosen_update;
     uint32_t slew_off_update;
     bool     slew_off_seen;
+    uint32_t push_update;       // when the pilot saw the push begin (0: not yet)
+    bool     raised_for_turn;
 };
 
 void PilotReset(Pilot* p, bool left, int32_t timer_goal);
@@ -77,4 +81,5 @@ PilotAction PilotDecide(Pilot* p, uint32_t update);
 // The pilot hears a clip start / sees the aircraft leave slew mode.
 void PilotHears(Pilot* p, const char* clip, uint32_t update);
 void PilotSeesSlewOff(Pilot* p, uint32_t update);
+void PilotSeesPushBegin(Pilot* p, uint32_t update);
 bool PilotDone(const Pilot* p);

@@ -1,5 +1,5 @@
-// panel_draw.h - draws the panel as the host draws it, and the aircraft's
-// track seen from above.
+// panel_draw.h - draws the panel as the host draws it, the aircraft's
+// track seen from above, and the labels of the window around them.
 //
 // The face is the module's own bitmap; each lamp's picture goes over its
 // button when its callback returned 1.0 at the last update (black is
@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/aircraft.h"
-#include "hostsim/image_files.h"
+#include "programs/panel-host/aircraft.h"
+#include "programs/panel-host/image_files.h"
 #include "hostsim/module_loader.h"
 
 typedef struct _TTF_Font TTF_Font;
@@ -48,3 +48,22 @@ void ScaleImage(const Image& in, int32_t factor, Image* out);
 // (green) to the end (red), the aircraft's nose at both ends.
 void DrawTrack(const std::vector<TrackPoint>& track, double start_heading, double end_heading,
                const PanelArt* art, Image* out);
+
+// Copies `src` into `dst` with its top left corner at (x, y), clipped.
+void Blit(const Image& src, int32_t x, int32_t y, Image* dst);
+
+void FillRect(Image* img, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t rgb);
+
+// A font for the window's own text (a sans-serif family through
+// fontconfig) at `pixels`; null with a reason when none opens.
+TTF_Font* OpenLabelFont(int32_t pixels, std::string* problem);
+void CloseLabelFont(TTF_Font* font);
+
+// Text with its top left corner at (x, y), unsmoothed, in `rgb`; returns
+// its width in pixels.
+int32_t DrawLabel(TTF_Font* font, const std::string& text, uint32_t rgb, int32_t x, int32_t y, Image* dst);
+int32_t LabelWidth(TTF_Font* font, const std::string& text);
+
+// The aircraft seen from above as it moves: its track so far and its shape
+// at its heading, north up, a 5 m grid; the view widens as the track grows.
+void DrawTopView(const Aircraft& aircraft, int32_t w, int32_t h, TTF_Font* font, Image* out);

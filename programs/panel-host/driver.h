@@ -1,6 +1,6 @@
-// panel_host_driver.h - what panel-host does to a module the same way on
+// driver.h - what panel-host does to a module the same way on
 // every platform: attaching it to the substitute host, replaying a script
-// and the modelled pushback of hostsim/aircraft.h.
+// and the modelled pushback of programs/panel-host/aircraft.h.
 //
 // The pushback is a record and a few steps, not a loop: each host keeps its
 // own loop around HostFrame, because what it prints, draws, records and how
@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <string>
 
-#include "hostsim/aircraft.h"
 #include "hostsim/hostsim.h"
 #include "hostsim/module_loader.h"
+#include "programs/panel-host/aircraft.h"
 
 const double kBrakeSet = 32767.0;
 const uint32_t kMaxUpdates = 60u * 60u * kUpdatesPerSecond;   // an hour of simulated time
@@ -22,7 +22,8 @@ const uint32_t kMaxUpdates = 60u * 60u * kUpdatesPerSecond;   // an hour of simu
 // records; refuses (Fail) a file that is not a usable gauge module.
 void AttachModule(const std::string& path, LoadedModule* module);
 
-// Opens a replay script; refuses (Fail) one that cannot be read.
+// Opens a replay script ("-" is standard input); refuses (Fail) one that
+// cannot be read.
 FILE* OpenScript(const std::string& path);
 
 // Installs and initialises the attached gauge, prints the trace of `in` to
@@ -42,6 +43,10 @@ struct Pushback {
 // The aircraft standing at `heading` and a pilot who will ask for the tail
 // to `left` (or right) with a push time of `timer` seconds.
 void PushbackReset(Pushback* p, double heading, bool left, int32_t timer);
+
+// Names of the panel's buttons, in the order of its mouse areas, for the
+// timeline: "left", "right", "minus", "plus"; "?" past the four.
+const char* ButtonName(int32_t child);
 
 // The whole-degree heading 90 degrees to the tail's side of `heading`.
 int32_t TurnTarget(double heading, bool left);

@@ -1,0 +1,113 @@
+// gauge-replay - runs a replay script against the gauge and prints the trace.
+//
+//   gauge-replay [-h|--help] [--version] SCRIPT     (SCRIPT '-' reads standard input)
+//
+// The gauge is linked in with the recording sound device and driven by the
+// substitute host; the trace shows every event, every clip started and the
+// display and lamps after every update (see hostsim/replay.h for both
+// formats). The whole script is checked before it runs. Exit status: 0
+// after the whole script, 2 for a bad argument or a script line that cannot
+// be read (one line on stderr; nothing has run). On Windows the trace is
+// written with LF line ends, the same bytes as on Linux.
+#include <sys/stat.h>
+
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include "host/module.h"
+#include "hostsim/hostsim.h"
+#include "hostsim/replay.h"
+#include "sound/clip.h"
+#include "sound/device_recording.h"
+
+namespace {
+
+const char kUsage[] = "usage: gauge-replay SCRIPT   (SCRIPT '-' reads standard input; gauge-replay --help)";
+
+[[noreturn]] void Fail(const std::string& message) {
+    std::fprintf(stderr, "gauge-replay: %s\n", message.c_str());
+    std::exit(2);
+}
+
+void PrintPlay(void* buffer, void*) {
+    struct { SoundClip* clip; const char* name; } const clips[] = {
+        {&PB1, "PB1"}, {&PB2, "PB2"}, {&PB3, "PB3"}, {&PB4, "PB4"}, {&CLICK, "CLICK"}, {&TUG, "TUG"}};
+    for (const auto& c : clips)
+        if (*c.clip == buffer) ReplayPrintPlay(c.name);
+}
+
+std::string ReadCommandLine(int argc, char** argv) {
+    std::string script;
+    CLI::App app("gauge-replay - runs a replay script against the VORNAK_TOWS gauge (linked in, with a\n"
+                 "recording sound device) and prints the trace: every event, every clip started, and the\n"
+                 "display and lamps after every update.",
+                 "gauge-replay");
+    // A path such as /tmp/x.script is a file, not a Windows-style option
+    // (CLI11 reads "/x" as one on Windows unless told otherwise).
+    app.allow_windows_style_options(false);
+    app.set_help_flag("-h,--help", "show this help and exit");
+    app.set_version_flag("--version", "gauge-replay 1.0", "show the version and exit");
+    app.add_option("SCRIPT", script, "the script file, '-' for standard input")->type_name("");
+    app.footer(
+        "Script, one command a line ('#' starts a comment):\n"
+        "  set hold VALUE      parking brake: 0.0 released, above 0.0 set (the hosts set 32767)\n"
+        "  set ready VALUE     on the ground: exactly 1.0 lets a chosen direction arm\n"
+        "  set heading VALUE   the aircraft's heading in degrees\n"
+        "  click left|right|minus|plus, tick [N] (N panel updates, 1/18 s each), reload\n"
+        "\n"
+        "Exit status: 0 after the whole script; 2 for a bad argument, or a script line that cannot\n"
+        "be read (checked before anything runs), with one line on stderr.");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app.help();
+        std::exit(0);
+    } catch (const CLI::CallForVersion&) {
+        std::cout << "gauge-replay 1.0\n";
+        std::exit(0);
+    } catch (const CLI::ParseError& e) {
+        Fail(std::string(e.what()) + "; " + kUsage);
+    }
+    if (script.empty()) Fail(std::string("a script is needed; ") + kUsage);
+    struct stat st;
+    if (script != "-" && stat(script.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        Fail(script + " is a folder, not a replay script");
+    return script;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+    // LF line ends, as on Linux: traces compare byte for byte.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
+    const std::string script = ReadCommandLine(argc, argv);
+    const bool from_stdin = script == "-";
+    FILE* in = from_stdin ? stdin : std::fopen(script.c_str(), "r");
+    if (in == nullptr) Fail("cannot open " + script + ": " + std::strerror(errno));
+    // A trace runs to two lines an update; write it in large blocks.
+    std::setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
+    HostReset();
+    ResetRecordingDevice();
+    recording_control.on_play = PrintPlay;
+    if (!HostAttach(&ImportTable, &Linkage)) Fail("the gauge's records are not usable");
+    HostInstall();
+    HostInitialize();
+    int status = RunReplay(in, from_stdin ? "<stdin>" : script.c_str(), stdout, stderr);
+    HostKill();
+    if (!from_stdin) std::fclose(in);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) Fail("cannot write the trace");
+    return status;
+}

@@ -1,0 +1,276 @@
+// command_line.cpp - panel-host's command line (see command_line.h).
+#include "programs/panel-host/command_line.h"
+
+#include "hostsim/module_loader.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <utility>
+
+namespace {
+
+const char kVersion[] = "panel-host 1.0";
+
+const char kUsageReplay[] = "panel-host [--module FILE] [--verbose] replay [--realtime] SCRIPT";
+const char kUsageRun[] =
+    "panel-host [--module FILE] [--verbose] run [--left|--right] [--timer S] [--heading DEG] [--realtime] "
+    "[--audio FILE.wav] [--snapshot FILE.png [--at S]] [--frames DIR] [--path FILE.png]";
+const char kUsageWindow[] = "panel-host [--module FILE] [--verbose] window [--heading DEG]";
+const char kUsageReload[] = "panel-host [--module FILE] [--verbose] reload COUNT";
+const char kUsageAny[] = "panel-host [--module FILE] [--verbose] replay|run|window|reload ... (panel-host --help)";
+
+const char kFooter[] =
+    "Exit status:\n"
+    "  0  done (a run: the gauge reset after the pushback)\n"
+    "  1  a run whose pushback did not finish within an hour of simulated time,\n"
+    "     or a reload that left sound objects alive\n"
+    "  2  a mistake on the command line, a script line that cannot be read, a\n"
+    "     module that cannot be loaded, or a file that cannot be written; one\n"
+    "     line on stderr says which, and nothing has run\n"
+    "\n"
+    "Without a sound card the module's clips play on OpenAL's null output: they\n"
+    "still start, and the timeline shows them, but nothing is audible.";
+
+// A whole finite number, nothing after it.
+bool ParseDouble(const std::string& text, double* value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || errno == ERANGE || !std::isfinite(v)) return false;
+    *value = v;
+    return true;
+}
+
+// A value check with our own words; CLI11 puts the option's name before it.
+CLI::Validator Check(const char* what, bool (*ok)(const std::string&)) {
+    return CLI::Validator(
+        [what, ok](std::string& text) { return ok(text) ? std::string() : std::string(what) + ", not '" + text + "'"; },
+        "", "");
+}
+
+bool TimerOk(const std::string& t) {
+    double s;
+    return ParseDouble(t, &s) && s == std::floor(s) && s >= 0 && s <= 995 && std::fmod(s, 5.0) == 0.0;
+}
+bool HeadingOk(const std::string& t) {
+    double h;
+    return ParseDouble(t, &h) && h >= 0.0 && h < 360.0;
+}
+bool AtOk(const std::string& t) {
+    double s;
+    return ParseDouble(t, &s) && s >= 0.0 && s <= kLongestRunSeconds;
+}
+bool CountOk(const std::string& t) {
+    if (t.empty() || t.size() > 6 || t.find_first_not_of("0123456789") != std::string::npos) return false;
+    return std::atol(t.c_str()) <= kMaxReloads;
+}
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool EndsWith(const std::string& name, const char* extension) {
+    const std::string low = Lower(name);
+    const size_t n = std::strlen(extension);
+    return low.size() > n && low.compare(low.size() - n, n, extension) == 0;
+}
+
+// The folder a file name puts its file in.
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A file a run is to write: a name with the right extension, in a folder
+// that exists and can be written, and not itself a folder.
+void CheckOutputFile(const char* option, const std::string& path, const char* extension, const char* kind) {
+    if (path.empty()) Fail(std::string(option) + " needs a file name");
+    if (!EndsWith(path, extension))
+        Fail(std::string(option) + " writes " + kind + ": give a name ending in " + extension + ", not '" + path + "'");
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) Fail(std::string(option) + ": " + path + " is a folder");
+    const std::string folder = FolderOf(path);
+    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        Fail(std::string(option) + ": the folder " + folder + " does not exist");
+    if (access(folder.c_str(), W_OK) != 0) Fail(std::string(option) + ": the folder " + folder + " cannot be written");
+}
+
+void CheckOutputFolder(const char* option, const std::string& dir) {
+    if (dir.empty()) Fail(std::string(option) + " needs a folder name");
+    struct stat st;
+    if (stat(dir.c_str(), &st) == 0) {
+        if (!S_ISDIR(st.st_mode)) Fail(std::string(option) + ": " + dir + " is not a folder");
+        if (access(dir.c_str(), W_OK) != 0) Fail(std::string(option) + ": the folder " + dir + " cannot be written");
+        return;
+    }
+    std::string parent = dir;
+    while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
+    parent = FolderOf(parent);
+    if (stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        Fail(std::string(option) + ": the folder " + parent + " does not exist");
+    if (access(parent.c_str(), W_OK) != 0) Fail(std::string(option) + ": the folder " + parent + " cannot be written");
+}
+
+// What CLI11 found, checked against what the host can do and against the
+// other options.
+void CheckTogether(const PanelHostOptions& o, bool files, unsigned abilities) {
+    if (o.mode == "window" && !(abilities & kHostHasWindow))
+        Fail("this panel-host has no window (the Linux panel-host has one)");
+    if (files && !(abilities & kHostWritesFiles))
+        Fail("this panel-host writes no sound or pictures (--audio, --snapshot, --frames and --path are the Linux "
+             "panel-host's)");
+    if (o.at >= 0.0 && o.snapshot.empty()) Fail("--at needs --snapshot");
+    if (o.mode == "replay") {
+        struct stat st;
+        if (o.script.empty()) Fail("replay needs a script file");
+        if (o.script != "-" && stat(o.script.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+            Fail(o.script + " is a folder, not a replay script");
+    }
+}
+
+}  // namespace
+
+void Fail(const std::string& message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "panel-host: %s\n", message.c_str());
+    std::exit(2);
+}
+
+PanelHostOptions ReadCommandLine(int argc, char** argv, unsigned abilities) {
+    PanelHostOptions o;
+    std::string timer_text, heading_text, at_text, count_text;
+    bool left = false, right = false, window_flag = false;
+
+    CLI::App app("panel-host - the substitute panel host: loads the VORNAK_TOWS gauge module and drives it,\n"
+                 "as the flight simulator would, 18 panel updates a second.",
+                 "panel-host");
+    // A path such as /tmp/x.script is a file, not a Windows-style option
+    // (CLI11 reads "/x" as one on Windows unless told otherwise).
+    app.allow_windows_style_options(false);
+    app.set_help_flag();
+    app.set_help_all_flag("-h,--help", "show this help (every mode and option) and exit");
+    app.set_version_flag("--version", kVersion, "show the version and exit");
+    app.footer(kFooter);
+    app.allow_extras();
+    app.add_option("--module", o.module, "the gauge module file to load")
+        ->type_name("FILE")
+        ->default_str("VORNAK_TOWS.so beside panel-host (.gau on Windows)");
+    app.add_flag("--verbose", o.verbose, "let the sound and window libraries' own messages through");
+    app.add_flag("--window", window_flag, "the same as the window mode");
+
+    CLI::App* replay = app.add_subcommand(
+        "replay", "print the trace of a replay script, as gauge-replay does but without its 'play' lines:\n"
+                  "the module's clips play on its own sound device");
+    replay->add_option("SCRIPT", o.script, "the script file ('-' reads standard input)")->type_name("");
+    replay->add_flag("--realtime", o.realtime, "keep to 18 updates a second, so the clips are heard as in the cockpit");
+
+    CLI::App* run = app.add_subcommand(
+        "run", "a whole pushback with a modelled aircraft and pilot; prints its timeline, line by line");
+    run->add_flag("--left", left, "the tail swings left: the heading turns 90 degrees up (default)");
+    run->add_flag("--right", right, "the tail swings right: the heading turns 90 degrees down");
+    run->add_option("--timer", timer_text, "push time the pilot dials, in whole seconds, 0 to 995 in steps of 5")
+        ->type_name("S")
+        ->default_str("20")
+        ->check(Check("takes whole seconds from 0 to 995 in steps of 5", TimerOk));
+    run->add_option("--heading", heading_text, "the aircraft's heading at the start, in degrees, 0 to below 360")
+        ->type_name("DEG")
+        ->default_str("0")
+        ->check(Check("takes degrees from 0 to below 360", HeadingOk));
+    run->add_flag("--realtime", o.realtime, "keep to 18 updates a second (a run takes about 100 s)");
+    run->add_option("--audio", o.audio, "record the module's sound to a WAV file (16-bit stereo, 22050 Hz) (Linux)")
+        ->type_name("FILE.wav");
+    run->add_option("--snapshot", o.snapshot, "write the panel (172 x 78) to a PNG file, at the end or --at (Linux)")
+        ->type_name("FILE.png");
+    run->add_option("--at", at_text, "when the snapshot is taken, in seconds of simulated time, 0 to 3600")
+        ->type_name("S")
+        ->check(Check("takes seconds from 0 to 3600 (no run lasts longer)", AtOk));
+    run->add_option("--frames", o.frames, "write the panel once a second, DIR/frame_0000.png on (Linux)")
+        ->type_name("DIR");
+    run->add_option("--path", o.path, "write the aircraft's track seen from above (480 x 480) to a PNG file (Linux)")
+        ->type_name("FILE.png");
+
+    CLI::App* window = app.add_subcommand(
+        "window", "the panel in a window for a person to work, with a status strip, the crew's words and\n"
+                  "the aircraft seen from above: click the buttons (hold minus or plus to repeat), B sets or\n"
+                  "releases the parking brake, Esc quits (Linux)");
+    window->add_option("--heading", heading_text, "the aircraft's heading at the start, in degrees, 0 to below 360")
+        ->type_name("DEG")
+        ->default_str("0")
+        ->check(Check("takes degrees from 0 to below 360", HeadingOk));
+
+    CLI::App* reload = app.add_subcommand(
+        "reload", "COUNT kill/initialise cycles; a module that tells its sound objects is checked for leaks");
+    reload->add_option("COUNT", count_text, "how many cycles, 0 to 100000")
+        ->type_name("")
+        ->check(Check("takes a count from 0 to 100000", CountOk));
+
+    for (CLI::App* sub : {replay, run, window, reload}) {
+        sub->fallthrough();
+        sub->allow_extras();
+    }
+    app.require_subcommand(0, 1);
+
+    const char* usage = kUsageAny;
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForAllHelp&) {
+        std::cout << app.help("", CLI::AppFormatMode::All);
+        std::exit(0);
+    } catch (const CLI::CallForVersion&) {
+        std::cout << kVersion << "\n";
+        std::exit(0);
+    } catch (const CLI::ParseError& e) {
+        for (auto [sub, text] : {std::pair{replay, kUsageReplay}, {run, kUsageRun}, {window, kUsageWindow},
+                                 {reload, kUsageReload}})
+            if (sub->parsed()) usage = text;
+        Fail(std::string(e.what()) + "; usage: " + usage);
+    }
+    for (auto [sub, text] :
+         {std::pair{replay, kUsageReplay}, {run, kUsageRun}, {window, kUsageWindow}, {reload, kUsageReload}})
+        if (sub->parsed()) {
+            o.mode = sub->get_name();
+            usage = text;
+        }
+    if (window_flag) {
+        if (!o.mode.empty() && o.mode != "window") Fail("--window cannot be combined with '" + o.mode + "'");
+        o.mode = "window";
+        usage = kUsageWindow;
+    }
+    for (const std::string& extra : app.remaining(true)) {
+        const bool option = extra.size() > 1 && extra[0] == '-';
+        Fail(std::string(option ? "unknown option '" : "unexpected argument '") + extra + "'" +
+             (o.mode.empty() ? "" : " for '" + o.mode + "'") + "; usage: " + usage);
+    }
+    if (o.mode.empty()) Fail(std::string("choose a mode; usage: ") + kUsageAny);
+    if (o.mode == "replay" && o.script.empty()) Fail(std::string("replay needs a script file; usage: ") + usage);
+    if (o.mode == "reload" && count_text.empty()) Fail(std::string("reload needs a count; usage: ") + usage);
+    if (left && right) Fail("choose one of --left and --right");
+    o.left = !right;
+    o.side_given = left || right;
+    if (!timer_text.empty()) o.timer = int32_t(std::strtod(timer_text.c_str(), nullptr));
+    if (!heading_text.empty()) o.heading = std::strtod(heading_text.c_str(), nullptr);
+    if (!at_text.empty()) o.at = std::strtod(at_text.c_str(), nullptr);
+    if (!count_text.empty()) o.reloads = std::atol(count_text.c_str());
+    if (app.count("--module") && o.module.empty()) Fail("--module needs a file");
+
+    if (app.count("--module") == 0) o.module = DefaultModulePath();
+    CheckTogether(o, run->count("--audio") + run->count("--snapshot") + run->count("--frames") + run->count("--path") > 0,
+                  abilities);
+    if (run->count("--audio")) CheckOutputFile("--audio", o.audio, ".wav", "WAV sound");
+    if (run->count("--snapshot")) CheckOutputFile("--snapshot", o.snapshot, ".png", "PNG pictures");
+    if (run->count("--path")) CheckOutputFile("--path", o.path, ".png", "PNG pictures");
+    if (run->count("--frames")) CheckOutputFolder("--frames", o.frames);
+    return o;
+}
