@@ -145,8 +145,6 @@ void DrawTopView(const Aircraft& a, int32_t w, int32_t h, TTF_Font* font, Image*
         Line(out, sx(g), 0, sx(g), h, 1, kGrid);
     for (double g = std::floor((cy - h / scale) / grid) * grid; g <= cy + h / scale; g += grid)
         Line(out, 0, sy(g), w, sy(g), 1, kGrid);
-    for (size_t i = 1; i < a.track.size(); ++i)
-        Line(out, sx(a.track[i - 1].x), sy(a.track[i - 1].y), sx(a.track[i].x), sy(a.track[i].y), 2, kPath);
     // The aircraft: fuselage, wings and tailplane, about an airliner's size,
     // with the point it is pushed by (the nose wheel) at its position.
     auto at = [&](double ahead, double right, double* px, double* py) {
@@ -167,6 +165,10 @@ void DrawTopView(const Aircraft& a, int32_t w, int32_t h, TTF_Font* font, Image*
     Line(out, x0, y0, x1, y1, std::max(2.0, 1.5 * scale), kBody);
     at(-35, 6, &x0, &y0);
     Line(out, x0, y0, x1, y1, std::max(2.0, 1.5 * scale), kBody);
+    // The track of the point the tug pushes, over the aircraft that hides
+    // most of it.
+    for (size_t i = 1; i < a.track.size(); ++i)
+        Line(out, sx(a.track[i - 1].x), sy(a.track[i - 1].y), sx(a.track[i].x), sy(a.track[i].y), 3, kPath);
     Disc(out, sx(a.x), sy(a.y), 3, 0xE04848);
     Line(out, w - 16, 30, w - 16, 8, 2, kText);
     Line(out, w - 16, 8, w - 21, 15, 2, kText);

@@ -6,13 +6,15 @@
 Starts Xvfb, opens `panel-host window` on it and, with xdotool, holds the
 minus button down (the push time runs down by repeated clicks), sets it to
 5 s with one click on plus, chooses the tail to the right, releases the
-parking brake with B when the crew asks, sets it when asked at the end, and
-quits with Esc after the reset. While the crew's first call plays it takes
+parking brake with B when the crew asks, and sets it when asked at the end;
+after the reset it pushes back once more, tail to the left (the reset left
+the push time at 0, so one click on plus first), and quits with Esc. While the crew's first call plays it takes
 a screenshot (OUT_DIR/window.png) and checks its pixels: the status strip
 carries its text and the hint to press B, the caption strip the crew's
-words, the panel its countdown, the view below it the aircraft. The
-timeline must show the held button's repeats, every phase in order, the
-turn's end and the reset, and the summary on Esc.
+words, the panel its countdown, the view below it the aircraft; a second
+one in the turn (OUT_DIR/window_turn.png) must show the track. The
+timeline must show the held button's repeats, every phase of both
+pushbacks in order, each turn's end and reset, and the summary on Esc.
 
 Prints one line per check and "N passed, M failed"; exit 1 on a failed
 check.
@@ -31,9 +33,9 @@ STATUS_Y, STATUS_H = PANEL_H, 44
 VIEW_Y, VIEW_H = STATUS_Y + STATUS_H, 270
 CAPTION_Y, CAPTION_H = VIEW_Y + VIEW_H, 54
 # The panel's buttons (centres, panel pixels) as its mouse areas place them.
-MINUS, PLUS, RIGHT = (106, 51), (139, 51), (71, 38)
+MINUS, PLUS, LEFT, RIGHT = (106, 51), (139, 51), (27, 38), (71, 38)
 STATUS_TEXT, HINT_TEXT, CAPTION_TEXT = (0xE6, 0xE8, 0xEA), (0xFF, 0xC8, 0x3C), (0xFF, 0xFF, 0xFF)
-COUNTDOWN, AIRCRAFT = (0xDE, 0xDE, 0x00), (0xE8, 0xEC, 0xF0)
+COUNTDOWN, AIRCRAFT, TRACK = (0xDE, 0xDE, 0x00), (0xE8, 0xEC, 0xF0), (0xF0, 0xC4, 0x19)
 
 results = []
 
@@ -44,18 +46,41 @@ def check(label, ok, detail=""):
 
 
 def xdotool(env, *args):
-    return subprocess.run(["xdotool", *args], env=env, check=True, capture_output=True, text=True,
-                          timeout=30).stdout
+    done = subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True, timeout=30)
+    if done.returncode != 0:
+        raise RuntimeError(f"xdotool {' '.join(args)}: {done.stderr.strip() or done.returncode}")
+    return done.stdout
 
 
-def wait_for(path, pattern, seconds):
+def wait_for(path, pattern, seconds, times=1):
     end = time.time() + seconds
     while time.time() < end:
         with open(path) as f:
-            if re.search(pattern, f.read(), re.M):
+            if len(re.findall(pattern, f.read(), re.M)) >= times:
                 return True
         time.sleep(0.1)
     return False
+
+
+def start_xvfb(log_path):
+    """An X server on the first display number free from 90 on: its process
+    and number. A number another test takes at the same moment makes the
+    server stop at once; the next number is tried then."""
+    with open(log_path, "w") as log:
+        for number in range(90, 190):
+            if os.path.exists(f"/tmp/.X{number}-lock"):
+                continue
+            server = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "800x700x24", "-nolisten", "tcp"],
+                                      stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+            for _ in range(100):
+                if server.poll() is not None or os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                    break
+                time.sleep(0.1)
+            if server.poll() is None and os.path.exists(f"/tmp/.X11-unix/X{number}"):
+                return server, str(number)
+            server.kill()
+            server.wait()
+    raise RuntimeError("no X server started; see " + log_path)
 
 
 def count(image, box, colour):
@@ -66,22 +91,27 @@ def count(image, box, colour):
 def main():
     panel_host, out = sys.argv[1], sys.argv[2]
     os.makedirs(out, exist_ok=True)
-    timeline, errors, shot = (os.path.join(out, n) for n in ("timeline.txt", "stderr.txt", "window.png"))
-    if os.path.exists(shot):
-        os.remove(shot)
-    read_fd, write_fd = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "800x700x24", "-nolisten", "tcp"],
-                            pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
-    os.close(write_fd)
-    display = os.read(read_fd, 16).decode().strip()
-    os.close(read_fd)
+    timeline, errors, shot, turn_shot = (os.path.join(out, n) for n in
+                                         ("timeline.txt", "stderr.txt", "window.png", "window_turn.png"))
+    for old in (shot, turn_shot):
+        if os.path.exists(old):
+            os.remove(old)
+    xvfb, display = start_xvfb(os.path.join(out, "xvfb.txt"))
     env = dict(os.environ, DISPLAY=":" + display)
     env.pop("WAYLAND_DISPLAY", None)
     host = None
     try:
         with open(timeline, "w") as o, open(errors, "w") as e:
             host = subprocess.Popen([panel_host, "window"], env=env, stdout=o, stderr=e, stdin=subprocess.DEVNULL)
-        window = xdotool(env, "search", "--sync", "--name", "VORNAK_TOWS panel-host").split()[0]
+        window = None
+        for _ in range(40):   # the window appears within a second or two
+            try:
+                window = xdotool(env, "search", "--name", "VORNAK_TOWS panel-host").split()[0]
+                break
+            except RuntimeError:
+                time.sleep(0.5)
+        if window is None:
+            raise RuntimeError("panel-host opened no window: " + open(errors).read().strip())
         geometry = dict(line.split("=") for line in xdotool(env, "getwindowgeometry", "--shell", window).split())
         left, top = int(geometry["X"]), int(geometry["Y"])
         check("the window is the panel, its status strip, the view and the caption strip",
@@ -91,6 +121,9 @@ def main():
         def move(point):
             xdotool(env, "mousemove", "--sync", str(left + point[0] * SCALE + 1), str(top + point[1] * SCALE + 1))
 
+        # The window takes clicks once its first update has been drawn.
+        wait_for(timeline, r'display " 20sec"', 20)
+        time.sleep(0.3)
         move(MINUS)
         xdotool(env, "mousedown", "1")
         time.sleep(1.6)
@@ -103,10 +136,25 @@ def main():
         wait_for(timeline, r"clip PB1 starts", 20)
         time.sleep(0.5)
         subprocess.run(["import", "-window", window, shot], env=env, check=True, timeout=30)
-        xdotool(env, "key", "b")
-        check("the crew asks for the brake to be set at the end", wait_for(timeline, r"clip PB3 starts", 120))
-        xdotool(env, "key", "b")
-        check("the gauge resets after the final call", wait_for(timeline, r"reset: the gauge is idle again", 30))
+        for n, side in ((1, None), (2, LEFT)):
+            if side:
+                move(PLUS)
+                xdotool(env, "click", "1")
+                move(side)
+                xdotool(env, "click", "1")
+                xdotool(env, "windowfocus", "--sync", window)
+                wait_for(timeline, r"clip PB1 starts", 20, n)
+                time.sleep(0.5)
+            xdotool(env, "key", "b")
+            if n == 1:
+                wait_for(timeline, r"turning from heading", 40)
+                time.sleep(10)
+                subprocess.run(["import", "-window", window, turn_shot], env=env, check=True, timeout=30)
+            check(f"pushback {n}: the crew asks for the brake to be set at the end",
+                  wait_for(timeline, r"clip PB3 starts", 120, n))
+            xdotool(env, "key", "b")
+            check(f"pushback {n}: the gauge resets after the final call",
+                  wait_for(timeline, r"reset: the gauge is idle again", 30, n))
         xdotool(env, "key", "Escape")
         status = host.wait(timeout=15)
         check("Esc ends the window with status 0", status == 0, status)
@@ -120,19 +168,21 @@ def main():
     minus = re.findall(r"click: minus( \(held, repeats\))?", text)
     check("holding minus repeats its click (half a second, then six a second)",
           len(minus) >= 5 and minus.count(" (held, repeats)") == len(minus) - 1, minus)
-    check("the push time reached 5 s", re.search(r'click: plus\n(.*\n){0,3}.*display "  5sec"', text) is not None)
+    first = text[:text.find("click: right")]
+    check("the push time reached 0 and then 5 s before the first pushback",
+          '"  0sec"' in first and re.search(r'click: plus\n(.*\n){0,3}.*display "  5sec"', first) is not None)
     phases = [m.group(1) for m in re.finditer(r"^\d\d:\d\d\.\d  (\S+(?: \S+)?)\s", text, re.M)]
     order = []
     for p in phases:
         if not order or order[-1] != p:
             order.append(p)
-    check("the phases follow the gauge through one pushback",
-          order == ["idle", "arming", "release wait", "straight push", "turn", "after turn", "wrap-up", "final",
-                    "idle"], order)
-    check("the turn's end is on the timeline", re.search(r"turn ends at heading 270\.\d\d \(target 270,", text)
-          is not None)
-    check("the summary on Esc counts the pushback and names the clicks",
-          re.search(r"summary: .*1 pushback begun, 1 reset; clicks: left 0, right 1, minus \d+, plus 1;", text)
+    one = ["arming", "release wait", "straight push", "turn", "after turn", "wrap-up", "final", "idle"]
+    check("the phases follow the gauge through both pushbacks", order == ["idle"] + one + one, order)
+    turns = re.findall(r"turn ends at heading (\d+\.\d\d) \(target (\d+),", text)
+    check("each turn's end is on the timeline: right to 270, then left to 0",
+          [t for _, t in turns] == ["270", "0"] and all(0 <= float(h) - int(t) < 1 for h, t in turns), turns)
+    check("the summary on Esc counts both pushbacks and names the clicks",
+          re.search(r"summary: .*2 pushbacks begun, 2 reset; clicks: left 1, right 1, minus \d+, plus 2;", text)
           is not None, text.splitlines()[-1:])
 
     image = Image.open(shot).convert("RGB")
@@ -145,6 +195,12 @@ def main():
     check("the caption strip shows the crew's words while they are spoken", caption > 400, caption)
     check("the panel shows the countdown in yellow", count(image, (0, 0, w, PANEL_H), COUNTDOWN) > 100)
     check("the view shows the aircraft", count(image, (0, VIEW_Y, w, CAPTION_Y), AIRCRAFT) > 300)
+    turn = Image.open(turn_shot).convert("RGB")
+    check("in the turn the view shows the track behind the aircraft",
+          count(turn, (0, VIEW_Y, w, CAPTION_Y), TRACK) > 100)
+    check("in the turn the status strip names it and no caption shows",
+          count(turn, (0, CAPTION_Y, w, CAPTION_Y + CAPTION_H), CAPTION_TEXT) == 0 and
+          count(turn, (0, STATUS_Y, w, STATUS_Y + 22), STATUS_TEXT) > 300)
     passed = sum(results)
     print(f"{passed} passed, {len(results) - passed} failed")
     return 0 if all(results) else 1
