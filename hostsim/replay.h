@@ -2,7 +2,10 @@
 // trace.
 //
 // Script, one command a line ('#' starts a comment, blank lines ignored):
-//   set hold|ready|heading VALUE   the simulator's current value
+//   set hold|ready|heading VALUE   the simulator's current value: hold is
+//                                  the parking brake (0.0 released, above
+//                                  0.0 set), ready the on-ground flag (1.0
+//                                  exactly arms), heading in degrees
 //   click left|right|minus|plus    a click at the centre of that button
 //   tick [N]                       N panel updates (default 1)
 //   reload                         kill, then install and initialise

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <iostream>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -168,7 +169,7 @@ PanelHostOptions ReadCommandLine(int argc, char** argv, unsigned abilities) {
         ->type_name("FILE")
         ->default_str("VORNAK_TOWS.so beside panel-host (.gau on Windows)");
     app.add_flag("--verbose", o.verbose, "let the sound and window libraries' own messages through");
-    app.add_flag("--window", window_flag, "the same as the window mode");
+    app.add_flag("--window", window_flag, "the same as the window mode: panel-host --window [--heading DEG]");
 
     CLI::App* replay = app.add_subcommand(
         "replay", "print the trace of a replay script, as gauge-replay does but without its 'play' lines:\n"
@@ -222,9 +223,22 @@ PanelHostOptions ReadCommandLine(int argc, char** argv, unsigned abilities) {
     }
     app.require_subcommand(0, 1);
 
+    // "--window" anywhere stands for the window mode, whose options may
+    // follow it: it is read as the word "window" leading the arguments.
+    std::vector<std::string> args;
+    for (int i = argc - 1; i >= 1; --i) args.push_back(argv[i]);   // CLI11 takes them last first
+    for (auto it = args.begin(); it != args.end(); ++it) {
+        if (*it != "--window") continue;
+        for (const std::string& a : args)
+            if (a == "replay" || a == "run" || a == "reload" || a == "window")
+                Fail("--window cannot be combined with '" + a + "'");
+        args.erase(it);
+        args.push_back("window");
+        break;
+    }
     const char* usage = kUsageAny;
     try {
-        app.parse(argc, argv);
+        app.parse(args);
     } catch (const CLI::CallForAllHelp&) {
         std::cout << app.help("", CLI::AppFormatMode::All);
         std::exit(0);
@@ -243,11 +257,6 @@ PanelHostOptions ReadCommandLine(int argc, char** argv, unsigned abilities) {
             o.mode = sub->get_name();
             usage = text;
         }
-    if (window_flag) {
-        if (!o.mode.empty() && o.mode != "window") Fail("--window cannot be combined with '" + o.mode + "'");
-        o.mode = "window";
-        usage = kUsageWindow;
-    }
     for (const std::string& extra : app.remaining(true)) {
         const bool option = extra.size() > 1 && extra[0] == '-';
         Fail(std::string(option ? "unknown option '" : "unexpected argument '") + extra + "'" +

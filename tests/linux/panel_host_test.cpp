@@ -353,12 +353,13 @@ TEST(PanelHostRun, HelpListsEveryModeAndOptionWithDefaultsUnitsAndExitCodes) {
 }
 
 TEST(PanelHostRun, WindowModeWithoutADisplaySaysWhy) {
-    struct { const char* env, *message; } cases[] = {
-        {"env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER", "no display: DISPLAY is not set"},
-        {"env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER DISPLAY=:987", "cannot reach the display DISPLAY=:987"},
+    struct { const char* args, *env, *message; } cases[] = {
+        {"window", "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER", "no display: DISPLAY is not set"},
+        {"--window --heading 10", "env -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER DISPLAY=:987",
+         "cannot reach the display DISPLAY=:987"},
     };
     for (const auto& c : cases) {
-        Result r = RunHost("window", std::string("timeout 20 ") + c.env);
+        Result r = RunHost(c.args, std::string("timeout 20 ") + c.env);
         EXPECT_EQ(r.status, 2) << c.env;
         EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
