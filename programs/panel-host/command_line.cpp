@@ -52,10 +52,17 @@ bool ParseDouble(const std::string& text, double* value) {
     return true;
 }
 
+// A word the user gave, as a message shows it: quoted, cut after 40 bytes
+// (control bytes are escaped by Fail).
+std::string Shown(const std::string& text) {
+    if (text.size() <= 40) return "'" + text + "'";
+    return "'" + text.substr(0, 40) + "' (cut, " + std::to_string(text.size()) + " bytes)";
+}
+
 // A value check with our own words; CLI11 puts the option's name before it.
 CLI::Validator Check(const char* what, bool (*ok)(const std::string&)) {
     return CLI::Validator(
-        [what, ok](std::string& text) { return ok(text) ? std::string() : std::string(what) + ", not '" + text + "'"; },
+        [what, ok](std::string& text) { return ok(text) ? std::string() : std::string(what) + ", not " + Shown(text); },
         "", "");
 }
 
@@ -144,8 +151,23 @@ void CheckTogether(const PanelHostOptions& o, bool files, unsigned abilities) {
 }  // namespace
 
 void Fail(const std::string& message) {
+    // What the user typed comes back in the message: control bytes are
+    // shown as \xNN and a very long message is cut, so it stays one line.
+    const size_t kLongest = 600;
+    std::string line;
+    for (size_t i = 0; i < message.size() && line.size() < kLongest; ++i) {
+        const unsigned char c = static_cast<unsigned char>(message[i]);
+        if (c < 0x20 || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            line += hex;
+        } else {
+            line += static_cast<char>(c);
+        }
+    }
+    if (line.size() >= kLongest) line += "... (cut)";
     std::fflush(stdout);
-    std::fprintf(stderr, "panel-host: %s\n", message.c_str());
+    std::fprintf(stderr, "panel-host: %s\n", line.c_str());
     std::exit(2);
 }
 
@@ -259,7 +281,7 @@ PanelHostOptions ReadCommandLine(int argc, char** argv, unsigned abilities) {
         }
     for (const std::string& extra : app.remaining(true)) {
         const bool option = extra.size() > 1 && extra[0] == '-';
-        Fail(std::string(option ? "unknown option '" : "unexpected argument '") + extra + "'" +
+        Fail(std::string(option ? "unknown option " : "unexpected argument ") + Shown(extra) +
              (o.mode.empty() ? "" : " for '" + o.mode + "'") + "; usage: " + usage);
     }
     if (o.mode.empty()) Fail(std::string("choose a mode; usage: ") + kUsageAny);

@@ -318,6 +318,9 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
         {PANEL_HOST, "--window --left", "panel-host: unknown option '--left' for 'window'"},
         {PANEL_HOST, "--window run", "panel-host: --window cannot be combined with 'run'"},
         {PANEL_HOST, "reload -5", "panel-host: COUNT: takes a count from 0 to 100000, not '-5'"},
+        {PANEL_HOST, "run --heading \"$(printf '\\033[2J')$(head -c 100000 /dev/zero | tr '\\0' 9)\"",
+         "panel-host: --heading: takes degrees from 0 to below 360, not '\\x1B[2J999999999999999999999999999999999999' "
+         "(cut, 100004 bytes)"},
         {GAUGE_REPLAY, "", "gauge-replay: a script is needed; usage: gauge-replay SCRIPT"},
         {GAUGE_REPLAY, "IN", "gauge-replay: IN is a folder, not a replay script"},
         {GAUGE_REPLAY, "IN/ok.script IN/ok.script", "gauge-replay: The following argument was not expected"},
