@@ -1,13 +1,13 @@
 # The crew's words are kept once, in resources/crew_words.txt: panel-host
-# shows them as captions, and the clips are spoken from them. Every call's
-# words must appear as they are in the voice tool and in the README, so a
-# new voice or a new page cannot change what the crew says.
+# shows them as captions and the voice tool speaks the clips from them. The
+# README quotes them too, so every call's words must appear there as they
+# are in the file.
 file(STRINGS "${ROOT}/resources/crew_words.txt" lines REGEX "^[A-Z0-9]+\t")
 list(LENGTH lines count)
 if(count LESS 4)
   message(FATAL_ERROR "resources/crew_words.txt holds ${count} calls, not the four of PB1 to PB4")
 endif()
-foreach(file IN ITEMS tools/assets/voice.py README.md)
+foreach(file IN ITEMS README.md)
   file(READ "${ROOT}/${file}" text)
   foreach(line IN LISTS lines)
     string(REGEX MATCH "^([A-Z0-9]+)\t(.*)$" unused "${line}")

@@ -197,10 +197,10 @@ def main():
     args = parser.parse_args()
 
     modules = []
-    for spec in args.modules:
-        path, _, arch = spec.rpartition(":")
+    for item in args.modules:
+        path, _, arch = item.rpartition(":")
         if arch not in MACHINES or not path:
-            print(f"check_pe: '{spec}' is not MODULE:i386 or MODULE:amd64", file=sys.stderr)
+            print(f"check_pe: '{item}' is not MODULE:i386 or MODULE:amd64", file=sys.stderr)
             return 2
         if not os.path.isfile(path):
             print(f"check_pe: {path} is missing; build it first (cmake --build --preset "

@@ -19,14 +19,24 @@ import wave
 
 from assetlib import CLIPS, LEAD_SECONDS, SILENCE, TAIL_SECONDS, to_u8
 
-# The lines the crew speaks; the words are also shown as captions, so they
-# stay exactly as they are.
-LINES = {
-    "PB1": "Tug connected. Release parking brake, ready to push.",
-    "PB2": "Brakes released. Pushing back.",
-    "PB3": "Pushback complete. Set parking brake, and stand by for disconnect.",
-    "PB4": "Tow bar disconnected. Have a good flight, bye!",
-}
+# The lines the crew speaks, read from resources/crew_words.txt: panel-host
+# shows the same words as captions, so they are kept in that one place.
+WORDS_FILE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                          "resources", "crew_words.txt")
+
+
+def _read_lines(path):
+    lines = {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            if line.startswith("#") or not line.strip():
+                continue
+            name, _, text = line.rstrip("\n").partition("\t")
+            lines[name] = text
+    return lines
+
+
+LINES = _read_lines(WORDS_FILE)
 
 # Voices the tools know: key -> (program, voice).  The espeak-ng voice keeps
 # the words-per-minute and pitch it was used with.
