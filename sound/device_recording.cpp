@@ -3,9 +3,12 @@
 // Needs: nothing. Provides:
 //   [x] device create/release with counts, refusable
 //   [x] static buffers holding a copy of the samples and the stored format
-//   [x] lock (one region over the whole buffer, or split on request), unlock
+//   [x] lock (one region over the whole buffer, or split or over-long on
+//       request); unlock checks what it is given against what the lock handed
+//       out and commits only that
 //   [x] rewind and play, with a configurable answer and a play observer
 //   [x] counts of every object made and released, for leak checks
+//   [x] every call reported in order to an observer
 // Used by gauge-replay, the tests and the benchmarks.
 #include "sound/device_recording.h"
 
@@ -24,7 +27,12 @@ const uint32_t kDeviceMagic = 0x52444556u;
 
 RecordedBuffer* AsBuffer(void* buffer) { return static_cast<RecordedBuffer*>(buffer); }
 
+void Told(const char* call, const void* buffer) {
+    if (recording_control.on_call) recording_control.on_call(call, buffer, recording_control.call_context);
+}
+
 int32_t Create(void** device) {
+    Told("Create", nullptr);
     if (device == nullptr) return kFail;
     if (recording_control.refuse_create) {
         *device = nullptr;
@@ -36,6 +44,7 @@ int32_t Create(void** device) {
 }
 
 int32_t SetCooperativeLevel(void*, void* window, uint32_t level) {
+    Told("SetCooperativeLevel", nullptr);
     recording_stats.cooperative_calls++;
     recording_stats.last_window = window;
     recording_stats.last_cooperative_level = level;
@@ -50,20 +59,26 @@ int32_t CreateBuffer(void*, const ClipBufferDesc* desc, void** buffer) {
     if (desc->buffer_bytes == 0 && !recording_control.accept_empty) return kFail;
     RecordedBuffer* b = new RecordedBuffer();
     b->samples.assign(desc->buffer_bytes, 0x80);
+    b->memory = b->samples;
+    b->memory.resize(b->samples.size() + kRecordingGuardBytes, kRecordingGuardByte);
     std::memcpy(b->format, desc->format, 14);   // only 14 bytes are sure to be there
     b->flags = desc->flags;
+    b->reserved = desc->reserved;
     *buffer = b;
     recording_stats.buffers_created++;
+    Told("CreateBuffer", b);
     return 0;
 }
 
 int32_t SetSpeakerConfig(void*, uint32_t config) {
+    Told("SetSpeakerConfig", nullptr);
     recording_stats.speaker_calls++;
     recording_stats.last_speaker_config = config;
     return 0;
 }
 
 uint32_t ReleaseDevice(void* device) {
+    Told("ReleaseDevice", nullptr);
     delete static_cast<RecordedDevice*>(device);
     recording_stats.devices_released++;
     return 0;
@@ -71,27 +86,61 @@ uint32_t ReleaseDevice(void* device) {
 
 int32_t Lock(void* buffer, uint32_t offset, uint32_t bytes, void** region1, uint32_t* length1,
              void** region2, uint32_t* length2, uint32_t) {
+    Told("Lock", buffer);
     RecordedBuffer* b = AsBuffer(buffer);
     if (recording_control.refuse_lock || offset != 0 || bytes > b->samples.size()) return kFail;
-    uint32_t first = recording_control.split_lock ? bytes / 3 : bytes;
-    *region1 = b->samples.data();
-    *length1 = first;
-    *region2 = bytes - first ? b->samples.data() + first : nullptr;
-    *length2 = bytes - first;
+    const uint32_t first = recording_control.split_lock ? bytes / 3 : bytes;
+    uint8_t* memory = b->memory.data();
+    RecordedLock& l = b->locked;
+    l = {memory, first, bytes - first ? memory + first : nullptr, bytes - first};
+    if (recording_control.overlong_lock) {
+        if (l.region2 != nullptr) {
+            l.length2 += kRecordingGuardBytes;
+        } else {
+            l = {memory, bytes + kRecordingGuardBytes, memory + bytes, kRecordingGuardBytes};
+        }
+    }
+    *region1 = l.region1;
+    *length1 = l.length1;
+    *region2 = l.region2;
+    *length2 = l.length2;
+    b->lock_open = true;
     return 0;
 }
 
-int32_t Unlock(void*, void*, uint32_t, void*, uint32_t) {
+// Commits what the gauge says it wrote, if it names the regions it was given
+// at no more than their lengths; anything else is refused and commits nothing.
+int32_t Unlock(void* buffer, void* region1, uint32_t length1, void* region2, uint32_t length2) {
+    Told("Unlock", buffer);
     recording_stats.unlock_calls++;
+    RecordedBuffer* b = AsBuffer(buffer);
+    b->unlocked = {region1, length1, region2, length2};
+    const RecordedLock& l = b->locked;
+    if (!b->lock_open || region1 != l.region1 || length1 > l.length1 || region2 != l.region2 ||
+        length2 > l.length2) {
+        b->unlock_mismatch = true;
+        return kFail;
+    }
+    b->lock_open = false;
+    const size_t size = b->samples.size();
+    for (const RecordedLock& r : {RecordedLock{region1, length1, nullptr, 0},
+                                  RecordedLock{region2, length2, nullptr, 0}}) {
+        if (r.region1 == nullptr) continue;
+        const size_t at = static_cast<uint8_t*>(r.region1) - b->memory.data();
+        const size_t end = at + r.length1 < size ? at + r.length1 : size;
+        if (at < end) std::memcpy(b->samples.data() + at, b->memory.data() + at, end - at);
+    }
     return 0;
 }
 
 int32_t SetCurrentPosition(void* buffer, uint32_t position) {
+    Told("SetCurrentPosition", buffer);
     AsBuffer(buffer)->position = position;
     return 0;
 }
 
 int32_t Play(void* buffer, uint32_t, uint32_t, uint32_t flags) {
+    Told("Play", buffer);
     RecordedBuffer* b = AsBuffer(buffer);
     b->plays++;
     b->last_play_flags = flags;
@@ -100,6 +149,7 @@ int32_t Play(void* buffer, uint32_t, uint32_t, uint32_t flags) {
 }
 
 uint32_t ReleaseBuffer(void* buffer) {
+    Told("ReleaseBuffer", buffer);
     delete AsBuffer(buffer);
     recording_stats.buffers_released++;
     return 0;
@@ -114,6 +164,12 @@ void ResetRecordingDevice() {
 
 const RecordedBuffer* RecordedBufferOf(const void* buffer) {
     return static_cast<const RecordedBuffer*>(buffer);
+}
+
+bool GuardIntact(const RecordedBuffer* buffer) {
+    for (size_t i = buffer->samples.size(); i < buffer->memory.size(); ++i)
+        if (buffer->memory[i] != kRecordingGuardByte) return false;
+    return true;
 }
 
 extern const SoundDevice kSoundDevice = {

@@ -32,26 +32,28 @@ std::vector<uint8_t> StoredSamples(const char* name) {
 TEST_F(Clips, InitialiseLoadsSixFilledBuffersInOrder) {
     StartGauge();
     SoundClip clips[] = {PB1, PB2, PB3, PB4, CLICK, TUG};
-    const char* names[] = {"PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"};
+    const std::vector<std::string> names = {"PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"};
     const uint32_t rates[] = {11025, 22050, 11025, 22050, 22255, 11025};
-    const void* previous = nullptr;
     for (int i = 0; i < 6; ++i) {
         const RecordedBuffer* b = RecordedBufferOf(clips[i]);
         ASSERT_NE(b, nullptr) << names[i];
-        EXPECT_EQ(b->samples, StoredSamples(names[i])) << names[i] << ": samples copied unchanged";
+        EXPECT_EQ(b->samples, StoredSamples(names[i].c_str())) << names[i] << ": samples copied unchanged";
         StoredFormat f = ReadStoredFormat(b->format);
         EXPECT_EQ(f.tag, 1);
         EXPECT_EQ(f.channels, 1);
         EXPECT_EQ(f.rate, rates[i]) << names[i];
         EXPECT_EQ(b->flags, 0x000100E2u);
-        EXPECT_NE(clips[i], previous);
-        previous = clips[i];
+        EXPECT_EQ(b->reserved, 0u);
+        EXPECT_FALSE(b->unlock_mismatch) << names[i];
     }
+    std::vector<std::string> created;
+    for (const std::string& call : host_calls)
+        if (call.rfind("CreateBuffer ", 0) == 0) created.push_back(call.substr(13));
+    EXPECT_EQ(created, names) << "made in this order";
     EXPECT_EQ(recording_stats.buffers_created, 6u);
     EXPECT_EQ(recording_stats.devices_created, 1u) << "one device for the whole cycle";
     EXPECT_EQ(recording_stats.cooperative_calls, 6u);
     EXPECT_EQ(recording_stats.last_cooperative_level, kCooperativeNormal);
-    EXPECT_EQ(recording_stats.last_window, host_window);
     EXPECT_EQ(recording_stats.speaker_calls, 6u);
     EXPECT_EQ(recording_stats.last_speaker_config, kSpeakerStereo);
     EXPECT_EQ(recording_stats.last_desc_size, sizeof(ClipBufferDesc));
@@ -109,10 +111,38 @@ TEST_F(Clips, RefusedBuffersAndLocksLeaveNothingBehind) {
     EXPECT_EQ(recording_stats.unlock_calls, 0u) << "nothing is unlocked after a refused lock";
 }
 
-TEST_F(Clips, ASplitLockFillsBothRegions) {
-    recording_control.split_lock = true;
-    StartGauge();
-    EXPECT_EQ(RecordedBufferOf(PB4)->samples, StoredSamples("PB4"));
+// Whatever regions the lock hands back, whole or split, exact or running on
+// past the clip, the fill copies the clip once, writes nothing beyond it,
+// and unlocks the regions it was given with the lengths it wrote.
+TEST_F(Clips, EveryShapeOfLockIsFilledAndUnlockedAsHandedBack) {
+    char path[256];
+    ASSERT_GT(ModuleFileName(module_instance, path, sizeof path), 0u);
+    const std::vector<uint8_t> stored = StoredSamples("PB4");
+    const uint32_t n = static_cast<uint32_t>(stored.size());
+    int window_record = 0;
+    void* const window = &window_record;   // a window of the host's, as on Windows
+    struct { bool split, overlong; } shapes[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+    for (auto shape : shapes) {
+        SCOPED_TRACE(std::string(shape.split ? "split" : "whole") + (shape.overlong ? ", over-long" : ""));
+        recording_control.split_lock = shape.split;
+        recording_control.overlong_lock = shape.overlong;
+        SoundClip clip = LoadWaveClip(window, path, "PB4");
+        ASSERT_NE(clip, nullptr);
+        const RecordedBuffer* b = RecordedBufferOf(clip);
+        const uint32_t first = shape.split ? n / 3 : n;
+        EXPECT_EQ(b->samples, stored);
+        EXPECT_TRUE(GuardIntact(b)) << "nothing written past the clip";
+        EXPECT_FALSE(b->unlock_mismatch);
+        EXPECT_EQ(b->unlocked.region1, b->locked.region1);
+        EXPECT_EQ(b->unlocked.region2, b->locked.region2);
+        EXPECT_EQ(b->unlocked.length1, first);
+        EXPECT_EQ(b->unlocked.length2, n - first);
+        EXPECT_EQ(b->locked.length1 + b->locked.length2 > n, shape.overlong);
+        ReleaseClip(clip);
+    }
+    EXPECT_EQ(recording_stats.last_window, window);
+    EXPECT_EQ(recording_stats.last_cooperative_level, kCooperativeNormal);
+    ReleaseSoundDevice();
 }
 
 TEST_F(Clips, FillRefusesNothingToFill) {
@@ -161,16 +191,45 @@ TEST_F(Clips, OddClipsLoadAsNullAndLeaveNothingBehind) {
     dlclose(odd);
 }
 
-TEST_F(Clips, AModuleThatCannotFindItselfRunsSilently) {
-    void* saved = module_instance;
-    module_instance = nullptr;   // its own path cannot be taken
-    StartGauge();
-    module_instance = saved;
-    EXPECT_STREQ(module_path, "");
-    for (SoundClip c : {PB1, PB2, PB3, PB4, CLICK, TUG}) EXPECT_EQ(c, nullptr);
-    Click("plus");
-    Tick();
-    EXPECT_EQ(Display(), " 25sec");
+// A module that cannot take its own path, and one whose file holds none of
+// the six clips: every clip is null and the gauge runs on, silent.
+void* real_instance = nullptr;
+
+TEST_F(Clips, AModuleWithoutItsClipsRunsSilently) {
+    void* odd = dlopen(ODD_MODULE_PATH, RTLD_NOW);
+    ASSERT_NE(odd, nullptr) << dlerror();
+    real_instance = module_instance;
+    AttachHost();
+    for (bool odd_file : {false, true}) {
+        SCOPED_TRACE(odd_file ? "a module without the clips" : "no path");
+        if (odd_file) {
+            // The gauge takes its path from the odd module's instance, and is
+            // itself again once its device opens, before the first look-up.
+            module_instance = dlsym(odd, "vornak_resource_directory");
+            recording_control.on_call = [](const char* call, const void*, void*) {
+                if (std::strcmp(call, "Create") == 0) module_instance = real_instance;
+            };
+        } else {
+            module_instance = nullptr;
+        }
+        HostInstall();
+        HostInitialize();
+        module_instance = real_instance;
+        EXPECT_STREQ(module_path, odd_file ? ODD_MODULE_PATH : "");
+        for (SoundClip clip : {PB1, PB2, PB3, PB4, CLICK, TUG}) EXPECT_EQ(clip, nullptr);
+        EXPECT_EQ(recording_stats.buffers_created, 0u);
+        pushback = kPushbackInitial;
+        Click("plus");
+        Tick();
+        EXPECT_EQ(Display(), " 25sec");
+        Set(kTokenOnGround, 1.0);
+        Click("left");
+        Tick(400);
+        EXPECT_GT(pushback.push_ticks, 0) << "the sequence runs on";
+        EXPECT_TRUE(plays.empty());
+        HostKill();
+    }
+    dlclose(odd);
 }
 
 TEST_F(Clips, ReloadsReleaseEveryBufferAndDevice) {

@@ -38,14 +38,19 @@ TEST_F(Controls, TheTargetComesFromTheLastTickNotTheRefresh) {
     Click("right");
     EXPECT_EQ(pushback.target_heading, 270);
 
-    pushback = kPushbackInitial;
-    Set(kTokenHeading, 200);
-    Tick();   // the tick still took 0
-    host_calls.clear();
-    Click("left");
-    EXPECT_EQ(pushback.target_heading, 90);
-    EXPECT_EQ(heading_var.value, 200.0) << "the click refreshed the heading for the next tick";
-    EXPECT_EQ(host_calls, std::vector<std::string>{"ReadVariable heading"});
+    // Either direction refreshes the heading for the next tick, then clicks.
+    for (const char* button : {"left", "right"}) {
+        pushback = kPushbackInitial;
+        AtHeading(0.0);
+        Set(kTokenHeading, 200);
+        host_calls.clear();
+        Click(button);
+        EXPECT_EQ(pushback.target_heading, button[0] == 'l' ? 90 : 270) << button;
+        EXPECT_EQ(heading_var.value, 200.0) << button << ": the click refreshed the heading";
+        EXPECT_EQ(host_calls, (std::vector<std::string>{"ReadVariable heading",
+                                                         "SetCurrentPosition CLICK", "Play CLICK"}))
+            << button;
+    }
 }
 
 TEST_F(Controls, TheFirstDirectionHoldsUntilTheReset) {

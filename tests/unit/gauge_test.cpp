@@ -15,6 +15,13 @@ namespace {
 class Gauge : public GaugeTest {};
 
 TEST_F(Gauge, ExportedRecords) {
+    // What a freshly loaded module holds: no host, no clips, no device.
+    EXPECT_EQ(ImportTable.services.pointer, nullptr);
+    EXPECT_EQ(Host(), nullptr);
+    for (void* clip : records_at_load.clips) EXPECT_EQ(clip, nullptr);
+    EXPECT_EQ(records_at_load.sound_device, nullptr);
+    EXPECT_EQ(records_at_load.host_window, nullptr);
+    EXPECT_STREQ(records_at_load.module_path, "");
     EXPECT_EQ(ImportTable.services.id, 0x0Fu);
     EXPECT_EQ(ImportTable.terminator.id, 0u);
     EXPECT_EQ(ImportTable.terminator.pointer, nullptr);
@@ -32,51 +39,102 @@ TEST_F(Gauge, ExportedRecords) {
     EXPECT_EQ(module_instance, loaded);
 }
 
+// The records a byte at a time: the fields the gauge names hold its values,
+// every other word is the host's and starts at zero.
+template <typename T>
+std::vector<size_t> DifferingBytes(const T& actual, const T& want) {
+    std::vector<size_t> at;
+    const auto* a = reinterpret_cast<const uint8_t*>(&actual);
+    const auto* w = reinterpret_cast<const uint8_t*>(&want);
+    for (size_t i = 0; i < sizeof(T); ++i)
+        if (a[i] != w[i]) at.push_back(i);
+    return at;
+}
+
+template <typename T>
+T Zeroed() {
+    T record;
+    std::memset(&record, 0, sizeof record);
+    return record;
+}
+
 TEST_F(Gauge, HeaderAndElementTree) {
-    EXPECT_EQ(gauge_header.host_word0, 610);
+    GaugeHeader header = Zeroed<GaugeHeader>();
+    header.host_word0 = 610;
+    header.name = gauge_header.name;
+    header.elements = gauge_header.elements;
+    header.query = GaugeQuery;
+    header.install = GaugeInstall;
+    header.initialize = GaugeInitialize;
+    header.update = GaugeUpdate;
+    header.generate = GaugeGenerate;
+    header.draw = GaugeDraw;
+    header.kill = GaugeKill;
+    header.size_mm = 100;
+    EXPECT_EQ(DifferingBytes(gauge_header, header), std::vector<size_t>{});
     EXPECT_STREQ(gauge_header.name, "VORNAK_TOWS");
-    EXPECT_EQ(gauge_header.size_mm, 100);
     EXPECT_EQ(gauge_header.elements[0], &panel_face.header);
     EXPECT_EQ(gauge_header.elements[1], nullptr);
 
-    struct { Element* e; int32_t kind, bitmap, x, y, flags; } chain[] = {
-        {&panel_face.header, kElementStatic, 255, 0, 0, 1},
-        {&timer_display.header, kElementText, -1, 98, 22, 6},
-        {&right_lamp.header, kElementIcon, 0x1500, 55, 24, 3},
-        {&left_lamp.header, kElementIcon, 0x1000, 11, 24, 3}};
+    const FailureEntry* failures = panel_face.header.failures;
+    EXPECT_EQ(DifferingBytes(failures[0], FailureEntry{1, 2, nullptr}), std::vector<size_t>{});
+    EXPECT_EQ(DifferingBytes(failures[1], FailureEntry{0, 0, nullptr}), std::vector<size_t>{});
+    Element* const chain[] = {&panel_face.header, &timer_display.header, &right_lamp.header,
+                              &left_lamp.header};
     for (size_t i = 0; i < 4; ++i) {
-        const Element* e = chain[i].e;
-        EXPECT_EQ(e->kind, chain[i].kind) << i;
-        EXPECT_EQ(e->bitmap, chain[i].bitmap) << i;
-        EXPECT_EQ(e->x, chain[i].x) << i;
-        EXPECT_EQ(e->y, chain[i].y) << i;
-        EXPECT_EQ(e->image_flags, chain[i].flags) << i;
-        EXPECT_EQ(e->gauge, &gauge_header);
-        EXPECT_EQ(e->failures[0].system, 1);
-        EXPECT_EQ(e->failures[0].action, 2);
-        EXPECT_EQ(e->failures[1].system, 0);
-        EXPECT_EQ(e->failures, panel_face.header.failures) << "one shared pair list";
+        const Element* e = chain[i];
+        EXPECT_EQ(e->failures, failures) << "one shared pair list";
         if (i < 3) {
             ASSERT_NE(e->next, nullptr);
-            EXPECT_EQ(e->next[0], chain[i + 1].e);
+            EXPECT_EQ(e->next[0], chain[i + 1]);
             EXPECT_EQ(e->next[1], nullptr);
         } else {
             EXPECT_EQ(e->next, nullptr);
         }
     }
-    EXPECT_EQ(timer_display.box_w, 47);
-    EXPECT_EQ(timer_display.box_h, 15);
-    EXPECT_STREQ(timer_display.font_name, "Courier New");
-    EXPECT_EQ(timer_display.font_weight, 400);
-    EXPECT_EQ(timer_display.charset, 1);
-    EXPECT_EQ(timer_display.draw_flags, 0x25u);
-    EXPECT_EQ(timer_display.max_chars, 6);
-    EXPECT_EQ(timer_display.background_colour, 0x00080808u);
-    EXPECT_EQ(timer_display.highlight_colour, 0x005C5C5Cu);
-    EXPECT_EQ(timer_display.sources[0].token, 1);
-    EXPECT_EQ(right_lamp.source.token, 0);
-    EXPECT_EQ(right_lamp.switch_type, 1);
+    auto element = [&](const Element& e, int32_t kind, int32_t bitmap, int32_t x, int32_t y,
+                       int32_t flags) {
+        return Element{kind, bitmap, x, y, 0, 0, 0, 0, &gauge_header, nullptr, e.next, failures, flags, 0, 0};
+    };
+
+    StaticElement face = Zeroed<StaticElement>();
+    face.header = element(panel_face.header, kElementStatic, 255, 0, 0, 1);
+    EXPECT_EQ(DifferingBytes(panel_face, face), std::vector<size_t>{});
+
+    TextElement text = Zeroed<TextElement>();
+    text.header = element(timer_display.header, kElementText, -1, 98, 22, 6);
+    text.sources[0].token = 1;   // the host's 18 Hz tick counter
+    text.source_callbacks[0] = PushbackTick;
+    text.box_w = 47;
+    text.box_h = 15;
+    text.text_colour = 0x00DEDEDE;
+    text.background_colour = 0x00080808;
+    text.highlight_colour = 0x005C5C5C;
+    std::strcpy(text.font_name, "Courier New");
+    text.font_weight = 400;
+    text.charset = 1;
+    text.draw_flags = 0x25;
+    text.max_chars = 6;
+    EXPECT_EQ(DifferingBytes(timer_display, text), std::vector<size_t>{});
+
+    struct { const IconElement* lamp; int32_t bitmap, x; ValueCallback callback; } lamps[] = {
+        {&right_lamp, 0x1500, 55, TailRightLamp}, {&left_lamp, 0x1000, 11, TailLeftLamp}};
+    for (auto l : lamps) {
+        IconElement icon = Zeroed<IconElement>();
+        icon.header = element(l.lamp->header, kElementIcon, l.bitmap, l.x, 24, 3);
+        icon.callback = l.callback;
+        icon.switch_type = 1;
+        EXPECT_EQ(DifferingBytes(*l.lamp, icon), std::vector<size_t>{}) << l.bitmap;
+    }
     EXPECT_EQ(right_lamp.callback(nullptr), -1.0);
+
+    struct { const ModuleVariable* v; int32_t token; } variables[] = {
+        {&hold_var, 323}, {&ready_var, 60}, {&heading_var, 81}};
+    for (auto v : variables) {
+        ModuleVariable want = Zeroed<ModuleVariable>();
+        want.token = v.token;
+        EXPECT_EQ(DifferingBytes(*v.v, want), std::vector<size_t>{}) << v.token;
+    }
 }
 
 // Each lamp, 34 x 27 at its position, covers its button's mouse area.
@@ -117,6 +175,7 @@ TEST_F(Gauge, MouseAreaList) {
     }
 }
 
+// One log of the host's services and the sound device's calls, in order.
 TEST_F(Gauge, LifecycleOrders) {
     AttachHost();
     HostQuery();
@@ -126,13 +185,18 @@ TEST_F(Gauge, LifecycleOrders) {
     EXPECT_EQ(host.mouse_image_word, &host.image_record[1])
         << "the areas get the second word of the face's image record";
 
+    // The elements, then the six clips in their order on one device, each
+    // filled through one lock before the next is made, then the variables.
+    const char* const clips[] = {"PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"};
     host_calls.clear();
     HostInitialize();
-    EXPECT_EQ(host_calls, (std::vector<std::string>{"InitializeElements", "InitializeVariable hold",
-                                                     "InitializeVariable ready",
-                                                     "InitializeVariable heading"}));
-    EXPECT_NE(PB1, nullptr);
-    EXPECT_NE(TUG, nullptr);
+    std::vector<std::string> want = {"InitializeElements", "Create"};
+    for (std::string clip : clips)
+        want.insert(want.end(), {"SetCooperativeLevel", "CreateBuffer " + clip, "Lock " + clip,
+                                 "Unlock " + clip, "SetSpeakerConfig"});
+    want.insert(want.end(), {"InitializeVariable hold", "InitializeVariable ready",
+                             "InitializeVariable heading"});
+    EXPECT_EQ(host_calls, want);
 
     host_calls.clear();
     HostFrame();
@@ -140,19 +204,13 @@ TEST_F(Gauge, LifecycleOrders) {
               (std::vector<std::string>{"UpdateElements", "ReadVariable hold", "ReadVariable ready",
                                         "ReadVariable heading", "GenerateElements", "PlotElements"}));
 
+    // The clips in load order, then their device, then the areas and the tree.
     host_calls.clear();
-    uint32_t released_before = recording_stats.buffers_released;
-    host.services.UnregisterMouseAreas = [](MouseArea*, GaugeHeader*) -> int32_t {
-        host_calls.push_back("UnregisterMouseAreas");
-        // The clips and their device are gone before the areas go.
-        EXPECT_EQ(recording_stats.buffers_released, 6u);
-        EXPECT_EQ(recording_stats.devices_released, 1u);
-        host.mouse_registered = false;
-        return 1;
-    };
     HostKill();
-    EXPECT_EQ(recording_stats.buffers_released - released_before, 6u);
-    EXPECT_EQ(host_calls, (std::vector<std::string>{"UnregisterMouseAreas", "KillElements"}));
+    want.clear();
+    for (std::string clip : clips) want.push_back("ReleaseBuffer " + clip);
+    want.insert(want.end(), {"ReleaseDevice", "UnregisterMouseAreas", "KillElements"});
+    EXPECT_EQ(host_calls, want);
     EXPECT_FALSE(HostClick(27, 38)) << "no handler runs after the areas are unregistered";
 }
 

@@ -5,12 +5,43 @@
 
 #include "host/gauge.h"
 #include "host/module.h"
+#include "host/platform.h"
 #include "hostsim/hostsim.h"
 #include "sequencer/pushback.h"
 #include "sound/clip.h"
 #include "sound/device_recording.h"
+#include "sound/wave_reader.h"
 
 std::vector<std::string> host_calls;
+
+namespace {
+
+// Taken while the test program starts, before any test: the records are
+// constant-initialised data, in place before any start-up code runs.
+RecordsAtLoad TakeRecords() {
+    RecordsAtLoad r;
+    std::memcpy(&r.gauge_header, &gauge_header, sizeof gauge_header);
+    std::memcpy(&r.panel_face, &panel_face, sizeof panel_face);
+    std::memcpy(&r.timer_display, &timer_display, sizeof timer_display);
+    std::memcpy(&r.right_lamp, &right_lamp, sizeof right_lamp);
+    std::memcpy(&r.left_lamp, &left_lamp, sizeof left_lamp);
+    std::memcpy(r.mouse_areas, mouse_areas, sizeof mouse_areas);
+    std::memcpy(&r.import_table, &ImportTable, sizeof ImportTable);
+    std::memcpy(&r.linkage, &Linkage, sizeof Linkage);
+    std::memcpy(&r.hold_var, &hold_var, sizeof hold_var);
+    std::memcpy(&r.heading_var, &heading_var, sizeof heading_var);
+    std::memcpy(&r.ready_var, &ready_var, sizeof ready_var);
+    SoundClip* clips[] = {&PB1, &PB2, &PB3, &PB4, &CLICK, &TUG};
+    for (int i = 0; i < 6; ++i) r.clips[i] = *clips[i];
+    r.sound_device = sound_device;
+    r.host_window = host_window;
+    std::memcpy(r.module_path, module_path, sizeof module_path);
+    return r;
+}
+
+}  // namespace
+
+const RecordsAtLoad records_at_load = TakeRecords();
 
 namespace {
 
@@ -24,6 +55,31 @@ void OnEvent(uint32_t id, uint32_t value, void*) {
 
 void OnPlay(void* buffer, void*) {
     if (play_log) play_log->push_back({host.updates, ClipName(buffer)});
+}
+
+// Clips by their size while they load, before the handle holds them.
+std::string ClipOfBuffer(const void* buffer) {
+    const std::string name = ClipName(buffer);
+    if (name != "?" || buffer == nullptr) return name;
+    static const std::vector<std::pair<size_t, std::string>> sizes = [] {
+        std::vector<std::pair<size_t, std::string>> s;
+        char path[256];
+        if (ModuleFileName(module_instance, path, sizeof path) == 0) return s;
+        for (const char* clip : {"PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"}) {
+            uint32_t size = 0;
+            if (FindWaveResource(ModuleFromPath(path), clip, nullptr, nullptr, &size)) s.push_back({size, clip});
+        }
+        return s;
+    }();
+    for (const auto& [size, clip] : sizes)
+        if (RecordedBufferOf(buffer)->samples.size() == size) return clip;
+    return "?";
+}
+
+void OnDeviceCall(const char* call, const void* buffer, void*) {
+    std::string entry = call;
+    if (buffer != nullptr) entry += " " + ClipOfBuffer(buffer);
+    host_calls.push_back(entry);
 }
 
 const char* VariableName(const ModuleVariable* v) {
@@ -105,14 +161,23 @@ const char* ClipName(const void* buffer) {
 
 void GaugeTest::FreshModule() {
     pushback = kPushbackInitial;
-    for (ModuleVariable* v : {&hold_var, &ready_var, &heading_var}) {
-        v->value = 0.0;
-        v->previous = 0.0;
-    }
-    for (SoundClip* c : {&PB1, &PB2, &PB3, &PB4, &CLICK, &TUG}) *c = nullptr;
-    sound_device = nullptr;
-    timer_display.text_colour = kColourIdle;
-    ImportTable.services.pointer = nullptr;
+    const RecordsAtLoad& r = records_at_load;
+    std::memcpy(&gauge_header, &r.gauge_header, sizeof gauge_header);
+    std::memcpy(&panel_face, &r.panel_face, sizeof panel_face);
+    std::memcpy(&timer_display, &r.timer_display, sizeof timer_display);
+    std::memcpy(&right_lamp, &r.right_lamp, sizeof right_lamp);
+    std::memcpy(&left_lamp, &r.left_lamp, sizeof left_lamp);
+    std::memcpy(mouse_areas, r.mouse_areas, sizeof mouse_areas);
+    std::memcpy(&ImportTable, &r.import_table, sizeof ImportTable);
+    std::memcpy(&Linkage, &r.linkage, sizeof Linkage);
+    std::memcpy(&hold_var, &r.hold_var, sizeof hold_var);
+    std::memcpy(&heading_var, &r.heading_var, sizeof heading_var);
+    std::memcpy(&ready_var, &r.ready_var, sizeof ready_var);
+    SoundClip* clips[] = {&PB1, &PB2, &PB3, &PB4, &CLICK, &TUG};
+    for (int i = 0; i < 6; ++i) *clips[i] = r.clips[i];
+    sound_device = r.sound_device;
+    host_window = r.host_window;
+    std::memcpy(module_path, r.module_path, sizeof module_path);
     ResetRecordingDevice();
     HostReset();
     host_calls.clear();
@@ -141,6 +206,7 @@ void GaugeTest::SetUp() {
     event_log = &events;
     play_log = &plays;
     recording_control.on_play = OnPlay;
+    recording_control.on_call = OnDeviceCall;
 }
 
 void GaugeTest::StartGauge() {
@@ -148,6 +214,7 @@ void GaugeTest::StartGauge() {
     HostInstall();
     HostInitialize();
     recording_control.on_play = OnPlay;
+    recording_control.on_call = OnDeviceCall;
 }
 
 void GaugeTest::TearDown() {

@@ -32,8 +32,29 @@ struct PlayedClip {
 void PrintTo(const SentEvent& e, std::ostream* os);
 void PrintTo(const PlayedClip& p, std::ostream* os);
 
-// Every host service call, by name, in order (filled when recording_calls).
+// Every host service call and every call on the sound device, by name, in
+// one order: "ReadVariable heading", "CreateBuffer PB1", "ReleaseDevice".
+// A device call on a buffer names the clip it holds (by its size while it
+// is loading).
 extern std::vector<std::string> host_calls;
+
+// The module's records as the module was loaded, before any test ran: what
+// FreshModule puts back, so a test at load reads the module's own records.
+struct RecordsAtLoad {
+    GaugeHeader       gauge_header;
+    StaticElement     panel_face;
+    TextElement       timer_display;
+    IconElement       right_lamp, left_lamp;
+    MouseArea         mouse_areas[7];
+    ImportTableRecord import_table;
+    LinkageRecord     linkage;
+    ModuleVariable    hold_var, heading_var, ready_var;
+    void*             clips[6];
+    void*             sound_device;
+    void*             host_window;
+    char              module_path[256];
+};
+extern const RecordsAtLoad records_at_load;
 
 class GaugeTest : public ::testing::Test {
 protected:

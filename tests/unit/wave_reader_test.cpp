@@ -50,8 +50,11 @@ struct Walk {
     uint32_t size;
 };
 
+// Outs holding something before the walk, so that clearing them shows.
+const uint8_t kStale[1] = {0};
+
 Walk WalkAll(const Image& image) {
-    Walk w = {-1, nullptr, nullptr, 0xDEAD};
+    Walk w = {-1, kStale, kStale, 0xDEAD};
     w.result = ParseWaveResource(image.bytes.data(), static_cast<uint32_t>(image.bytes.size()),
                                  &w.format, &w.data, &w.size);
     return w;
@@ -205,7 +208,11 @@ TEST(WaveWalk, WrongSignaturesClearTheOuts) {
     std::memcpy(img.bytes.data() + 8, "AVI ", 4);
     img.Chunk("fmt ", 16);
     img.Chunk("data", 4);
-    EXPECT_EQ(WalkAll(img).result, 0);
+    Walk w = WalkAll(img);
+    EXPECT_EQ(w.result, 0) << "a RIFF of another form";
+    EXPECT_EQ(w.format, nullptr);
+    EXPECT_EQ(w.data, nullptr);
+    EXPECT_EQ(w.size, 0u);
 }
 
 TEST(WaveWalk, PartialRequests) {
@@ -283,10 +290,12 @@ TEST(WaveResource, TheModuleHoldsSixClips) {
         EXPECT_EQ(size, c.size) << c.name;
         EXPECT_EQ(data - format, 24) << "fmt body at 20, samples at 44";
     }
-    const uint8_t* format = reinterpret_cast<const uint8_t*>(1);
+    const uint8_t* format = kStale;
+    const uint8_t* data = kStale;
     uint32_t size = 77;
-    EXPECT_EQ(FindWaveResource(module, "PB5", &format, nullptr, &size), 0);
-    EXPECT_EQ(format, reinterpret_cast<const uint8_t*>(1)) << "outs untouched when missing";
+    EXPECT_EQ(FindWaveResource(module, "PB5", &format, &data, &size), 0);
+    EXPECT_EQ(format, kStale) << "outs untouched when missing";
+    EXPECT_EQ(data, kStale);
     EXPECT_EQ(size, 77u);
     EXPECT_EQ(FindWaveResource(module, "pb1", nullptr, nullptr, &size), 0) << "names are exact";
     EXPECT_EQ(FindWaveResource(nullptr, "PB1", nullptr, nullptr, &size), 0);
