@@ -154,6 +154,8 @@ TEST_F(Sequencer, IdleTicksOnlyShowTheTimerAndTakeTheHeading) {
     Set(kTokenOnGround, 1.0);
     Set(kTokenHeading, 123.9);
     Tick(200);
+    const PushbackState at_load = {0, 0, 20, 0, 444, 0, 0, 0, 0, 72, 0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(&kPushbackInitial, &at_load, sizeof at_load), 0);
     PushbackState expected = kPushbackInitial;
     expected.heading_now = 123;
     EXPECT_EQ(std::memcmp(&pushback, &expected, sizeof expected), 0);
@@ -219,6 +221,26 @@ TEST_F(Sequencer, ArmingAndReleaseStopAtTheirCaps) {
     Tick(200);
     EXPECT_EQ(pushback.release_ticks, 119) << "the push starts at 119 and holds it there";
     EXPECT_GT(pushback.push_ticks, 0);
+}
+
+// Wrap-up from its first tick with the brake off, the tug's repeat due on
+// wrap-up tick 15, 16 or 17: it repeats up to tick 16 and never after, and
+// wrap-up counts to 170 and holds there.
+TEST_F(Sequencer, TheTugFallsSilentOnWrapUpTick16) {
+    for (int32_t due : {15, 16, 17}) {
+        pushback = kPushbackInitial;
+        pushback.tail_left = 1;
+        pushback.push_ticks = 1000;
+        pushback.turn_done = 1;
+        pushback.after_turn_ticks = 220;
+        pushback.tug_sound_on = 1;
+        pushback.tug_sound_timer = 73 - due;
+        plays.clear();
+        Tick(200);
+        EXPECT_EQ(PlaysOf("TUG").size(), due <= 16 ? 1u : 0u) << due;
+        EXPECT_EQ(pushback.tug_sound_on, 0);
+        EXPECT_EQ(pushback.wrapup_ticks, 170);
+    }
 }
 
 TEST_F(Sequencer, CountdownInWholeSecondsThenZero) {
@@ -351,6 +373,7 @@ TEST_F(Sequencer, HeadingsBeyondRangeSaturate) {
     struct { double in; int32_t out; } cases[] = {
         {std::nan(""), 0}, {inf, 2147483647}, {-inf, -2147483647 - 1}, {1e300, 2147483647},
         {-1e300, -2147483647 - 1}, {2147483647.9, 2147483647}, {-2147483648.9, -2147483647 - 1},
+        {-2147483649.0, -2147483647 - 1}, {-2147483649.5, -2147483647 - 1}, {2147483648.0, 2147483647},
         {359.999, 359}, {-0.5, 0}, {0.0, 0}};
     for (auto c : cases) {
         EXPECT_EQ(WholeDegrees(c.in), c.out) << c.in;

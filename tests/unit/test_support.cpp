@@ -55,6 +55,7 @@ void OnEvent(uint32_t id, uint32_t value, void*) {
 
 void OnPlay(void* buffer, void*) {
     if (play_log) play_log->push_back({host.updates, ClipName(buffer)});
+    EXPECT_EQ(RecordedBufferOf(buffer)->last_play_flags, 0u) << ClipName(buffer) << " plays once, not looping";
 }
 
 // Clips by their size while they load, before the handle holds them.
