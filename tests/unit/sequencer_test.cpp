@@ -224,12 +224,14 @@ TEST_F(Sequencer, ArmingAndReleaseStopAtTheirCaps) {
 }
 
 // Wrap-up from its first tick with the brake off, the tug's repeat due on
-// wrap-up tick 15, 16 or 17: it repeats up to tick 16 and never after, and
-// wrap-up counts to 170 and holds there.
+// wrap-up tick 15, 16 or 17: it repeats up to tick 16 and never after, the
+// push counter stops as wrap-up begins, and wrap-up counts to 170 and holds.
 TEST_F(Sequencer, TheTugFallsSilentOnWrapUpTick16) {
     for (int32_t due : {15, 16, 17}) {
         pushback = kPushbackInitial;
         pushback.tail_left = 1;
+        pushback.arm_ticks = 180;
+        pushback.release_ticks = 119;
         pushback.push_ticks = 1000;
         pushback.turn_done = 1;
         pushback.after_turn_ticks = 220;
@@ -239,6 +241,7 @@ TEST_F(Sequencer, TheTugFallsSilentOnWrapUpTick16) {
         Tick(200);
         EXPECT_EQ(PlaysOf("TUG").size(), due <= 16 ? 1u : 0u) << due;
         EXPECT_EQ(pushback.tug_sound_on, 0);
+        EXPECT_EQ(pushback.push_ticks, 1001) << "counted on the tick wrap-up began, not after";
         EXPECT_EQ(pushback.wrapup_ticks, 170);
     }
 }
