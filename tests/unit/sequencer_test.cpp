@@ -309,6 +309,29 @@ TEST_F(Sequencer, ATurnThatJumpsPastTheTargetIsNotSeen) {
     EXPECT_EQ(pushback.turn_done, 1);
 }
 
+// A heading already at the target ends the turn only once the push runs,
+// from its first tick on, whichever the direction.
+TEST_F(Sequencer, TheTurnEndIsLookedForFromTheFirstPushTick) {
+    for (const char* button : {"left", "right"}) {
+        SCOPED_TRACE(button);
+        pushback = kPushbackInitial;
+        events.clear();
+        Set(kTokenOnGround, 1.0);
+        Set(kTokenHeading, 100);
+        Tick(2);
+        Click(button);
+        Set(kTokenHeading, button[0] == 'l' ? 190 : 10);
+        while (pushback.push_ticks == 0 && host.updates < 1000) {
+            ASSERT_EQ(pushback.turn_done, 0);
+            Tick();
+        }
+        EXPECT_EQ(pushback.push_ticks, 1);
+        EXPECT_EQ(pushback.turn_done, 1);
+        EXPECT_EQ(EventsWithId(kEventSlewFreeze),
+                  (std::vector<SentEvent>{{host.updates, kEventSlewFreeze, 1}}));
+    }
+}
+
 TEST_F(Sequencer, ClickingTheChosenDirectionAgainAfterTheTurnSetsANewTarget) {
     Set(kTokenOnGround, 1.0);
     Click("right");   // target 270 from heading 0
