@@ -243,7 +243,11 @@ TEST_F(Sequencer, TheTugFallsSilentOnWrapUpTick16) {
         EXPECT_EQ(pushback.tug_sound_on, 0);
         EXPECT_EQ(pushback.push_ticks, 1001) << "counted on the tick wrap-up began, not after";
         EXPECT_EQ(pushback.wrapup_ticks, 170);
+        EXPECT_EQ(pushback.final_ticks, 0) << "the brake is off";
     }
+    Set(kTokenParkingBrake, 0.5);   // any value above 0 is a set brake
+    Tick(2);
+    EXPECT_EQ(pushback.final_ticks, 1);
 }
 
 TEST_F(Sequencer, CountdownInWholeSecondsThenZero) {
