@@ -71,6 +71,10 @@ SEAM_FUNCTIONS = {
     "dladdr", "dlopen", "dlsym", "dlclose", "realpath", "readlink",
 }
 
+# Survivors that cannot change what the gauge does, each with the reason:
+# "FILE: BEFORE -> AFTER ## why", as the run prints them less the line number.
+EQUIVALENT_LIST = os.path.join(ROOT, "tools", "mutate_equivalent.txt")
+
 SKIP_DIRS = {"build", "out", ".git", "__pycache__"}
 MEMORY_LIMIT = 2 << 30
 
@@ -154,6 +158,21 @@ class Mutant:
 
     def describe(self):
         return "%s:%d: %s -> %s" % (self.path, self.line, self.before, self.after)
+
+    def unnumbered(self):
+        return "%s: %s -> %s" % (self.path, self.before, self.after)
+
+
+def known_equivalents():
+    """The listed equivalent mutants: their unnumbered description -> why."""
+    known = {}
+    if os.path.exists(EQUIVALENT_LIST):
+        with open(EQUIVALENT_LIST) as f:
+            for line in f:
+                if line.strip() and not line.startswith("#"):
+                    mutant, _, why = line.rstrip("\n").partition(" ## ")
+                    known[mutant.strip()] = why.strip()
+    return known
 
 
 def squeeze(text):
@@ -667,6 +686,65 @@ def try_mutant(ws, mutant, objects, originals):
             f.write(originals[mutant.path])
 
 
+def summarize(records, seconds=None):
+    """Prints the counts by operator, the score and the survivors."""
+    tally = collections.defaultdict(collections.Counter)
+    for r in records:
+        tally[r["operator"]][r["outcome"]] += 1
+    total = collections.Counter()
+    print("\n%-12s %7s %9s %9s %10s %10s" % ("operator", "killed", "timed out", "survived",
+                                            "not built", "same code"))
+    for o in OPERATORS:
+        c = tally.get(o)
+        if not c:
+            continue
+        total.update(c)
+        print("%-12s %7d %9d %9d %10d %10d" % (o, c["killed"], c["timed out"], c["survived"],
+                                              c["did not build"], c["equivalent"]))
+    known = known_equivalents()
+    described = lambda r: "%s:%d: %s -> %s" % (r["file"], r["line"], r["before"], r["after"])
+    unnumbered = lambda r: "%s: %s -> %s" % (r["file"], r["before"], r["after"])
+    survivors = [r for r in records if r["outcome"] == "survived"]
+    listed = [r for r in survivors if unnumbered(r) in known]
+    left = [r for r in survivors if unnumbered(r) not in known]
+    caught = total["killed"] + total["timed out"]
+    measured = caught + len(left)
+    print("\nmutation score: %d of %d non-equivalent mutants caught (%.1f%%)"
+          % (caught, measured, 100.0 * caught / measured if measured else 100.0))
+    print("  %d mutants%s: %d killed, %d timed out, %d survived (%d of them listed as equivalent "
+          "in tools/mutate_equivalent.txt), %d did not build, %d gave the same object code as "
+          "the original" % (len(records), "" if seconds is None else " run in %.0f s" % seconds,
+                            total["killed"], total["timed out"], len(survivors), len(listed),
+                            total["did not build"], total["equivalent"]))
+    if listed:
+        print("\nequivalent survivors:")
+        for r in listed:
+            print("  %s\n      %s" % (described(r), known[unnumbered(r)]))
+    if left:
+        print("\nsurvivors:")
+        for r in left:
+            print("  " + described(r))
+
+
+def report(paths):
+    """The summary of earlier --results files; a later file's outcome for a mutant wins."""
+    records = collections.OrderedDict()
+    for path in paths:
+        try:
+            with open(path) as f:
+                for line in f:
+                    if line.strip():
+                        r = json.loads(line)
+                        records[(r["file"], r["operator"], r["before"], r["after"], r["line"])] = r
+        except (OSError, ValueError, KeyError) as e:
+            fail("cannot read %s: %s" % (path, e))
+    # A rerun after the code moved matches by text, not line.
+    merged = collections.OrderedDict()
+    for key, r in records.items():
+        merged[key[:4]] = r
+    summarize(list(merged.values()))
+
+
 def main():
     parser = argparse.ArgumentParser(description="Mutation run over the gauge core.")
     parser.add_argument("--seed", type=int, default=1, help="seed of the sample (default 1)")
@@ -680,8 +758,14 @@ def main():
     parser.add_argument("--results", default="", help="also write one JSON line a mutant here")
     parser.add_argument("--rerun", default="",
                         help="run only the mutants that survived in this earlier --results file")
+    parser.add_argument("--report", nargs="+", metavar="RESULTS",
+                        help="print the summary of earlier --results files (a later file's "
+                             "outcome for a mutant wins) and stop")
     args = parser.parse_args()
 
+    if args.report:
+        report(args.report)
+        return 0
     files = [f.strip() for f in args.files.split(",") if f.strip()] or CORE
     for f in files:
         if f in NOT_MEASURED:
@@ -739,15 +823,12 @@ def main():
             originals["#" + f] = digest(os.path.join(ws.build, objects[f]))
 
     results = open(args.results, "w") if args.results else None
-    tally = collections.defaultdict(collections.Counter)
-    survivors = []
+    done = []
     started = time.monotonic()
     for n, m in enumerate(mutants, 1):
         t0 = time.monotonic()
         outcome, detail = try_mutant(ws, m, objects, originals)
-        tally[m.operator][outcome] += 1
-        if outcome == "survived":
-            survivors.append(m)
+        done.append((m, outcome))
         print("[%d/%d] %-13s %-11s %s%s  (%.1f s)" % (n, len(mutants), outcome, m.operator,
               m.describe(), "  [" + detail + "]" if detail else "", time.monotonic() - t0),
               file=sys.stderr, flush=True)
@@ -759,26 +840,8 @@ def main():
     # Leave the scratch tree's objects as the real code's for the next run.
     ws.ninja([t for _, ts, _ in ws.stages() for t in ts])
 
-    total = collections.Counter()
-    print("\n%-12s %7s %9s %9s %12s %11s" % ("operator", "killed", "timed out", "survived",
-                                            "not built", "equivalent"))
-    for o in OPERATORS:
-        c = tally.get(o)
-        if not c:
-            continue
-        total.update(c)
-        print("%-12s %7d %9d %9d %12d %11d" % (o, c["killed"], c["timed out"], c["survived"],
-                                               c["did not build"], c["equivalent"]))
-    caught = total["killed"] + total["timed out"]
-    measured = caught + total["survived"]
-    print("\nmutation score: %d of %d mutants that build and change the object code were "
-          "caught (%.1f%%); %d did not build, %d gave the same object code; %.0f s"
-          % (caught, measured, 100.0 * caught / measured if measured else 100.0,
-             total["did not build"], total["equivalent"], time.monotonic() - started))
-    if survivors:
-        print("\nsurvivors:")
-        for m in survivors:
-            print("  " + m.describe())
+    summarize([dict(file=m.path, line=m.line, operator=m.operator, before=m.before, after=m.after,
+                    outcome=outcome) for m, outcome in done], time.monotonic() - started)
     return 0
 
 
