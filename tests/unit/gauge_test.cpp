@@ -179,18 +179,18 @@ TEST_F(Gauge, MouseAreaList) {
 TEST_F(Gauge, LifecycleOrders) {
     AttachHost();
     HostQuery();
-    HostInstall();
-    EXPECT_EQ(host_calls, (std::vector<std::string>{"QueryElements", "InstallElements",
-                                                     "InstallMouseAreas", "RegisterMouseAreas"}));
-    EXPECT_EQ(host.mouse_image_word, &host.image_record[1])
-        << "the areas get the second word of the face's image record";
+    gauge_header.install(&host_argument);
+    // The areas are tied to the second word of the face's image record.
+    EXPECT_EQ(host_calls, (std::vector<std::string>{"QueryElements face", "InstallElements face arg",
+                                                     "InstallMouseAreas areas gauge image word",
+                                                     "RegisterMouseAreas areas gauge"}));
 
     // The elements, then the six clips in their order on one device, each
     // filled through one lock before the next is made, then the variables.
     const char* const clips[] = {"PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"};
     host_calls.clear();
     HostInitialize();
-    std::vector<std::string> want = {"InitializeElements", "Create"};
+    std::vector<std::string> want = {"InitializeElements face", "Create"};
     for (std::string clip : clips)
         want.insert(want.end(), {"SetCooperativeLevel", "CreateBuffer " + clip, "Lock " + clip,
                                  "Unlock " + clip, "SetSpeakerConfig"});
@@ -199,17 +199,19 @@ TEST_F(Gauge, LifecycleOrders) {
     EXPECT_EQ(host_calls, want);
 
     host_calls.clear();
-    HostFrame();
-    EXPECT_EQ(host_calls,
-              (std::vector<std::string>{"UpdateElements", "ReadVariable hold", "ReadVariable ready",
-                                        "ReadVariable heading", "GenerateElements", "PlotElements"}));
+    HostUpdate();
+    gauge_header.generate(&host_argument);
+    HostDraw();
+    EXPECT_EQ(host_calls, (std::vector<std::string>{"UpdateElements face", "ReadVariable hold",
+                                                     "ReadVariable ready", "ReadVariable heading",
+                                                     "GenerateElements face arg", "PlotElements face"}));
 
     // The clips in load order, then their device, then the areas and the tree.
     host_calls.clear();
     HostKill();
     want.clear();
     for (std::string clip : clips) want.push_back("ReleaseBuffer " + clip);
-    want.insert(want.end(), {"ReleaseDevice", "UnregisterMouseAreas", "KillElements"});
+    want.insert(want.end(), {"ReleaseDevice", "UnregisterMouseAreas areas gauge", "KillElements face"});
     EXPECT_EQ(host_calls, want);
     EXPECT_FALSE(HostClick(27, 38)) << "no handler runs after the areas are unregistered";
 }

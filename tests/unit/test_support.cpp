@@ -13,6 +13,7 @@
 #include "sound/wave_reader.h"
 
 std::vector<std::string> host_calls;
+int host_argument;
 
 namespace {
 
@@ -90,44 +91,56 @@ const char* VariableName(const ModuleVariable* v) {
     return "?";
 }
 
+// Arguments by what they are: "face" (the first element), "areas" (the
+// mouse-area list), "gauge" (the header), "arg" (host_argument), "null".
+std::string Name(const void* p) {
+    if (p == nullptr) return "null";
+    if (p == &panel_face.header) return "face";
+    if (p == mouse_areas) return "areas";
+    if (p == &gauge_header) return "gauge";
+    if (p == &host_argument) return "arg";
+    if (p == &host.image_record[1]) return "image word";
+    return "?";
+}
+
 int32_t QueryElements(Element* e) {
-    host_calls.push_back("QueryElements");
+    host_calls.push_back("QueryElements " + Name(e));
     return original.QueryElements(e);
 }
 int32_t InstallElements(Element* e, void* a) {
-    host_calls.push_back("InstallElements");
+    host_calls.push_back("InstallElements " + Name(e) + " " + Name(a));
     return original.InstallElements(e, a);
 }
 int32_t InitializeElements(Element* e) {
-    host_calls.push_back("InitializeElements");
+    host_calls.push_back("InitializeElements " + Name(e));
     return original.InitializeElements(e);
 }
 int32_t UpdateElements(Element* e) {
-    host_calls.push_back("UpdateElements");
+    host_calls.push_back("UpdateElements " + Name(e));
     return original.UpdateElements(e);
 }
 int32_t GenerateElements(Element* e, void* a) {
-    host_calls.push_back("GenerateElements");
+    host_calls.push_back("GenerateElements " + Name(e) + " " + Name(a));
     return original.GenerateElements(e, a);
 }
 int32_t PlotElements(Element* e) {
-    host_calls.push_back("PlotElements");
+    host_calls.push_back("PlotElements " + Name(e));
     return original.PlotElements(e);
 }
 int32_t KillElements(Element* e) {
-    host_calls.push_back("KillElements");
+    host_calls.push_back("KillElements " + Name(e));
     return original.KillElements(e);
 }
 int32_t InstallMouseAreas(MouseArea* m, GaugeHeader* g, void* w) {
-    host_calls.push_back("InstallMouseAreas");
+    host_calls.push_back("InstallMouseAreas " + Name(m) + " " + Name(g) + " " + Name(w));
     return original.InstallMouseAreas(m, g, w);
 }
 int32_t RegisterMouseAreas(MouseArea* m, GaugeHeader* g) {
-    host_calls.push_back("RegisterMouseAreas");
+    host_calls.push_back("RegisterMouseAreas " + Name(m) + " " + Name(g));
     return original.RegisterMouseAreas(m, g);
 }
 int32_t UnregisterMouseAreas(MouseArea* m, GaugeHeader* g) {
-    host_calls.push_back("UnregisterMouseAreas");
+    host_calls.push_back("UnregisterMouseAreas " + Name(m) + " " + Name(g));
     return original.UnregisterMouseAreas(m, g);
 }
 int32_t InitializeVariable(ModuleVariable* v) {

@@ -33,10 +33,14 @@ void PrintTo(const SentEvent& e, std::ostream* os);
 void PrintTo(const PlayedClip& p, std::ostream* os);
 
 // Every host service call and every call on the sound device, by name, in
-// one order: "ReadVariable heading", "CreateBuffer PB1", "ReleaseDevice".
+// one order: "ReadVariable heading", "CreateBuffer PB1", "ReleaseDevice";
+// the element and mouse-area services with their arguments by what they
+// are: "InstallMouseAreas areas gauge image word".
 // A device call on a buffer names the clip it holds (by its size while it
 // is loading).
 extern std::vector<std::string> host_calls;
+// What a test hands the gauge's install and generate routines; logged as "arg".
+extern int host_argument;
 
 // The module's records as the module was loaded, before any test ran: what
 // FreshModule puts back, so a test at load reads the module's own records.
