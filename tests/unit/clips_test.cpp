@@ -189,6 +189,8 @@ TEST_F(Clips, OddClipsLoadAsNullAndLeaveNothingBehind) {
     EXPECT_EQ(recording_stats.buffers_created, created + 2) << "no buffer for a lying length";
     EXPECT_EQ(LoadWaveClip(nullptr, ODD_MODULE_PATH, "PB1"), nullptr) << "not in that module";
     dlclose(odd);
+    EXPECT_EQ(dlopen(ODD_MODULE_PATH, RTLD_LAZY | RTLD_NOLOAD), nullptr)
+        << "the gauge keeps no hold of its own on a module it looked into";
 }
 
 // A module that cannot take its own path, and one whose file holds none of

@@ -1,5 +1,11 @@
 // The chunk walk over WAVE images: the layouts the stored clips use, every
 // ordering rule, and images whose lengths lie.
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -303,15 +309,85 @@ TEST(WaveResource, TheModuleHoldsSixClips) {
     EXPECT_EQ(ModuleFromPath(""), nullptr);
 }
 
+// The module's own path: its file's, bounded, terminated, and found again
+// through any spelling of the same file, never through a neighbour's name.
 TEST(WaveResource, ModulePathIsBoundedAndTerminated) {
-    char path[8];
-    std::memset(path, 'x', sizeof path);
-    uint32_t n = ModuleFileName(module_instance, path, 5);
-    EXPECT_EQ(n, 0u) << "a path that does not fit is refused, not cut short";
+    char own[4096];
+    const uint32_t length = ModuleFileName(module_instance, own, sizeof own);
+    ASSERT_GT(length, 0u);
+    char real[4096], exe[4096];
+    ASSERT_NE(realpath(own, real), nullptr);
+    ASSERT_NE(realpath("/proc/self/exe", exe), nullptr);
+    EXPECT_STREQ(real, exe);
+
+    std::vector<char> path(length + 2, 'x');
+    EXPECT_EQ(ModuleFileName(module_instance, path.data(), length), 0u)
+        << "a path that does not fit is refused, not cut short";
     EXPECT_EQ(path[0], '\0');
     EXPECT_EQ(path[1], 'x');
-    EXPECT_EQ(ModuleFileName(nullptr, path, sizeof path), 0u);
-    EXPECT_EQ(path[0], '\0');
+    EXPECT_EQ(ModuleFileName(module_instance, path.data(), length + 1), length);
+    EXPECT_EQ(path[length], '\0');
+    EXPECT_EQ(path[length + 1], 'x');
+    path[0] = 'x';
+    EXPECT_EQ(ModuleFileName(module_instance, path.data(), 0), 0u);
+    EXPECT_EQ(path[0], 'x') << "no room, nothing written";
+    EXPECT_EQ(ModuleFileName(module_instance, nullptr, 100), 0u);
+    for (void* instance : {static_cast<void*>(nullptr), static_cast<void*>(path.data())}) {
+        path[0] = 'x';
+        EXPECT_EQ(ModuleFileName(instance, path.data(), 100), 0u) << "no module there";
+        EXPECT_EQ(path[0], '\0');
+    }
+
+    void* module = ModuleFromPath(own);
+    ASSERT_NE(module, nullptr);
+    std::string spelled(own);
+    spelled.insert(spelled.rfind('/'), "/.");
+    EXPECT_EQ(ModuleFromPath(spelled.c_str()), module) << spelled;
+    for (int step : {-1, 1}) {
+        std::string neighbour(own);
+        neighbour.back() = static_cast<char>(neighbour.back() + step);
+        EXPECT_EQ(ModuleFromPath(neighbour.c_str()), nullptr) << neighbour;
+    }
+    EXPECT_EQ(ModuleFromPath(nullptr), nullptr);
+}
+
+// Started by a bare name, found through PATH, a program still finds its own
+// file: the same checks, in a copy of this program started that way.
+TEST(WaveResource, ModulePathOfAProgramStartedByABareName) {
+    if (std::getenv("VORNAK_BARE_NAME_RUN")) GTEST_SKIP() << "this is the copy";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("VORNAK_BARE_NAME_RUN", "1", 1);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        char name[] = "gauge_tests";
+        char filter[] = "--gtest_filter=WaveResource.*";
+        char* argv[] = {name, filter, nullptr};
+        execv("/proc/self/exe", argv);
+        _exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
+// The three bitmaps by number; no other number.
+TEST(WaveResource, TheModuleHoldsThreeBitmaps) {
+    char own[4096];
+    ASSERT_GT(ModuleFileName(module_instance, own, sizeof own), 0u);
+    void* module = ModuleFromPath(own);
+    for (int32_t number : {255, 0x1000, 0x1500}) {
+        uint32_t size = 0;
+        const uint8_t* dib = FindModuleBitmap(module, number, &size);
+        ASSERT_NE(dib, nullptr) << number;
+        EXPECT_GT(size, 40u) << number;
+        EXPECT_EQ(dib[0] | dib[1] << 8, 40) << "a BITMAPINFOHEADER first";
+    }
+    uint32_t size = 7;
+    EXPECT_EQ(FindModuleBitmap(module, 256, &size), nullptr);
+    EXPECT_EQ(FindModuleBitmap(module, 0, &size), nullptr);
+    EXPECT_EQ(size, 7u);
 }
 
 }  // namespace
