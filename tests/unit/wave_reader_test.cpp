@@ -175,6 +175,17 @@ TEST(WaveWalk, EmptyDataChunks) {
     }
 }
 
+// Lengths use all four of their bytes: a 16 MiB chunk is stepped over whole.
+TEST(WaveWalk, ASixteenMegabyteChunkIsSteppedOver) {
+    Image img;
+    img.Chunk("fmt ", 16);
+    img.Chunk("JUNK", 0x01000000u);
+    const size_t data = img.Chunk("data", 6);
+    Walk w = WalkAll(img);
+    EXPECT_EQ(w.result, 1);
+    EXPECT_EQ(At(img, w.data), static_cast<ptrdiff_t>(data + 8));
+}
+
 TEST(WaveWalk, TheFirstDataChunkWins) {
     Image img;
     img.Chunk("fmt ", 16);
@@ -190,6 +201,8 @@ TEST(WaveWalk, TheRiffSizeBoundsTheWalk) {
     Image img;
     img.Chunk("fmt ", 16);
     img.Chunk("data", 100);
+    img.SetRiffSize(static_cast<uint32_t>(img.bytes.size() - 8 - 1));
+    EXPECT_EQ(WalkAll(img).result, 0) << "the data body ends a byte past the RIFF end";
     img.SetRiffSize(28);   // ends at 36, where the data chunk starts
     EXPECT_EQ(WalkAll(img).result, 0);
     img.SetRiffSize(4);
