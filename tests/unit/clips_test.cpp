@@ -60,6 +60,24 @@ TEST_F(Clips, InitialiseLoadsSixFilledBuffersInOrder) {
     EXPECT_EQ(recording_stats.unlock_calls, 6u);
 }
 
+// The device reads the stored format's fields little-endian, each byte in place.
+TEST(StoredFormatFields, EveryByteInItsPlace) {
+    const uint8_t body[14] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08,
+                              0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E};
+    const StoredFormat f = ReadStoredFormat(body);
+    EXPECT_EQ(f.tag, 0x0201);
+    EXPECT_EQ(f.channels, 0x0403);
+    EXPECT_EQ(f.rate, 0x08070605u);
+    EXPECT_EQ(f.bytes_per_second, 0x0C0B0A09u);
+    EXPECT_EQ(f.block_align, 0x0E0D);
+    const uint8_t high[14] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                              0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const StoredFormat h = ReadStoredFormat(high);
+    EXPECT_EQ(h.tag, 0xFFFF);
+    EXPECT_EQ(h.rate, 0xFFFFFFFFu);
+    EXPECT_EQ(h.bytes_per_second, 0xFFFFFFFFu);
+}
+
 TEST_F(Clips, PlayRewindsAndAnswersOnlyAPlainSuccess) {
     StartGauge();
     EXPECT_EQ(PlayClip(nullptr, 0), 0);

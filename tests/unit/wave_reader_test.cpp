@@ -195,6 +195,15 @@ TEST(WaveWalk, TheFirstDataChunkWins) {
     Walk w = WalkAll(img);
     EXPECT_EQ(w.result, 1);
     EXPECT_EQ(w.size, 6u);
+
+    Image before;   // both data chunks ahead of the format
+    const size_t first = before.Chunk("data", 6);
+    before.Chunk("data", 9);
+    before.Chunk("fmt ", 16);
+    w = WalkAll(before);
+    EXPECT_EQ(w.result, 1);
+    EXPECT_EQ(At(before, w.data), static_cast<ptrdiff_t>(first + 8));
+    EXPECT_EQ(w.size, 6u);
 }
 
 TEST(WaveWalk, TheRiffSizeBoundsTheWalk) {
