@@ -85,9 +85,10 @@ uint32_t ReleaseDevice(void* device) {
 }
 
 int32_t Lock(void* buffer, uint32_t offset, uint32_t bytes, void** region1, uint32_t* length1,
-             void** region2, uint32_t* length2, uint32_t) {
+             void** region2, uint32_t* length2, uint32_t flags) {
     Told("Lock", buffer);
     RecordedBuffer* b = AsBuffer(buffer);
+    b->lock_flags = flags;
     if (recording_control.refuse_lock || offset != 0 || bytes > b->samples.size()) return kFail;
     const uint32_t first = recording_control.split_lock ? bytes / 3 : bytes;
     uint8_t* memory = b->memory.data();

@@ -35,6 +35,7 @@ struct RecordedBuffer {
     uint32_t position;
     uint32_t plays;
     uint32_t last_play_flags;
+    uint32_t lock_flags;            // the last lock's flags
     RecordedLock locked;            // what the last lock handed back
     RecordedLock unlocked;          // what the last unlock was given
     bool     lock_open;             // locked and not yet unlocked

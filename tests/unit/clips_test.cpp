@@ -151,6 +151,7 @@ TEST_F(Clips, EveryShapeOfLockIsFilledAndUnlockedAsHandedBack) {
         EXPECT_EQ(b->samples, stored);
         EXPECT_TRUE(GuardIntact(b)) << "nothing written past the clip";
         EXPECT_FALSE(b->unlock_mismatch);
+        EXPECT_EQ(b->lock_flags, 0u) << "from the start of the buffer, not the write cursor";
         EXPECT_EQ(b->unlocked.region1, b->locked.region1);
         EXPECT_EQ(b->unlocked.region2, b->locked.region2);
         EXPECT_EQ(b->unlocked.length1, first);
