@@ -27,6 +27,17 @@ const uint32_t kDeviceMagic = 0x52444556u;
 
 RecordedBuffer* AsBuffer(void* buffer) { return static_cast<RecordedBuffer*>(buffer); }
 
+// A call naming no device made here, or a DirectSound argument that must be 0
+// and is not, is counted as a misuse.
+bool Misused(bool misuse) {
+    if (misuse) recording_stats.misuses++;
+    return misuse;
+}
+
+bool NotADevice(void* device) {
+    return Misused(device == nullptr || static_cast<RecordedDevice*>(device)->magic != kDeviceMagic);
+}
+
 void Told(const char* call, const void* buffer) {
     if (recording_control.on_call) recording_control.on_call(call, buffer, recording_control.call_context);
 }
@@ -43,16 +54,18 @@ int32_t Create(void** device) {
     return 0;
 }
 
-int32_t SetCooperativeLevel(void*, void* window, uint32_t level) {
+int32_t SetCooperativeLevel(void* device, void* window, uint32_t level) {
     Told("SetCooperativeLevel", nullptr);
+    NotADevice(device);
     recording_stats.cooperative_calls++;
     recording_stats.last_window = window;
     recording_stats.last_cooperative_level = level;
     return 0;
 }
 
-int32_t CreateBuffer(void*, const ClipBufferDesc* desc, void** buffer) {
+int32_t CreateBuffer(void* device, const ClipBufferDesc* desc, void** buffer) {
     *buffer = nullptr;
+    if (NotADevice(device)) return kFail;
     recording_stats.last_desc_size = desc->size;
     recording_stats.last_desc_flags = desc->flags;
     if (recording_control.refuse_buffer || desc->format == nullptr) return kFail;
@@ -70,8 +83,9 @@ int32_t CreateBuffer(void*, const ClipBufferDesc* desc, void** buffer) {
     return 0;
 }
 
-int32_t SetSpeakerConfig(void*, uint32_t config) {
+int32_t SetSpeakerConfig(void* device, uint32_t config) {
     Told("SetSpeakerConfig", nullptr);
+    NotADevice(device);
     recording_stats.speaker_calls++;
     recording_stats.last_speaker_config = config;
     return 0;
@@ -79,6 +93,7 @@ int32_t SetSpeakerConfig(void*, uint32_t config) {
 
 uint32_t ReleaseDevice(void* device) {
     Told("ReleaseDevice", nullptr);
+    if (NotADevice(device)) return 0;
     delete static_cast<RecordedDevice*>(device);
     recording_stats.devices_released++;
     return 0;
@@ -140,8 +155,9 @@ int32_t SetCurrentPosition(void* buffer, uint32_t position) {
     return 0;
 }
 
-int32_t Play(void* buffer, uint32_t, uint32_t, uint32_t flags) {
+int32_t Play(void* buffer, uint32_t reserved, uint32_t priority, uint32_t flags) {
     Told("Play", buffer);
+    Misused(reserved != 0 || priority != 0);
     RecordedBuffer* b = AsBuffer(buffer);
     b->plays++;
     b->last_play_flags = flags;
@@ -151,6 +167,7 @@ int32_t Play(void* buffer, uint32_t, uint32_t, uint32_t flags) {
 
 uint32_t ReleaseBuffer(void* buffer) {
     Told("ReleaseBuffer", buffer);
+    if (Misused(buffer == nullptr)) return 0;
     delete AsBuffer(buffer);
     recording_stats.buffers_released++;
     return 0;

@@ -68,6 +68,8 @@ struct RecordingDeviceStats {
     void*    last_window;
     uint32_t last_desc_size, last_desc_flags;
     uint32_t unlock_calls;
+    uint32_t misuses;   // calls on no device of ours, ReleaseBuffer(null), Play's
+                        // reserved word or priority not 0
 };
 
 extern RecordingDeviceControl recording_control;

@@ -93,6 +93,10 @@ TEST_F(Clips, PlayRewindsAndAnswersOnlyAPlainSuccess) {
     EXPECT_EQ(click->plays, 2u);
     EXPECT_EQ(click->last_play_flags, 0u);
 
+    recording_control.on_play = nullptr;
+    EXPECT_EQ(PlayClip(CLICK, 1), 1);
+    EXPECT_EQ(click->last_play_flags, 1u) << "the flags go to the device as given";
+
     recording_control.play_result = 1;   // a success code other than 0
     EXPECT_EQ(PlayClip(TUG, 0), 0);
     recording_control.play_result = static_cast<int32_t>(0x88780096);

@@ -239,6 +239,7 @@ void GaugeTest::TearDown() {
         << "every clip buffer is released by the end of a test";
     EXPECT_EQ(recording_stats.devices_created, recording_stats.devices_released)
         << "every sound device is released by the end of a test";
+    EXPECT_EQ(recording_stats.misuses, 0u) << "every device call as DirectSound takes it";
 }
 
 void GaugeTest::Tick(int n) {
