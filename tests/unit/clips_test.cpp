@@ -1,8 +1,11 @@
 // Loading, playing and releasing clips on the recording device, including
 // a device that refuses each step.
 #include <dlfcn.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "host/gauge.h"
@@ -216,31 +219,43 @@ TEST_F(Clips, OddClipsLoadAsNullAndLeaveNothingBehind) {
         << "the gauge keeps no hold of its own on a module it looked into";
 }
 
-// A module that cannot take its own path, and one whose file holds none of
-// the six clips: every clip is null and the gauge runs on, silent.
+// A module that cannot take its own path, one whose path is too long for
+// the 255 characters the gauge takes, and one whose file holds none of the
+// six clips: every clip is null and the gauge runs on, silent.
 void* real_instance = nullptr;
 
+// A link of exactly `length` characters to the odd module, in `folder`.
+std::string OddModuleLink(const std::string& folder, size_t length) {
+    std::string link = folder + "/";
+    link += std::string(length - link.size() - 3, 'm') + ".so";
+    EXPECT_EQ(symlink(ODD_MODULE_PATH, link.c_str()), 0) << link;
+    return link;
+}
+
 TEST_F(Clips, AModuleWithoutItsClipsRunsSilently) {
-    void* odd = dlopen(ODD_MODULE_PATH, RTLD_NOW);
-    ASSERT_NE(odd, nullptr) << dlerror();
+    char folder[] = "/tmp/vornak-clips-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string fits = OddModuleLink(folder, 254), too_long = OddModuleLink(folder, 255);
     real_instance = module_instance;
     AttachHost();
-    for (bool odd_file : {false, true}) {
-        SCOPED_TRACE(odd_file ? "a module without the clips" : "no path");
-        if (odd_file) {
+    for (const std::string* link : {static_cast<const std::string*>(nullptr), &too_long, &fits}) {
+        SCOPED_TRACE(link ? *link : "no path");
+        void* odd = nullptr;
+        module_instance = nullptr;
+        if (link) {
             // The gauge takes its path from the odd module's instance, and is
             // itself again once its device opens, before the first look-up.
+            odd = dlopen(link->c_str(), RTLD_NOW);
+            ASSERT_NE(odd, nullptr) << dlerror();
             module_instance = dlsym(odd, "vornak_resource_directory");
             recording_control.on_call = [](const char* call, const void*, void*) {
                 if (std::strcmp(call, "Create") == 0) module_instance = real_instance;
             };
-        } else {
-            module_instance = nullptr;
         }
         HostInstall();
         HostInitialize();
         module_instance = real_instance;
-        EXPECT_STREQ(module_path, odd_file ? ODD_MODULE_PATH : "");
+        EXPECT_STREQ(module_path, link == &fits ? fits.c_str() : "");
         for (SoundClip clip : {PB1, PB2, PB3, PB4, CLICK, TUG}) EXPECT_EQ(clip, nullptr);
         EXPECT_EQ(recording_stats.buffers_created, 0u);
         pushback = kPushbackInitial;
@@ -253,8 +268,11 @@ TEST_F(Clips, AModuleWithoutItsClipsRunsSilently) {
         EXPECT_GT(pushback.push_ticks, 0) << "the sequence runs on";
         EXPECT_TRUE(plays.empty());
         HostKill();
+        if (odd) dlclose(odd);
     }
-    dlclose(odd);
+    unlink(fits.c_str());
+    unlink(too_long.c_str());
+    rmdir(folder);
 }
 
 TEST_F(Clips, ReloadsReleaseEveryBufferAndDevice) {
