@@ -482,7 +482,18 @@ class Workspace:
         self.alone = None
 
     def sync(self):
-        """Copies the tree into the scratch folder, touching only files that differ."""
+        """Copies the tree into the scratch folder, touching only files that differ
+        and removing those the tree no longer has."""
+        wanted = set()
+        for dirpath, dirnames, filenames in os.walk(ROOT):
+            rel = os.path.relpath(dirpath, ROOT)
+            dirnames[:] = [d for d in dirnames if d not in SKIP_DIRS]
+            wanted.update(os.path.normpath(os.path.join(rel, n)) for n in filenames)
+        for dirpath, dirnames, filenames in os.walk(self.src):
+            for name in filenames:
+                rel = os.path.normpath(os.path.relpath(os.path.join(dirpath, name), self.src))
+                if rel not in wanted:
+                    os.remove(os.path.join(dirpath, name))
         for dirpath, dirnames, filenames in os.walk(ROOT):
             rel = os.path.relpath(dirpath, ROOT)
             dirnames[:] = [d for d in dirnames if d not in SKIP_DIRS and not (rel == "." and d == "build")]
