@@ -739,20 +739,21 @@ def summarize(records, seconds=None):
 
 def report(paths):
     """The summary of earlier --results files; a later file's outcome for a mutant wins."""
-    records = collections.OrderedDict()
+    # A mutant is known by its text and which of the same text it is, in
+    # source order, not by its line: a rerun after the code moved still matches.
+    merged = collections.OrderedDict()
     for path in paths:
+        seen = collections.Counter()
         try:
             with open(path) as f:
-                for line in f:
-                    if line.strip():
-                        r = json.loads(line)
-                        records[(r["file"], r["operator"], r["before"], r["after"], r["line"])] = r
+                rows = [json.loads(line) for line in f if line.strip()]
+            for r in sorted(rows, key=lambda r: (CORE.index(r["file"]) if r["file"] in CORE else 99,
+                                                 r["line"])):
+                text = (r["file"], r["operator"], r["before"], r["after"])
+                seen[text] += 1
+                merged[text + (seen[text],)] = r
         except (OSError, ValueError, KeyError) as e:
             fail("cannot read %s: %s" % (path, e))
-    # A rerun after the code moved matches by text, not line.
-    merged = collections.OrderedDict()
-    for key, r in records.items():
-        merged[key[:4]] = r
     summarize(list(merged.values()))
 
 
