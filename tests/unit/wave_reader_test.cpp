@@ -326,6 +326,9 @@ TEST(WaveResource, TheModuleHoldsSixClips) {
     EXPECT_EQ(data, kStale);
     EXPECT_EQ(size, 77u);
     EXPECT_EQ(FindWaveResource(module, "pb1", nullptr, nullptr, &size), 0) << "names are exact";
+    EXPECT_EQ(FindModuleResource(module, "WAV", nullptr, &size), nullptr);
+    EXPECT_EQ(FindModuleResource(module, nullptr, "PB1", &size), nullptr);
+    EXPECT_EQ(size, 77u);
     EXPECT_EQ(FindWaveResource(nullptr, "PB1", nullptr, nullptr, &size), 0);
     EXPECT_EQ(ModuleFromPath("/nonexistent/VORNAK_TOWS.so"), nullptr);
     EXPECT_EQ(ModuleFromPath(""), nullptr);
