@@ -62,6 +62,19 @@ def wait_for(path, pattern, seconds, times=1):
     return False
 
 
+def answers(number):
+    """True once the server on :NUMBER takes a client. Its socket can be
+    there before it listens (or be a dead server's), and a loaded machine
+    can take seconds between the two."""
+    env = dict(os.environ, DISPLAY=f":{number}")
+    for _ in range(100):
+        done = subprocess.run(["xdotool", "getdisplaygeometry"], env=env, capture_output=True, timeout=30)
+        if done.returncode == 0:
+            return True
+        time.sleep(0.1)
+    return False
+
+
 def start_xvfb(log_path):
     """An X server on the first display number free from 90 on: its process
     and number. A number another test takes at the same moment makes the
@@ -76,7 +89,7 @@ def start_xvfb(log_path):
                 if server.poll() is not None or os.path.exists(f"/tmp/.X11-unix/X{number}"):
                     break
                 time.sleep(0.1)
-            if server.poll() is None and os.path.exists(f"/tmp/.X11-unix/X{number}"):
+            if server.poll() is None and os.path.exists(f"/tmp/.X11-unix/X{number}") and answers(number):
                 return server, str(number)
             server.kill()
             server.wait()
