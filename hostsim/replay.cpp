@@ -1,6 +1,8 @@
 // replay.cpp - the replay script reader and trace writer.
 #include "hostsim/replay.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cinttypes>
@@ -309,4 +311,25 @@ int RunReplay(FILE* in, const char* source, FILE* out, FILE* err) {
     for (const Command& command : commands) RunCommand(command);
     std::fflush(out);
     return 0;
+}
+
+FILE* OpenReplayScript(const std::string& path, std::string* problem) {
+    if (path == "-") return stdin;
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        *problem = path + " is a folder, not a replay script";
+        return nullptr;
+    }
+    FILE* in = std::fopen(path.c_str(), "r");
+    if (in == nullptr) *problem = "cannot open " + path + ": " + std::strerror(errno);
+    return in;
+}
+
+int ReplayWholeScript(FILE* in, const std::string& path, FILE* out, FILE* err) {
+    HostInstall();
+    HostInitialize();
+    const int status = RunReplay(in, path == "-" ? "<stdin>" : path.c_str(), out, err);
+    HostKill();
+    if (in != stdin) std::fclose(in);
+    return status;
 }

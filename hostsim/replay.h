@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 // Runs the script read from `in` (named `source` in messages) against the
 // gauge that HostAttach took; the gauge must be installed and initialised.
@@ -29,3 +30,13 @@ int RunReplay(FILE* in, const char* source, FILE* out, FILE* err);
 
 // Prints "U play NAME" to the trace in progress.
 void ReplayPrintPlay(const char* name);
+
+// Opens the replay script at `path` ("-" is standard input) for the hosts.
+// Null, with what is wrong in `problem`, for a folder or a file that cannot
+// be opened.
+FILE* OpenReplayScript(const std::string& path, std::string* problem);
+
+// Installs and initialises the attached gauge, runs the script `in` read
+// from `path` (RunReplay), kills the gauge and closes `in`. Returns
+// RunReplay's status.
+int ReplayWholeScript(FILE* in, const std::string& path, FILE* out, FILE* err);

@@ -9,13 +9,9 @@
 // after the whole script, 2 for a bad argument or a script line that cannot
 // be read (one line on stderr; nothing has run). On Windows the trace is
 // written with LF line ends, the same bytes as on Linux.
-#include <sys/stat.h>
-
 #include <CLI/CLI.hpp>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -79,9 +75,6 @@ std::string ReadCommandLine(int argc, char** argv) {
         Fail(std::string(e.what()) + "; " + kUsage);
     }
     if (script.empty()) Fail(std::string("a script is needed; ") + kUsage);
-    struct stat st;
-    if (script != "-" && stat(script.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        Fail(script + " is a folder, not a replay script");
     return script;
 }
 
@@ -94,20 +87,16 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stderr), _O_BINARY);
 #endif
     const std::string script = ReadCommandLine(argc, argv);
-    const bool from_stdin = script == "-";
-    FILE* in = from_stdin ? stdin : std::fopen(script.c_str(), "r");
-    if (in == nullptr) Fail("cannot open " + script + ": " + std::strerror(errno));
+    std::string problem;
+    FILE* in = OpenReplayScript(script, &problem);
+    if (in == nullptr) Fail(problem);
     // A trace runs to two lines an update; write it in large blocks.
     std::setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
     HostReset();
     ResetRecordingDevice();
     recording_control.on_play = PrintPlay;
     if (!HostAttach(&ImportTable, &Linkage)) Fail("the gauge's records are not usable");
-    HostInstall();
-    HostInitialize();
-    int status = RunReplay(in, from_stdin ? "<stdin>" : script.c_str(), stdout, stderr);
-    HostKill();
-    if (!from_stdin) std::fclose(in);
+    const int status = ReplayWholeScript(in, script, stdout, stderr);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) Fail("cannot write the trace");
     return status;
 }

@@ -2,9 +2,6 @@
 // shared by the panel-hosts (see driver.h).
 #include "programs/panel-host/driver.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include "programs/panel-host/command_line.h"
 #include "hostsim/replay.h"
 
@@ -16,18 +13,14 @@ void AttachModule(const std::string& path, LoadedModule* module) {
 }
 
 FILE* OpenScript(const std::string& path) {
-    if (path == "-") return stdin;
-    FILE* in = std::fopen(path.c_str(), "r");
-    if (in == nullptr) Fail("cannot open " + path + ": " + std::strerror(errno));
+    std::string problem;
+    FILE* in = OpenReplayScript(path, &problem);
+    if (in == nullptr) Fail(problem);
     return in;
 }
 
 int ReplayScript(FILE* in, const std::string& path) {
-    HostInstall();
-    HostInitialize();
-    const int status = RunReplay(in, path == "-" ? "<stdin>" : path.c_str(), stdout, stderr);
-    HostKill();
-    if (in != stdin) std::fclose(in);
+    const int status = ReplayWholeScript(in, path, stdout, stderr);
     if (std::ferror(stdout)) Fail("cannot write the trace");
     return status;
 }

@@ -22,8 +22,8 @@ const uint32_t kMaxUpdates = 60u * 60u * kUpdatesPerSecond;   // an hour of simu
 // records; refuses (Fail) a file that is not a usable gauge module.
 void AttachModule(const std::string& path, LoadedModule* module);
 
-// Opens a replay script ("-" is standard input); refuses (Fail) one that
-// cannot be read.
+// Opens a replay script ("-" is standard input); refuses (Fail) a folder or
+// a file that cannot be read.
 FILE* OpenScript(const std::string& path);
 
 // Installs and initialises the attached gauge, prints the trace of `in` to
