@@ -106,11 +106,18 @@ add_executable(gauge-replay programs/gauge-replay/gauge_replay.cpp host/platform
 vornak_add_resources(gauge-replay)
 target_link_libraries(gauge-replay PRIVATE gauge_core sound_recording hostsim vornak_cli11 vornak_warnings)
 
-# panel-host.exe: loads a module file and drives it, without a window;
-# VORNAK_TOWS.gau sits beside it, where it looks by default.
-add_executable(panel-host programs/panel-host/host_win32.cpp programs/panel-host/command_line.cpp
-  programs/panel-host/driver.cpp hostsim/module_loader_win32.cpp programs/panel-host/aircraft.cpp)
-target_link_libraries(panel-host PRIVATE hostsim vornak_cli11 vornak_warnings)
+# panel-host.exe: loads a module file and drives it, with the same modes
+# as on Linux (cmake/PanelHost.cmake), its window drawn with GDI;
+# VORNAK_TOWS.gau sits beside it, where it looks by default. zlib is linked
+# in whole (its static library), for the PNG pictures.
+include(PanelHost)
+find_library(vornak_zlib NAMES libz.a REQUIRED)
+add_executable(panel-host ${vornak_panel_host_sources} programs/panel-host/platform_win32.cpp
+  programs/panel-host/window_gdi.cpp programs/panel-host/draw_gdi.cpp programs/panel-host/aircraft.cpp
+  programs/panel-host/panel_draw.cpp programs/panel-host/image_files.cpp hostsim/module_loader_win32.cpp
+  hostsim/clip_watch_win32.cpp)
+target_include_directories(panel-host PRIVATE "${CMAKE_BINARY_DIR}/generated")
+target_link_libraries(panel-host PRIVATE hostsim vornak_cli11 vornak_warnings ${vornak_zlib} gdi32)
 
 # The release kit: the 32-bit module, its install page and a picture of
 # the panel, as a ZIP (cmake --build --preset win32 --target package).

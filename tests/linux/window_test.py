@@ -2,6 +2,15 @@
 """panel-host's window under a bare X server, worked as a person works it.
 
     window_test.py PANEL_HOST OUT_DIR
+    window_test.py --wine WINE [--win32] --prefix DIR --home DIR PANEL_HOST_EXE MODULE OUT_DIR
+
+The second form is the Windows preview under wine, as a simulator user
+starts it: panel-host.exe copied beside the module as
+VORNAK_TOWS-preview.exe and started without arguments (a double-click). Its
+window is drawn by other code (GDI) but laid out by the same, so the same
+clicks and pixel checks hold; its DirectSound mix goes to a file through
+ALSA and must not be silent. Started alone, with no module beside it, it
+must refuse in a message box and exit with 2.
 
 Starts Xvfb, opens `panel-host window` on it and, with xdotool, holds the
 minus button down (the push time runs down by repeated clicks), sets it to
@@ -19,13 +28,18 @@ pushbacks in order, each turn's end and reset, and the summary on Esc.
 Prints one line per check and "N passed, M failed"; exit 1 on a failed
 check.
 """
+import argparse
 import os
 import re
+import shutil
 import subprocess
 import sys
 import time
 
 from PIL import Image
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "windows"))
+import wine_run  # noqa: E402  (the wine prefixes, HOME and ALSA files of the Windows checks)
 
 SCALE = 3
 PANEL_H = 78 * SCALE
@@ -101,23 +115,74 @@ def count(image, box, colour):
     return sum(1 for y in range(y0, y1) for x in range(x0, x1) if image.getpixel((x, y))[:3] == colour)
 
 
+def preview_refuses_alone(args, env, out):
+    """The preview with no module beside it: a message box, then exit 2."""
+    alone = os.path.join(out, "alone")
+    os.makedirs(alone, exist_ok=True)
+    exe = os.path.join(alone, "VORNAK_TOWS-preview.exe")
+    shutil.copyfile(args.panel_host, exe)
+    errors = os.path.join(out, "alone-stderr.txt")
+    with open(errors, "w") as e:
+        host = subprocess.Popen([args.wine, exe], env=env, stdout=subprocess.DEVNULL, stderr=e,
+                                stdin=subprocess.DEVNULL)
+    box = None
+    for _ in range(40):
+        try:
+            box = xdotool(env, "search", "--name", "VORNAK_TOWS preview").split()[0]
+            break
+        except RuntimeError:
+            time.sleep(0.5)
+    if box:
+        xdotool(env, "key", "--window", box, "Return")
+    status = host.wait(timeout=30)
+    lines = open(errors).read().strip().splitlines()
+    check("the preview alone says in a message box that its module is missing, and exits with 2",
+          box is not None and status == 2 and lines and "cannot load module" in lines[0] and
+          "VORNAK_TOWS.gau" in lines[0], (box, status, lines[:2]))
+
+
 def main():
-    panel_host, out = sys.argv[1], sys.argv[2]
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--wine")
+    parser.add_argument("--win32", action="store_true")
+    parser.add_argument("--prefix")
+    parser.add_argument("--home")
+    parser.add_argument("panel_host")
+    parser.add_argument("module", nargs="?")
+    parser.add_argument("out")
+    args = parser.parse_args()
+    out = args.out
     os.makedirs(out, exist_ok=True)
     timeline, errors, shot, turn_shot = (os.path.join(out, n) for n in
                                          ("timeline.txt", "stderr.txt", "window.png", "window_turn.png"))
     for old in (shot, turn_shot):
         if os.path.exists(old):
             os.remove(old)
+    command, raw = [args.panel_host, "window"], None
+    if args.wine:
+        if args.win32:
+            wine_run.need_32bit_wine(args)
+        wine_run.need_prefix(args)
+        kit = os.path.join(out, "kit")
+        os.makedirs(kit, exist_ok=True)
+        shutil.copyfile(args.panel_host, os.path.join(kit, "VORNAK_TOWS-preview.exe"))
+        shutil.copyfile(args.module, os.path.join(kit, "VORNAK_TOWS.gau"))
+        command = [args.wine, os.path.join(kit, "VORNAK_TOWS-preview.exe")]
+        raw = os.path.join(args.home, "out.raw")
+        if os.path.exists(raw):
+            os.remove(raw)
     xvfb, display = start_xvfb(os.path.join(out, "xvfb.txt"))
-    env = dict(os.environ, DISPLAY=":" + display)
+    env = dict(wine_run.environment(args, wine_run.FILE_ASOUNDRC % raw) if args.wine else os.environ,
+               DISPLAY=":" + display)
     env.pop("WAYLAND_DISPLAY", None)
     host = None
     try:
         with open(timeline, "w") as o, open(errors, "w") as e:
-            host = subprocess.Popen([panel_host, "window"], env=env, stdout=o, stderr=e, stdin=subprocess.DEVNULL)
+            host = subprocess.Popen(command, env=env, stdout=o, stderr=e, stdin=subprocess.DEVNULL)
         window = None
-        for _ in range(40):   # the window appears within a second or two
+        # The window appears within a second or two; wine's first start in
+        # a prefix on a display can take a minute.
+        for _ in range(180 if args.wine else 40):
             try:
                 window = xdotool(env, "search", "--name", "VORNAK_TOWS panel-host").split()[0]
                 break
@@ -171,6 +236,8 @@ def main():
         xdotool(env, "key", "Escape")
         status = host.wait(timeout=15)
         check("Esc ends the window with status 0", status == 0, status)
+        if args.wine:
+            preview_refuses_alone(args, env, out)
     finally:
         if host and host.poll() is None:
             host.kill()
@@ -214,6 +281,11 @@ def main():
     check("in the turn the status strip names it and no caption shows",
           count(turn, (0, CAPTION_Y, w, CAPTION_Y + CAPTION_H), CAPTION_TEXT) == 0 and
           count(turn, (0, STATUS_Y, w, STATUS_Y + 22), STATUS_TEXT) > 300)
+    if raw is not None:
+        data = open(raw, "rb").read() if os.path.exists(raw) else b""
+        loud = len(data) - data.count(0)
+        check("the crew was heard: the module's DirectSound mix is not silent", loud >= 8192,
+              f"{loud} non-zero bytes of {len(data)}")
     passed = sum(results)
     print(f"{passed} passed, {len(results) - passed} failed")
     return 0 if all(results) else 1
