@@ -5,7 +5,7 @@
 // Provides:
 //   [x] module entry: DllMain forwards every notification to ModuleEntry;
 //       an executable that links the gauge statically (gauge-replay.exe)
-//       gets no DllMain call, so it hands over its own image at start-up
+//       gets no DllMain call and links executable_entry_win32.cpp instead
 //   [x] own path from the instance: GetModuleFileNameA
 //   [x] module from a path: GetModuleHandleA (modules already loaded only)
 //   [x] resources by type and name: FindResourceA, SizeofResource,
@@ -19,22 +19,11 @@
 
 #include "host/module.h"
 
-extern "C" IMAGE_DOS_HEADER __ImageBase;
-
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     return ModuleEntry(instance, reason, reserved) ? TRUE : FALSE;
 }
 
 namespace {
-
-// In a DLL the runtime runs this before DllMain, which then stores the same
-// handle again; in an executable it is the only notification there is.
-struct ExecutableEntry {
-    ExecutableEntry() {
-        if (GetModuleHandleA(nullptr) == reinterpret_cast<HMODULE>(&__ImageBase))
-            ModuleEntry(&__ImageBase, DLL_PROCESS_ATTACH, nullptr);
-    }
-} executable_entry;
 
 const uint8_t* Locked(HMODULE module, HRSRC found, uint32_t* size) {
     if (found == nullptr) return nullptr;

@@ -44,7 +44,22 @@ enum : uint32_t {
 extern PushbackState pushback;
 
 // The state a freshly loaded module starts with.
-extern const PushbackState kPushbackInitial;
+inline constexpr PushbackState kPushbackInitial = {
+    /* tail_left        */ 0,
+    /* tail_right       */ 0,
+    /* timer_seconds    */ kInitialTimer,
+    /* heading_now      */ 0,
+    /* target_heading   */ kNoTarget,
+    /* arm_ticks        */ 0,
+    /* release_ticks    */ 0,
+    /* push_ticks       */ 0,
+    /* tug_sound_on     */ 0,
+    /* tug_sound_timer  */ kTugTimerInitial,
+    /* turn_done        */ 0,
+    /* after_turn_ticks */ 0,
+    /* wrapup_ticks     */ 0,
+    /* final_ticks      */ 0,
+};
 
 double GAUGE_CALL PushbackTick(Element* element);
 

@@ -16,7 +16,7 @@
 
 #include <cstring>
 
-void* sound_device = nullptr;
+constinit void* sound_device = nullptr;
 
 StoredFormat ReadStoredFormat(const void* format) {
     const uint8_t* p = static_cast<const uint8_t*>(format);
