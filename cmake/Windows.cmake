@@ -120,7 +120,7 @@ add_executable(gauge-replay programs/gauge-replay/gauge_replay.cpp host/platform
   host/executable_entry_win32.cpp)
 vornak_add_resources(gauge-replay)
 target_link_libraries(gauge-replay PRIVATE gauge_core sound_recording hostsim vornak_cli11 vornak_warnings)
-# On 32-bit Windows, four routines the toolchain's libraries import, answered
+# On 32-bit Windows, five routines the toolchain's libraries import, answered
 # by ones that Windows 98 has (panel-host.exe's the same, below).
 if(vornak_arch STREQUAL "i686")
   target_sources(gauge-replay PRIVATE programs/windows98_imports.cpp)

@@ -1,12 +1,13 @@
-// windows98_imports.cpp - four routines the toolchain's libraries import that
-// Windows 98 lacks or only stubs, answered by ones it has, for the 32-bit
-// programs.
+// windows98_imports.cpp - five routines the toolchain's libraries import that
+// Windows 98 lacks or cannot carry out, answered by ones it has, for the
+// 32-bit programs.
 //
 // libgcc's thread support, mingw's locale and random-number helpers and
 // libstdc++'s file buffer are linked in with the C++ library, and between
 // them they import CreateSemaphoreW, GetModuleHandleW and LoadLibraryW (on
-// Windows 98 stubs that fail with ERROR_CALL_NOT_IMPLEMENTED) and _fstat64
-// (msvcrt.dll from Windows XP on). Each import is reached through a
+// Windows 98 stubs that fail with ERROR_CALL_NOT_IMPLEMENTED), _fstat64
+// (msvcrt.dll from Windows XP on) and _wfopen (which Windows 98's msvcrt.dll
+// exports but which opens through CreateFileW, one of those stubs). Each import is reached through a
 // pointer named __imp_ROUTINE; defining those pointers here, in an object
 // the link names before any library, satisfies every reference to them, so
 // the routines are never imported. tests/windows/check_pe.py holds the
@@ -15,7 +16,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstddef>
+#include <cstdio>
 
 namespace {
 
@@ -77,6 +80,18 @@ extern "C" int FileStatusWithLongSize(int descriptor, StatusWithLongSize* status
 
 namespace {
 
+// A wide name and mode narrowed to the ANSI code page and opened with fopen.
+FILE* __cdecl OpenWide(const wchar_t* name, const wchar_t* mode) {
+    char narrow_name[MAX_PATH];
+    char narrow_mode[16];
+    if (name == nullptr || mode == nullptr || !Narrow(name, narrow_name, sizeof narrow_name) ||
+        !Narrow(mode, narrow_mode, sizeof narrow_mode)) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    return std::fopen(narrow_name, narrow_mode);
+}
+
 int __cdecl FileStatus64(int descriptor, struct _stat64* status) {
     StatusWithLongSize found;
     const int result = FileStatusWithLongSize(descriptor, &found);
@@ -103,8 +118,10 @@ extern decltype(&CreateSemaphoreAnsi) const create_semaphore_w __asm__("__imp__C
 extern decltype(&GetModuleHandleAnsi) const get_module_handle_w __asm__("__imp__GetModuleHandleW@4");
 extern decltype(&LoadLibraryAnsi) const load_library_w __asm__("__imp__LoadLibraryW@4");
 extern decltype(&FileStatus64) const file_status_64 __asm__("__imp___fstat64");
+extern decltype(&OpenWide) const open_wide __asm__("__imp___wfopen");
 constinit decltype(&CreateSemaphoreAnsi) const create_semaphore_w = CreateSemaphoreAnsi;
 constinit decltype(&GetModuleHandleAnsi) const get_module_handle_w = GetModuleHandleAnsi;
 constinit decltype(&LoadLibraryAnsi) const load_library_w = LoadLibraryAnsi;
 constinit decltype(&FileStatus64) const file_status_64 = FileStatus64;
+constinit decltype(&OpenWide) const open_wide = OpenWide;
 }
