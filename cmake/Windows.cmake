@@ -66,7 +66,7 @@ endfunction()
 # that exports exactly ImportTable and Linkage (resources/vornak_tows.def).
 function(vornak_add_module target)
   add_library(${target} MODULE
-    host/platform_win32.cpp
+    platform/platform_win32.cpp
     sound/device_directsound.cpp
     resources/version.rc
     resources/vornak_tows.def)
@@ -102,7 +102,7 @@ set_target_properties(vornak_tows_counting PROPERTIES
 # gauge-replay.exe: the gauge linked in with the recording device; its
 # resources are compiled into the executable, where FindResourceA on its
 # own image finds them.
-add_executable(gauge-replay programs/gauge-replay/gauge_replay.cpp host/platform_win32.cpp)
+add_executable(gauge-replay programs/gauge-replay/gauge_replay.cpp platform/platform_win32.cpp)
 vornak_add_resources(gauge-replay)
 target_link_libraries(gauge-replay PRIVATE gauge_core sound_recording hostsim vornak_cli11 vornak_warnings)
 

@@ -8,7 +8,7 @@
 #include "host/gauge.h"
 
 #include "host/module.h"
-#include "host/platform.h"
+#include "platform/platform.h"
 #include "sequencer/pushback.h"
 #include "sound/clip.h"
 

@@ -5,7 +5,7 @@
 
 #include "host/gauge.h"
 #include "host/module.h"
-#include "host/platform.h"
+#include "platform/platform.h"
 #include "hostsim/hostsim.h"
 #include "sequencer/pushback.h"
 #include "sound/clip.h"

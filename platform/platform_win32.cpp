@@ -13,7 +13,7 @@
 //       the WAVE walk never trusts the lengths written inside a clip
 //   [x] bitmaps by number: MAKEINTRESOURCE(number) under RT_BITMAP
 //   [x] host window: GetActiveWindow
-#include "host/platform.h"
+#include "platform/platform.h"
 
 #include <windows.h>
 
