@@ -1,7 +1,7 @@
 // platform_win32.cpp - module identity and resources on Windows.
 //
 // Needs: KERNEL32 and USER32 only; the resources compiled into the image by
-// windres (resources/vornak_tows.rc).
+// windres (resources/vornak_tows.rc.in, its lists filled in by the build).
 // Provides:
 //   [x] module entry: DllMain forwards every notification to ModuleEntry;
 //       an executable that links the gauge statically (gauge-replay.exe)
