@@ -10,9 +10,6 @@
 
 enable_language(RC)
 
-set(VORNAK_CLIPS PB1 PB2 PB3 PB4 CLICK TUG)
-set(VORNAK_BITMAP_FILES panel_face lamp_left lamp_right)
-
 # The module's entry, DllMain(instance, reason, reserved), as the linker
 # names it: __stdcall decoration on i686 only.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
@@ -45,19 +42,28 @@ add_custom_command(OUTPUT "${dsound_lib}"
   COMMENT "Import library for DSOUND.dll by ordinal")
 add_custom_target(dsound_ordinal DEPENDS "${dsound_lib}")
 
-# The clips and bitmaps, found by windres on its include path.
+# The clips and bitmaps (GaugeNames), listed in the resource script and
+# found by windres on its include path.
 set(resource_files "")
+set(VORNAK_RC_CLIPS "")
+set(VORNAK_RC_BITMAPS "")
 foreach(clip IN LISTS VORNAK_CLIPS)
   list(APPEND resource_files "${VORNAK_RESOURCE_DIR}/${clip}.wav")
+  string(APPEND VORNAK_RC_CLIPS "${clip} WAV \"${clip}.wav\"\n")
 endforeach()
-foreach(stem IN LISTS VORNAK_BITMAP_FILES)
+foreach(pair IN LISTS VORNAK_BITMAPS)
+  string(REPLACE ":" ";" parts "${pair}")
+  list(GET parts 0 number)
+  list(GET parts 1 stem)
   list(APPEND resource_files "${VORNAK_RESOURCE_DIR}/${stem}.bmp")
+  string(APPEND VORNAK_RC_BITMAPS "${number} BITMAP \"${stem}.bmp\"\n")
 endforeach()
-set_source_files_properties("${PROJECT_SOURCE_DIR}/resources/vornak_tows.rc"
-  PROPERTIES OBJECT_DEPENDS "${resource_files}")
+set(vornak_rc "${CMAKE_CURRENT_BINARY_DIR}/generated/vornak_tows.rc")
+configure_file("${PROJECT_SOURCE_DIR}/resources/vornak_tows.rc.in" "${vornak_rc}" @ONLY)
+set_source_files_properties("${vornak_rc}" PROPERTIES OBJECT_DEPENDS "${resource_files}")
 
 function(vornak_add_resources target)
-  target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/resources/vornak_tows.rc")
+  target_sources(${target} PRIVATE "${vornak_rc}")
   target_include_directories(${target} PRIVATE
     "$<$<COMPILE_LANGUAGE:RC>:${VORNAK_RESOURCE_DIR}>")
 endfunction()
@@ -71,7 +77,7 @@ set_source_files_properties(host/module_memory.cpp PROPERTIES
 
 function(vornak_add_module target)
   add_library(${target} MODULE
-    host/platform_win32.cpp
+    platform/platform_win32.cpp
     host/module_memory.cpp
     sound/device_directsound.cpp
     resources/version.rc
@@ -116,8 +122,8 @@ target_compile_definitions(vornak_cli11 INTERFACE CLI11_HAS_FILESYSTEM=0)
 # gauge-replay.exe: the gauge linked in with the recording device; its
 # resources are compiled into the executable, where FindResourceA on its
 # own image finds them.
-add_executable(gauge-replay programs/gauge-replay/gauge_replay.cpp host/platform_win32.cpp
-  host/executable_entry_win32.cpp)
+add_executable(gauge-replay programs/gauge-replay/gauge_replay.cpp platform/platform_win32.cpp
+  platform/executable_entry_win32.cpp)
 vornak_add_resources(gauge-replay)
 target_link_libraries(gauge-replay PRIVATE gauge_core sound_recording hostsim vornak_cli11 vornak_warnings)
 # On 32-bit Windows, five routines the toolchain's libraries import, answered

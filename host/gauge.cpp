@@ -11,7 +11,7 @@
 #include "host/gauge.h"
 
 #include "host/module.h"
-#include "host/platform.h"
+#include "platform/platform.h"
 #include "sequencer/pushback.h"
 #include "sound/clip.h"
 
@@ -58,8 +58,8 @@ constinit StaticElement panel_face = {
 
 constinit TextElement timer_display = {
     .header = {kElementText,   -1,               98, 22, 0, 0, 0, 0, &gauge_header, nullptr, kRightLampList,    kFailures, 6, 0, 0},
-    // The first source word is the host's 18 Hz tick counter (token 1).
-    .sources           = {{1, nullptr, 0, 0.0, 0.0}, {}, {}},
+    // The first source word is the host's update counter.
+    .sources           = {{kTokenTickCounter, nullptr, 0, 0.0, 0.0}, {}, {}},
     .source_callbacks  = {PushbackTick, nullptr, nullptr},
     .box_w             = 47,
     .box_h             = 15,
@@ -87,6 +87,7 @@ constinit IconElement left_lamp = {
     .switch_type = 1,
 };
 
+// The four children are the buttons, in the order of kButtonNames.
 // kind             x    y   w   h  cursor help flags       event handler         data
 constinit MouseArea mouse_areas[7] = {
     {kMouseParent,    0,   0,  0,  0, -1, 0, 0x00000000, 0, nullptr,        nullptr},
@@ -116,12 +117,8 @@ void GAUGE_CALL GaugeInitialize(void) {
     Host()->InitializeElements(First());
     host_window = ActiveHostWindow();
     ModuleFileName(module_instance, module_path, 255);
-    PB1   = LoadWaveClip(host_window, module_path, "PB1");
-    PB2   = LoadWaveClip(host_window, module_path, "PB2");
-    PB3   = LoadWaveClip(host_window, module_path, "PB3");
-    PB4   = LoadWaveClip(host_window, module_path, "PB4");
-    CLICK = LoadWaveClip(host_window, module_path, "CLICK");
-    TUG   = LoadWaveClip(host_window, module_path, "TUG");
+    for (int32_t i = 0; i < kClipCount; ++i)
+        *kClipHandles[i] = LoadWaveClip(host_window, module_path, kClipNames[i]);
     Host()->InitializeVariable(&hold_var);
     Host()->InitializeVariable(&ready_var);
     Host()->InitializeVariable(&heading_var);
@@ -146,8 +143,7 @@ void GAUGE_CALL GaugeDraw(void) { Host()->PlotElements(First()); }
 // the tree. Cleared handles make a stray play before the next initialise a
 // harmless no-op.
 void GAUGE_CALL GaugeKill(void) {
-    SoundClip* clips[] = {&PB1, &PB2, &PB3, &PB4, &CLICK, &TUG};
-    for (SoundClip* clip : clips) {
+    for (SoundClip* clip : kClipHandles) {
         ReleaseClip(*clip);
         *clip = nullptr;
     }

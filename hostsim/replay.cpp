@@ -11,19 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "host/gauge_names.h"
 #include "hostsim/hostsim.h"
 
 namespace {
 
 FILE* trace_out = nullptr;
 
-const int32_t kLeftLampBitmap  = 0x1000;
-const int32_t kRightLampBitmap = 0x1500;
 const long long kMaxTicks = 2147483647LL;
-
-struct Button { const char* word; int32_t child; };
-// The buttons in the order the panel lists its mouse areas.
-const Button kButtons[] = {{"left", 0}, {"right", 1}, {"minus", 2}, {"plus", 3}};
 
 struct Variable { const char* word; int32_t token; };
 const Variable kVariables[] = {
@@ -127,9 +122,9 @@ void PrintUpdate() {
     *p++ = '\n';
     p = PutUpdate(p);
     p = PutLiteral(p, " lamps ");
-    p = PutG(p, HostIconValue(kLeftLampBitmap));
+    p = PutG(p, HostIconValue(kBitmapLeftLamp));
     *p++ = ' ';
-    p = PutG(p, HostIconValue(kRightLampBitmap));
+    p = PutG(p, HostIconValue(kBitmapRightLamp));
     *p++ = '\n';
     std::fwrite(line, 1, static_cast<size_t>(p - line), trace_out);
 }
@@ -226,10 +221,10 @@ std::string ReadLine(const std::vector<std::string>& w, Command* c) {
     }
     if (command == "click") {
         if (w.size() != 2) return "'click' takes one button";
-        for (const Button& b : kButtons) {
-            if (w[1] != b.word) continue;
+        for (int32_t child = 0; child < kButtonCount; ++child) {
+            if (w[1] != kButtonNames[child]) continue;
             c->kind = Command::kClick;
-            c->target = b.child;
+            c->target = child;
             return "";
         }
         return "unknown button " + Quote(w[1]) + " (left, right, minus or plus)";

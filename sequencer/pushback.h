@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "host/abi.h"
+#include "host/gauge_names.h"
 
 struct PushbackState {
     int32_t tail_left;          // 1: tail swings left, heading increases by 90
@@ -28,7 +29,6 @@ struct PushbackState {
 };
 
 enum : int32_t {
-    kTicksPerSecond    = 18,
     kNoTarget          = 444,
     kInitialTimer      = 20,
     kTimerStep         = 5,

@@ -21,7 +21,7 @@ ctest --test-dir "$build" --output-on-failure -E '^(windows|leak\.|fuzz\.|linux\
 
 info="$build/coverage.info"
 lcov --quiet --capture --directory "$build" --output-file "$info.all" --rc lcov_branch_coverage=0 2>/dev/null
-lcov --quiet --extract "$info.all" "$root/sequencer/*" "$root/host/*" "$root/sound/*" \
+lcov --quiet --extract "$info.all" "$root/sequencer/*" "$root/host/*" "$root/platform/*" "$root/sound/*" \
   --output-file "$info" 2>/dev/null
 lcov --list "$info"
 genhtml --quiet --output-directory "$build/coverage-html" "$info" >/dev/null 2>&1 || true

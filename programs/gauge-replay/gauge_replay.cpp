@@ -36,10 +36,7 @@ const char kUsage[] = "usage: gauge-replay SCRIPT   (SCRIPT '-' reads standard i
 }
 
 void PrintPlay(void* buffer, void*) {
-    struct { SoundClip* clip; const char* name; } const clips[] = {
-        {&PB1, "PB1"}, {&PB2, "PB2"}, {&PB3, "PB3"}, {&PB4, "PB4"}, {&CLICK, "CLICK"}, {&TUG, "TUG"}};
-    for (const auto& c : clips)
-        if (*c.clip == buffer) ReplayPrintPlay(c.name);
+    if (const char* name = NameOfClip(buffer)) ReplayPrintPlay(name);
 }
 
 std::string ReadCommandLine(int argc, char** argv) {

@@ -32,6 +32,7 @@ import struct
 import sys
 
 from checklist import Checks
+from gauge_names import BITMAPS, BUTTONS, CLIPS, TOKENS
 
 try:
     import pefile
@@ -51,12 +52,10 @@ SENTINEL = STUBS
 WINDOW = 0x00012345             # what GetActiveWindow answers
 MODULE_PATH = b"C:\\FS98\\GAUGES\\VORNAK_TOWS.gau"
 STEP_LIMIT = 5_000_000          # instructions per run between two host stops
-CLIPS = ["PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"]
 CALLEE_SAVED = [(X.UC_X86_REG_EBX, "EBX", 0x0B0B0B0B), (X.UC_X86_REG_ESI, "ESI", 0x05050505),
                 (X.UC_X86_REG_EDI, "EDI", 0x0D0D0D0D), (X.UC_X86_REG_EBP, "EBP", 0x0E0E0E0E)]
-LEFT_LAMP, RIGHT_LAMP = 0x1000, 0x1500
-BUTTONS = {"left": 0, "right": 1, "minus": 2, "plus": 3}
-VARIABLES = {"hold": 323, "ready": 60, "heading": 81}
+LEFT_LAMP, RIGHT_LAMP = BITMAPS["LeftLamp"], BITMAPS["RightLamp"]
+VARIABLES = {"hold": TOKENS["ParkingBrake"], "ready": TOKENS["OnGround"], "heading": TOKENS["Heading"]}
 
 # IDirectSound and IDirectSoundBuffer, in vtable order: (name, argument
 # bytes after the object pointer).

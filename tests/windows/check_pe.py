@@ -33,11 +33,10 @@ import zipfile
 import pefile
 
 from checklist import Checks
+from gauge_names import BITMAP_FILES as BITMAPS, CLIPS
 
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
-CLIPS = ["PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"]
 CLIP_SIZES = {"PB1": 41516, "PB2": 42748, "PB3": 53932, "PB4": 70580, "CLICK": 2476, "TUG": 55180}
-BITMAPS = {255: "panel_face.bmp", 4096: "lamp_left.bmp", 5376: "lamp_right.bmp"}
 # Exactly what the gauge calls: resources and its own name from KERNEL32,
 # the host's window and DirectSound's entry by ordinal; the memory routines
 # the compiler calls are the module's own. Anything more is start-up or

@@ -1,7 +1,7 @@
 // platform_win32.cpp - module identity and resources on Windows.
 //
 // Needs: KERNEL32 and USER32 only; the resources compiled into the image by
-// windres (resources/vornak_tows.rc).
+// windres (resources/vornak_tows.rc.in, its lists filled in by the build).
 // Provides:
 //   [x] module entry: DllMain forwards every notification to ModuleEntry;
 //       an executable that links the gauge statically (gauge-replay.exe)
@@ -13,7 +13,7 @@
 //       the WAVE walk never trusts the lengths written inside a clip
 //   [x] bitmaps by number: MAKEINTRESOURCE(number) under RT_BITMAP
 //   [x] host window: GetActiveWindow
-#include "host/platform.h"
+#include "platform/platform.h"
 
 #include <windows.h>
 
