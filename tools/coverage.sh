@@ -4,7 +4,7 @@
 # Prints each source's line coverage, writes an HTML report to
 # BUILD_DIR/coverage-html, and exits 1 when a line of the sequencer, the
 # controls or the WAVE walk was never run. The Windows, leak and fuzz runs
-# and the real-time window test (which adds minutes and no line) are left out.
+# and the window test (which adds half a minute and no line) are left out.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build/coverage}"

@@ -316,6 +316,7 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
         {PANEL_HOST, "--module IN/missing.so run", "panel-host: cannot load module IN/missing.so"},
         {PANEL_HOST, std::string("--module ") + PANEL_HOST + " run", "panel-host: cannot load module"},
         {PANEL_HOST, "--window --left", "panel-host: unknown option '--left' for 'window'"},
+        {PANEL_HOST, "window --speed 0", "panel-host: --speed: takes a number from 0.1 to 100 (times real time), not '0'"},
         {PANEL_HOST, "--window run", "panel-host: --window cannot be combined with 'run'"},
         {PANEL_HOST, "reload -5", "panel-host: COUNT: takes a count from 0 to 100000, not '-5'"},
         {PANEL_HOST, "run --heading \"$(printf '\\033[2J')$(head -c 100000 /dev/zero | tr '\\0' 9)\"",
