@@ -68,13 +68,21 @@ bool SameText(const std::string& a, const std::string& b) {
     return true;
 }
 
+// Formats with the C library's own vsnprintf; on Windows that is msvcrt's
+// _vsnprintf, because MinGW's replacement for it brings in imports that
+// Windows 98 lacks. Nothing formatted here comes near the buffer's size.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Format(const char* format, ...) {
-    char text[512];
+    char text[1024];
     va_list args;
     va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
+#ifdef _WIN32
+    _vsnprintf(text, sizeof text - 1, format, args);
+#else
+    vsnprintf(text, sizeof text - 1, format, args);
+#endif
     va_end(args);
+    text[sizeof text - 1] = '\0';
     return text;
 }
 
@@ -266,9 +274,32 @@ std::string MainGaugeValue(int x, int y) {
     return Format("%s, %d, %d, %d, %d", kGaugeName, x, y, kGaugeWidth, kGaugeHeight);
 }
 
+// Two whole numbers "A , B" and nothing else; false for anything more.
+bool ReadPair(const std::string& text, int* a, int* b) {
+    const char* at = text.c_str();
+    char* end = nullptr;
+    long first = std::strtol(at, &end, 10);
+    if (end == at) return false;
+    while (IsBlank(*end)) ++end;
+    if (*end != ',') return false;
+    at = end + 1;
+    long second = std::strtol(at, &end, 10);
+    if (end == at || first < -100000 || first > 100000 || second < -100000 || second > 100000)
+        return false;
+    while (IsBlank(*end)) ++end;
+    *a = static_cast<int>(first);
+    *b = static_cast<int>(second);
+    return *end == '\0';
+}
+
+// The main panel's gauge line exactly as install writes it.
 bool ReadMainGauge(const std::string& value, int* x, int* y) {
-    char tail = 0;
-    return std::sscanf(value.c_str(), "VORNAK_TOWS, %d, %d, 172, 78%c", x, y, &tail) == 2 &&
+    std::string prefix = std::string(kGaugeName) + ", ";
+    std::string suffix = Format(", %d, %d", kGaugeWidth, kGaugeHeight);
+    if (value.compare(0, prefix.size(), prefix) != 0 || value.size() < prefix.size() + suffix.size() ||
+        value.compare(value.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    return ReadPair(value.substr(prefix.size(), value.size() - prefix.size() - suffix.size()), x, y) &&
            value == MainGaugeValue(*x, *y);
 }
 
@@ -441,7 +472,7 @@ PanelPlan InstallMain(const Panel& p, const Placement& at, BitmapSizeReader read
         for (size_t i = main->header + 1; i < main->end; ++i) {
             const Line& line = p.lines[i];
             if (line.kind == kKey && SameText(line.name, "size_mm") &&
-                std::sscanf(line.value.c_str(), "%d , %d", &width, &height) != 2)
+                !ReadPair(line.value, &width, &height))
                 width = -1;
         }
     if (width < 0)
