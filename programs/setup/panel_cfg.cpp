@@ -450,8 +450,9 @@ PanelPlan InstallWindow(const Panel& p) {
     plan.after = Apply(*p.bytes, edits);
     plan.added = "[" + HeaderOf(p, titles).name + "]\n" + title + "\n\n" + Lines(section);
     plan.key = WindowKey(window);
-    plan.message = Format("VORNAK_TOWS added as pop-up window %02d (%s), opened with %s.",
-                          window, kWindowTitle, plan.key.c_str());
+    plan.message = Format("VORNAK_TOWS added as pop-up window %s (%s), opened with %s.",
+                          section[0].substr(1, section[0].size() - 2).c_str(), kWindowTitle,
+                          plan.key.c_str());
     return plan;
 }
 
@@ -580,7 +581,8 @@ PanelPlan PlanRemove(const std::string& before) {
         for (const Section& s : p.sections)
             if (&s != ours.section && WindowNumber(p, s) >= 0)
                 Renumber(HeaderOf(p, s), ours.window, &edits);
-        plan.message = Format("VORNAK_TOWS removed: pop-up window %02d and its title.", ours.window);
+        plan.message = Format("VORNAK_TOWS removed: pop-up window %s and its title.",
+                              HeaderOf(p, *ours.section).name.c_str());
     }
     plan.outcome = kPlanDone;
     plan.after = Apply(before, edits);

@@ -34,8 +34,8 @@ struct Control {
 };
 
 const DWORD kChild = WS_CHILD | WS_VISIBLE;
-const DWORD kReadOnlyText = kChild | WS_BORDER | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE |
-                            ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL;
+const DWORD kReadOnlyText = kChild | WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY |
+                            ES_AUTOVSCROLL;
 
 const Control kControls[] = {
     {"STATIC", "Simulator folder (the one that holds Gauges and Aircraft):", 0, kChild, 10, 10, 460, 16},
@@ -197,7 +197,7 @@ void Create(HWND window) {
                                     c.window_class, c.text, c.style, c.x, c.y, c.width, c.height,
                                     window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
                                     instance, nullptr);
-        bool monospace = c.id == kPreview || c.id == kResults;
+        bool monospace = c.id == kPreview;
         SendMessageA(item, WM_SETFONT, reinterpret_cast<WPARAM>(monospace ? fixed : font), 0);
     }
     SendMessageA(Item(kPopup), BM_SETCHECK, BST_CHECKED, 0);
