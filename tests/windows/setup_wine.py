@@ -164,9 +164,17 @@ def cmd_cli(args):
                  and b"VORNAK" not in read(paths["Already there"]) and not os.path.exists(gauge),
                  out)
 
-    status, out, err = run("install", sim, windows_path(fs98), "--main", "468", "122")
-    checks.check("main panel: the gauge line after the last one, inside the 640 x 200 picture",
-                 status == 0 and read(fs98) == FS98_MAIN, f"exit {status}: {out}{err}")
+    with open(gauge, "wb") as f:
+        f.write(b"an older build")
+    status, _, err = run("install", sim, windows_path(fs98), "--main", "468", "122")
+    checks.check("a different gauge in Gauges is kept without --force, and nothing is written",
+                 status == 1 and "--force" in err and read(gauge) == b"an older build"
+                 and read(fs98) == CRLF_FS98, err)
+    status, out, err = run("install", sim, windows_path(fs98), "--main", "468", "122", "--force")
+    checks.check("main panel: the gauge line after the last one, inside the 640 x 200 picture; "
+                 "with --force the older gauge is kept as VORNAK_TOWS.gau.bak",
+                 status == 0 and read(fs98) == FS98_MAIN
+                 and read(gauge + ".bak") == b"an older build", f"exit {status}: {out}{err}")
     # A crash in the middle of the replace on Windows 98 (no MoveFileEx):
     # the old file renamed aside, the new one not yet in its place.
     os.rename(fs98, fs98 + ".VORNAK_TOWS.old")
