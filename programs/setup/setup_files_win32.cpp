@@ -6,15 +6,15 @@
 // or the new one, never half of either:
 //   1. once ever, the untouched file is copied to panel.cfg.VORNAK_TOWS.bak;
 //   2. the new bytes go to panel.cfg.VORNAK_TOWS.tmp beside it, flushed;
-//   3. MoveFileEx replaces panel.cfg with it. Windows 95 and 98 have no
-//      such replace (their MoveFileEx fails), so there the old file is first
-//      renamed panel.cfg.VORNAK_TOWS.old, the new one renamed into place,
-//      and the old one deleted;
+//   3. MoveFileEx, where Windows has it, replaces panel.cfg with it.
+//      Windows 95 and 98 have no such replace (their MoveFileEx fails), so
+//      there the old file is renamed panel.cfg.VORNAK_TOWS.old, the new one
+//      renamed into place, and the old one deleted;
 //   4. the next run that touches the panel finishes or undoes whatever a
 //      crash left of step 2 or 3 before it reads the file (Recover).
-// The panel.cfg is held open without sharing from the read to the replace,
-// so another program cannot change it in between, and one that holds it
-// open (the simulator) makes install refuse rather than wait.
+// The panel.cfg is held open without sharing from the read until just
+// before the replace, so no other program changes it in between, and one
+// that holds it open (the simulator) makes install refuse rather than wait.
 #include "programs/setup/setup_files.h"
 
 #include <windows.h>
@@ -98,8 +98,16 @@ void Recover(const std::string& panel) {
     }
 }
 
+// MoveFileExA, looked up at run time: Windows 95 and 98 export it only as a
+// stub that fails, and the program must not depend on it to start there.
+typedef BOOL(WINAPI* MoveFileExCall)(LPCSTR, LPCSTR, DWORD);
+
 bool Replace(const std::string& temp, const std::string& panel) {
-    if (MoveFileExA(temp.c_str(), panel.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+    MoveFileExCall move_replacing = reinterpret_cast<MoveFileExCall>(
+        reinterpret_cast<void (*)()>(kernel ? GetProcAddress(kernel, "MoveFileExA") : nullptr));
+    if (move_replacing != nullptr &&
+        move_replacing(temp.c_str(), panel.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     std::string old = panel + kOldSuffix;
     DeleteFileA(old.c_str());
