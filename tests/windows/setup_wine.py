@@ -228,7 +228,15 @@ def cmd_dialog(args):
     env = wine_run.environment(args, wine_run.NULL_ASOUNDRC)
     env["DISPLAY"] = display
     program = None
+    server_program = os.path.join(os.path.dirname(args.wine), "wineserver")
     try:
+        # A wine server left from an earlier run in this prefix was started
+        # without a display, and windows made through it would never show:
+        # start afresh on this one.
+        subprocess.run([server_program, "-k"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        subprocess.run([server_program, "-w"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
         # Started in the simulator's folder, it finds the panels at once.
         program = subprocess.Popen([args.wine, args.exe], cwd=root, env=env,
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -240,7 +248,7 @@ def cmd_dialog(args):
         checks.check("the dialog opens", window is not None, found.stderr.strip())
         if window:
             subprocess.run(["xdotool", "windowmove", "--sync", window, "0", "0"], env=env, timeout=30)
-            time.sleep(1)
+            time.sleep(3)
             # The list's second and fifth rows: the FS98 and FS2000 aircraft.
             for row, keys in ((2, []), (5, ["keydown", "ctrl"])):
                 subprocess.run(["xdotool"] + keys + ["mousemove", "60", str(80 + 12 * row - 6),
@@ -250,7 +258,12 @@ def cmd_dialog(args):
             shot = subprocess.run(["import", "-window", "root", args.shot], env=env, timeout=60)
             checks.check(f"screenshot {args.shot}", shot.returncode == 0 and os.path.getsize(args.shot) > 0)
             subprocess.run(["xdotool", "mousemove", "54", "394", "click", "1"], env=env, timeout=30)
-            time.sleep(3)
+            wanted = {paths["Cessna FS98"]: FS98_WINDOW, paths["Learjet FS2000"]: FS2000_WINDOW}
+            for _ in range(60):
+                if all(read(path) == content for path, content in wanted.items()):
+                    break
+                time.sleep(0.5)
+            time.sleep(1)
             installed = args.shot[:-len(".png")] + "_installed.png"
             subprocess.run(["import", "-window", "root", installed], env=env, timeout=60)
             checks.check(f"Install writes what the command line writes (screenshot {installed})",
@@ -260,8 +273,8 @@ def cmd_dialog(args):
         if program is not None:
             program.kill()
             program.wait()
-        subprocess.run([os.path.join(os.path.dirname(args.wine), "wineserver"), "-k"], env=env,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        subprocess.run([server_program, "-k"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
         server.terminate()
         server.wait()
     return checks.finish()
