@@ -256,6 +256,7 @@ std::string Numbered(const std::string& letters, int number) {
 // Where the gauge is, as found by its gauge line.
 struct Ours {
     int window = -1;             // the window holding it; -1 when absent
+    bool popup = false;          // a window of its own, not a line on a panel
     size_t gauge_line = 0;
     const Section* section = nullptr;
     bool exact = false;          // the lines are as install writes them
@@ -343,11 +344,13 @@ Ours FindOurs(const Panel& p) {
             ours.window = window;
             ours.section = &s;
             ours.gauge_line = i;
-            if (window == kMainWindow)
+            // A window of its own, even as Window00 of a file that had none;
+            // else a line on that window's panel.
+            ours.exact = ExactWindow(p, s, &ours);
+            ours.popup = ours.exact || window != kMainWindow;
+            if (!ours.popup)
                 ours.exact = ReadMainGauge(p.lines[i].value, &ours.x, &ours.y) &&
                              p.lines[i].stem == "gauge";
-            else
-                ours.exact = ExactWindow(p, s, &ours);
             return ours;
         }
     }
@@ -355,7 +358,7 @@ Ours FindOurs(const Panel& p) {
 }
 
 std::string Describe(const Panel& p, const Ours& ours) {
-    if (ours.window == kMainWindow)
+    if (!ours.popup)
         return Format("on the main panel as %s", p.lines[ours.gauge_line].name.c_str());
     const Line& header = HeaderOf(p, *ours.section);
     std::string text = Format("as pop-up window %s", header.name.c_str());
@@ -564,7 +567,7 @@ PanelPlan PlanRemove(const std::string& before) {
         edits.push_back({from, p.lines[last].content_end - from, ""});
         for (size_t i = first; i <= last; ++i) removed += Content(p, p.lines[i]) + "\n";
     };
-    if (ours.window == kMainWindow) {
+    if (!ours.popup) {
         take_out(ours.gauge_line, ours.gauge_line);
         int number = p.lines[ours.gauge_line].number;
         for (size_t i : NumberedKeys(p, *ours.section, "gauge"))

@@ -77,6 +77,9 @@ const Case kCases[] = {
      Crlf("[Window Titles]|[Window00]|size_mm=640,480|||"), kPlanDone,
      Crlf("[Window Titles]|Window01=Pushback|[Window00]|size_mm=640,480||||[Window01]|" +
           kWindowBody + "|")},
+    {"no window yet: the pop-up is Window00, and remove knows it from a main panel",
+     kInstallWindow, 0, 0, Crlf("[Window Titles]|"), kPlanDone,
+     Crlf("[Window Titles]|Window00=Pushback||[Window00]|" + kWindowBody + "|")},
     {"main panel with width and height: after the last gauge, before a comment",
      kInstallMain, 420, 200,
      Crlf("[Window Titles]|Window00=Main|[Window00]|size_mm=800,300|GAUGE00=a, 0, 0|"
