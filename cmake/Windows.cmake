@@ -141,10 +141,29 @@ if(vornak_arch STREQUAL "i686")
   target_sources(panel-host PRIVATE programs/windows98_imports.cpp)
 endif()
 
-# The release kit: the 32-bit module, its install page and a picture of
-# the panel, as a ZIP (cmake --build --preset win32 --target package).
+# VORNAK_TOWS-setup.exe: writes the gauge into a simulator's panel.cfg files.
+# It must start on Windows 95 and 98, so it is built against the Windows NT 4
+# / Internet Explorer 4 headers, which hide every later call, and links only
+# the system DLLs those versions have. The pop-up window's picture, the
+# panel face, sits beside it as VORNAK_TOWS.bmp, as in the kit.
+add_executable(vornak_setup programs/setup/setup_main.cpp programs/setup/setup_dialog_win32.cpp
+  programs/setup/setup_files_win32.cpp programs/setup/panel_cfg.cpp programs/setup/lean_runtime.cpp)
+target_include_directories(vornak_setup PRIVATE "${PROJECT_SOURCE_DIR}")
+target_compile_definitions(vornak_setup PRIVATE WINVER=0x0400 _WIN32_WINNT=0x0400
+  _WIN32_IE=0x0400 __USE_MINGW_ANSI_STDIO=0)
+target_compile_options(vornak_setup PRIVATE -fno-exceptions -fno-rtti)
+target_link_options(vornak_setup PRIVATE -s -mconsole)
+target_link_libraries(vornak_setup PRIVATE vornak_warnings user32 gdi32 shell32)
+set_target_properties(vornak_setup PROPERTIES OUTPUT_NAME VORNAK_TOWS-setup)
+configure_file("${VORNAK_RESOURCE_DIR}/panel_face.bmp" "${CMAKE_CURRENT_BINARY_DIR}/VORNAK_TOWS.bmp"
+  COPYONLY)
+
+# The release kit: the 32-bit module, the setup program, the pop-up
+# window's picture, its install page and a picture of the panel, as a ZIP (cmake --build --preset win32 --target package).
 if(vornak_arch STREQUAL "i686")
   install(TARGETS vornak_tows LIBRARY DESTINATION . RUNTIME DESTINATION .)
+  install(TARGETS vornak_setup RUNTIME DESTINATION .)
+  install(FILES "${CMAKE_CURRENT_BINARY_DIR}/VORNAK_TOWS.bmp" DESTINATION .)
   # The install page in CRLF, for the plain Windows editors, with the version.
   configure_file("${PROJECT_SOURCE_DIR}/packaging/INSTALL.txt"
     "${CMAKE_CURRENT_BINARY_DIR}/INSTALL.txt" @ONLY NEWLINE_STYLE CRLF)
