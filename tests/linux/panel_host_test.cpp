@@ -293,6 +293,7 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
     WriteFile(in + "/garbage.script", "\x1b[2J" + std::string(4000, 'A') + "\n");
     WriteFile(in + "/zeros.script", "");
     ASSERT_EQ(truncate((in + "/zeros.script").c_str(), 200 << 20), 0);
+    ASSERT_EQ(mkfifo((in + "/pipe.so").c_str(), 0600), 0);
     WriteFile(in + "/ok.script", "tick\n");
     struct { const char* program; std::string args, message; } cases[] = {
         {PANEL_HOST, "", "panel-host: choose a mode; usage: panel-host [--module FILE]"},
@@ -326,6 +327,7 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
         {PANEL_HOST, "replay IN/ok.script --left", "panel-host: unknown option '--left' for 'replay'"},
         {PANEL_HOST, "--module IN/missing.so run", "panel-host: cannot load module IN/missing.so"},
         {PANEL_HOST, std::string("--module ") + PANEL_HOST + " run", "panel-host: cannot load module"},
+        {PANEL_HOST, "--module IN/pipe.so run", "panel-host: cannot load module IN/pipe.so: it is not a regular file"},
         {PANEL_HOST, "--window --left", "panel-host: unknown option '--left' for 'window'"},
         {PANEL_HOST, "--window run", "panel-host: --window cannot be combined with 'run'"},
         {PANEL_HOST, "reload -5", "panel-host: COUNT: takes a count from 0 to 100000, not '-5'"},
