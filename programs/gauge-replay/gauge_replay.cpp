@@ -1,6 +1,7 @@
 // gauge-replay - runs a replay script against the gauge and prints the trace.
 //
 //   gauge-replay [-h|--help] [--version] SCRIPT     (SCRIPT '-' reads standard input)
+//   (on Windows /? gives the help too)
 //
 // The gauge is linked in with the recording sound device and driven by the
 // substitute host; the trace shows every event, every clip started and the
@@ -12,6 +13,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -65,6 +67,14 @@ std::string ReadCommandLine(int argc, char** argv) {
         "\n"
         "Exit status: 0 after the whole script; 2 for a bad argument, or a script line that cannot\n"
         "be read (checked before anything runs), with one line on stderr.");
+#ifdef _WIN32
+    // The help as Windows programs give it.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "/?") == 0) {
+            std::cout << app.help();
+            std::exit(0);
+        }
+#endif
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
