@@ -18,12 +18,12 @@
 
 #include <cstring>
 
+#include "host/gauge_names.h"
 #include "hostsim/module_loader.h"
 
 namespace {
 
-const char* const kClipNames[] = {"PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"};
-const int kClips = 6;
+const int kClips = kClipCount;
 const int kMaxBuffers = 64;
 
 typedef HRESULT(WINAPI* CreateDeviceFn)(LPCGUID, IDirectSound**, IUnknown*);

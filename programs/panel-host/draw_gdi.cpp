@@ -129,8 +129,11 @@ void PaintText(Font* font, const char* text, uint32_t rgb, int32_t x, int32_t y,
     SetBkMode(Dc(), TRANSPARENT);
     SetTextColor(Dc(), RGB(255, 255, 255));
     TextOutA(Dc(), 0, 0, text, lstrlenA(text));
-    GdiFlush();
-    const uint32_t* px = static_cast<const uint32_t*>(bits);
+    // GetDIBits hands the pixels over once GDI has drawn them all (Windows
+    // 98 has no GdiFlush).
+    SelectObject(Dc(), old);
+    std::vector<uint32_t> px(size_t(w) * size_t(h), 0);
+    GetDIBits(Dc(), bitmap, 0, UINT(h), px.data(), &info, DIB_RGB_COLORS);
     for (int32_t sy = 0; sy < h; ++sy)
         for (int32_t sx = 0; sx < w; ++sx) {
             if ((px[size_t(sy) * w + sx] & 0xFFFFFFu) == 0) continue;
@@ -138,7 +141,6 @@ void PaintText(Font* font, const char* text, uint32_t rgb, int32_t x, int32_t y,
             if (tx < box_x || ty < box_y || tx >= box_x + box_w || ty >= box_y + box_h) continue;
             ImageSet(dst, tx, ty, rgb);
         }
-    SelectObject(Dc(), old);
     DeleteObject(bitmap);
 }
 

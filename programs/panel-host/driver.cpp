@@ -10,8 +10,7 @@ void PushbackReset(Pushback* p, double heading, bool left, int32_t timer) {
 }
 
 const char* ButtonName(int32_t child) {
-    static const char* const kNames[] = {"left", "right", "minus", "plus"};
-    return child >= 0 && child < 4 ? kNames[child] : "?";
+    return child >= 0 && child < kButtonCount ? kButtonNames[child] : "?";
 }
 
 int32_t TurnTarget(double heading, bool left) {
@@ -29,7 +28,7 @@ void PushbackPowerUp(const Pushback& p) {
 
 void PushbackAct(Pushback* p, const PilotAction& act) {
     if (act.kind == kPilotClick) {
-        if (act.button == kButtonLeft || act.button == kButtonRight) p->chosen = true;
+        if (act.button == kLeftButton || act.button == kRightButton) p->chosen = true;
         int32_t x, y;
         if (HostChildCentre(act.button, &x, &y)) HostClick(x, y);
     } else if (act.kind == kPilotReleaseBrake) {

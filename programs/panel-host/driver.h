@@ -12,7 +12,7 @@
 #include "programs/panel-host/aircraft.h"
 
 const double kBrakeSet = 32767.0;
-const uint32_t kMaxUpdates = 60u * 60u * kUpdatesPerSecond;   // an hour of simulated time
+const uint32_t kMaxUpdates = 60u * 60u * kTicksPerSecond;   // an hour of simulated time
 
 struct Pushback {
     Aircraft aircraft;

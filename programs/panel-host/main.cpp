@@ -5,7 +5,7 @@
 //   panel-host [--module FILE] [--verbose] run [--left|--right] [--timer S] [--heading DEG]
 //              [--realtime] [--audio FILE.wav] [--snapshot FILE.png [--at S]]
 //              [--frames DIR] [--path FILE.png]
-//   panel-host [--module FILE] [--verbose] window [--heading DEG]
+//   panel-host [--module FILE] [--verbose] window [--heading DEG] [--speed N]
 //   panel-host [--module FILE] [--verbose] reload COUNT
 //   panel-host -h|--help, --version
 //

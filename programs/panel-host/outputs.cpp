@@ -1,7 +1,6 @@
 // outputs.cpp - the files a run writes (see outputs.h).
 #include "programs/panel-host/outputs.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -21,7 +20,7 @@
 namespace {
 
 const uint32_t kAudioRate = 22050;                        // 1225 frames per update
-const uint32_t kFramesPerUpdate = kAudioRate / kUpdatesPerSecond;
+const uint32_t kFramesPerUpdate = kAudioRate / kTicksPerSecond;
 
 struct Outputs {
     WavWriter wav;
@@ -60,23 +59,17 @@ bool IsFrameName(const char* name) {
 bool PrepareFrames(const std::string& dir, std::string* problem) {
     struct stat st;
     if (stat(dir.c_str(), &st) != 0) return MakeFolder(dir, problem);
-    DIR* d = opendir(dir.c_str());
-    if (d == nullptr) {
-        *problem = "cannot read the folder " + dir + ": " + std::strerror(errno);
-        return false;
-    }
-    bool ok = true;
-    while (dirent* e = readdir(d)) {
-        if (!IsFrameName(e->d_name)) continue;
-        if (std::remove((dir + "/" + e->d_name).c_str()) != 0) {
-            *problem = "cannot remove an earlier run's " + dir + "/" + e->d_name + ": " + std::strerror(errno);
-            ok = false;
-            break;
+    std::vector<std::string> names;
+    if (!ListFolder(dir, &names, problem)) return false;
+    for (const std::string& name : names) {
+        if (!IsFrameName(name.c_str())) continue;
+        if (std::remove((dir + "/" + name).c_str()) != 0) {
+            *problem = "cannot remove an earlier run's " + dir + "/" + name + ": " + std::strerror(errno);
+            return false;
         }
         ++out.old_frames;
     }
-    closedir(d);
-    return ok;
+    return true;
 }
 
 }  // namespace
@@ -112,10 +105,10 @@ bool OutputsAfterUpdate(const PanelHostOptions& o, std::string* problem) {
             return false;
         }
     }
-    const double seconds = double(host.updates - 1) / kUpdatesPerSecond;
-    if (!o.frames.empty() && (host.updates - 1) % kUpdatesPerSecond == 0) {
+    const double seconds = double(host.updates - 1) / double(kTicksPerSecond);
+    if (!o.frames.empty() && (host.updates - 1) % kTicksPerSecond == 0) {
         char name[32];
-        std::snprintf(name, sizeof name, "/frame_%04" PRIu32 ".png", (host.updates - 1) / kUpdatesPerSecond);
+        std::snprintf(name, sizeof name, "/frame_%04" PRIu32 ".png", (host.updates - 1) / kTicksPerSecond);
         DrawPanel(out.art, &out.panel);
         if (!Write(o.frames + name, out.panel, problem)) return false;
         ++out.frames_written;
@@ -126,7 +119,7 @@ bool OutputsAfterUpdate(const PanelHostOptions& o, std::string* problem) {
 }
 
 bool OutputsFinish(const PanelHostOptions& o, std::string* problem) {
-    out.end_seconds = double(host.updates - 1) / kUpdatesPerSecond;
+    out.end_seconds = double(host.updates - 1) / double(kTicksPerSecond);
     if (!o.snapshot.empty() && out.snapped_at < 0.0 && !Snapshot(o, out.end_seconds, problem)) return false;
     if (!o.path.empty()) {
         Image track;
@@ -150,7 +143,7 @@ void OutputsAbandon(const PanelHostOptions& o) {
 void OutputsReport(const PanelHostOptions& o) {
     if (!o.audio.empty())
         std::printf("wrote %s: %.1f s of 16-bit stereo sound at %" PRIu32 " Hz\n", o.audio.c_str(),
-                    double(host.updates) / kUpdatesPerSecond, kAudioRate);
+                    double(host.updates) / double(kTicksPerSecond), kAudioRate);
     if (!o.snapshot.empty()) {
         if (o.at > out.end_seconds + 1e-9)
             std::printf("wrote %s: the panel at %.1f s, the end of the run (--at %g is past it)\n",

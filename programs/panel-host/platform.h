@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "hostsim/module_loader.h"
 #include "programs/panel-host/command_line.h"
@@ -47,3 +48,5 @@ void   SleepUntil(double when);
 
 // Makes a folder. False with the system's reason.
 bool MakeFolder(const std::string& path, std::string* problem);
+// The names of the files in a folder. False with the system's reason.
+bool ListFolder(const std::string& path, std::vector<std::string>* names, std::string* problem);

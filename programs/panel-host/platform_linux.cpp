@@ -5,7 +5,8 @@
 //   [x] the sound output: the default OpenAL device when one opens (tried
 //       in a child process), else OpenAL's null output, said once
 //   [x] the module's live OpenAL objects, where it tells them
-//   [x] a steady clock, folders
+//   [x] a steady clock, folders made and listed
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -125,4 +126,15 @@ bool MakeFolder(const std::string& path, std::string* problem) {
     if (mkdir(path.c_str(), 0777) == 0) return true;
     *problem = "cannot make the folder " + path + ": " + std::strerror(errno);
     return false;
+}
+
+bool ListFolder(const std::string& path, std::vector<std::string>* names, std::string* problem) {
+    DIR* d = opendir(path.c_str());
+    if (d == nullptr) {
+        *problem = "cannot read the folder " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    while (dirent* e = readdir(d)) names->push_back(e->d_name);
+    closedir(d);
+    return true;
 }

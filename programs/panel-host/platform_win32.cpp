@@ -10,7 +10,7 @@
 //       traces and timelines compare byte for byte
 //   [x] the sound output: the module's own DirectSound, nothing to choose
 //   [x] DirectSound objects made and released, from a counting module
-//   [x] a steady clock (the performance counter), folders
+//   [x] a steady clock (the performance counter), folders made and listed
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -79,4 +79,17 @@ bool MakeFolder(const std::string& path, std::string* problem) {
     if (CreateDirectoryA(path.c_str(), nullptr)) return true;
     *problem = "cannot make the folder " + path + " (error " + std::to_string(GetLastError()) + ")";
     return false;
+}
+
+bool ListFolder(const std::string& path, std::vector<std::string>* names, std::string* problem) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        *problem = "cannot read the folder " + path + " (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    do names->push_back(found.cFileName);
+    while (FindNextFileA(find, &found));
+    FindClose(find);
+    return true;
 }

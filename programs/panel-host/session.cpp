@@ -15,7 +15,7 @@ namespace {
 
 std::string sound_note;     // said once, as the first update begins
 bool paced = false;
-double pace_start = 0.0;
+double pace_start = 0.0, pace_rate = kTicksPerSecond;   // updates a second
 
 void OnUpdate(void*) {
     if (!sound_note.empty()) {
@@ -23,7 +23,7 @@ void OnUpdate(void*) {
         std::fprintf(stderr, "panel-host: %s\n", sound_note.c_str());
         sound_note.clear();
     }
-    if (paced) SleepUntil(pace_start + double(host.updates) / kUpdatesPerSecond);
+    if (paced) SleepUntil(pace_start + double(host.updates) / pace_rate);
 }
 
 }  // namespace
@@ -42,9 +42,10 @@ bool Attach(const PanelHostOptions& o, std::string* problem) {
     return true;
 }
 
-void PaceFromNow() {
+void PaceFromNow(double speed) {
     paced = true;
     pace_start = ClockSeconds();
+    pace_rate = double(kTicksPerSecond) * speed;
 }
 
 int Replay(const PanelHostOptions& o, std::string* problem) {

@@ -19,8 +19,9 @@ extern LoadedModule module;
 // chooses its sound output. False with a one-line reason.
 bool Attach(const PanelHostOptions& o, std::string* problem);
 
-// From now on every update starts on its 1/18 s slot.
-void PaceFromNow();
+// From now on every update starts on its slot: 1/18 s, or `speed` times
+// as fast.
+void PaceFromNow(double speed = 1.0);
 
 // The modes that need no aircraft: the trace of a script (without play
 // lines: the clips play in the module), and COUNT kill/initialise cycles

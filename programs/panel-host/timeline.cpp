@@ -13,8 +13,6 @@
 
 Watch watch;
 
-static const int32_t kLeftLamp = 0x1000, kRightLamp = 0x1500;
-
 namespace {
 
 // The crew's words, from resources/crew_words.txt.
@@ -25,7 +23,7 @@ const CrewWords kCrewWords[] = {
 
 // How long a clip of the module plays, in updates (4 s when unknown).
 static uint32_t ClipUpdates(const std::string& clip) {
-    uint32_t updates = 4 * kUpdatesPerSecond;
+    uint32_t updates = 4 * kTicksPerSecond;
     const EmbeddedResource* r = ModuleResource(module, "WAV", clip.c_str(), 0);
     if (r == nullptr || r->size < 12) return updates;
     auto le32 = [&](uint32_t at) {
@@ -37,7 +35,7 @@ static uint32_t ClipUpdates(const std::string& clip) {
         const uint32_t length = le32(at + 4);
         if (std::memcmp(r->data + at, "fmt ", 4) == 0 && length >= 16 && at + 20 <= r->size) byte_rate = le32(at + 16);
         if (std::memcmp(r->data + at, "data", 4) == 0 && byte_rate > 0)
-            return uint32_t(uint64_t(std::min(length, r->size - at - 8)) * kUpdatesPerSecond / byte_rate) + 1;
+            return uint32_t(uint64_t(std::min(length, r->size - at - 8)) * kTicksPerSecond / byte_rate) + 1;
         if (length > r->size - at - 8) break;
         at += 8 + length + (length & 1);
     }
@@ -71,7 +69,7 @@ const char* WordsOf(const std::string& clip) {
 static uint32_t CurrentUpdate() { return timeline.in_update ? host.updates : host.updates + 1; }
 
 std::string Clock(uint32_t update) {
-    const uint32_t tenths = (update > 0 ? update - 1 : 0) * 10 / kUpdatesPerSecond;
+    const uint32_t tenths = (update > 0 ? update - 1 : 0) * 10 / kTicksPerSecond;
     char text[32];
     std::snprintf(text, sizeof text, "%02" PRIu32 ":%02" PRIu32 ".%" PRIu32, tenths / 600, tenths / 10 % 60,
                   tenths % 10);
@@ -225,10 +223,10 @@ bool TimelineFrame() {
     ShowDisplay();
     // A repeated event that was not sent this time has stopped.
     if (timeline.repeat_count > 0 && timeline.repeat_last != host.updates) FlushRepeats();
-    const bool lit = HostIconValue(kLeftLamp) == 1.0 || HostIconValue(kRightLamp) == 1.0;
+    const bool lit = HostIconValue(kBitmapLeftLamp) == 1.0 || HostIconValue(kBitmapRightLamp) == 1.0;
     bool reset = false;
     if (lit && !watch.chosen) {
-        watch.left = HostIconValue(kLeftLamp) == 1.0;
+        watch.left = HostIconValue(kBitmapLeftLamp) == 1.0;
         NewPushback();
     } else if (!lit && watch.chosen) {
         FlushRepeats();

@@ -12,6 +12,7 @@
 #include "programs/panel-host/driver.h"
 #include "programs/panel-host/fonts.h"
 #include "programs/panel-host/panel_draw.h"
+#include "programs/panel-host/platform.h"
 #include "programs/panel-host/session.h"
 #include "programs/panel-host/timeline.h"
 
@@ -122,7 +123,7 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
     Pushback push;
     PushbackReset(&push, o.heading, true, 20);
     PushbackPowerUp(push);
-    PaceFromNow();
+    PaceFromNow(o.speed);
     std::printf("panel-host: click the buttons (hold minus or plus to repeat); B sets or releases the parking "
                 "brake; Esc quits\n");
     Say("on the ground, parking brake set");
@@ -133,6 +134,7 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
     int32_t mouse_x = 0, mouse_y = 0;
     bool quit = false;
     Image screen;
+    double next_draw = 0.0;
     while (!quit) {
         WindowInput in;
         while (WindowNextInput(&in)) {
@@ -171,8 +173,13 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
         TimelineFrame();
         AircraftStep(&watch.aircraft);
         HostSetValue(kHostTokenHeading, watch.aircraft.heading);
-        DrawWindow(l, art, font, &screen);
-        WindowShow(screen);
+        // Faster than real time, the window is drawn at most 60 times a second.
+        const double now = ClockSeconds();
+        if (now >= next_draw) {
+            next_draw = now + 1.0 / 60.0;
+            DrawWindow(l, art, font, &screen);
+            WindowShow(screen);
+        }
     }
     TimelineEnd();
     HostKill();

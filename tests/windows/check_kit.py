@@ -10,15 +10,21 @@ needs, list exactly the files the ZIP holds, and its panel.cfg examples must
 parse as the simulator reads panel.cfg: [Section] headers, key=value lines
 and gauge lines of the form
 
-    gaugeNN=MODULE!GAUGE, X, Y[, W, H]
+    gaugeNN=MODULE, X, Y[, W, H]          (FS98 and FS2000)
+    gaugeNN=MODULE!GAUGE, X, Y[, W, H]    (FS2000 only)
 
-naming this module and gauge.  The ZIP's entries carry one sane date.
+naming this module. FS98 has no "!" form, so an example in it must be
+introduced by a paragraph that says it is for FS2000 only; the same holds
+for a pop-up window without the file= picture FS98 needs, or with a
+size_mm of width and height. The pop-up window's picture in the ZIP is a
+172 x 78 BMP.  The ZIP's entries carry one sane date.
 """
 
 import argparse
 import datetime
 import os
 import re
+import struct
 import sys
 import time
 import zipfile
@@ -33,6 +39,8 @@ TROUBLES = {"No sound": ("DirectSound", "sound card"),
             "The gauge is not shown": ("Name:", "Path:", "Size and place:"),
             "The aircraft does not move": ("slew", "parking brake", "ground")}
 EXAMPLES = "The panel.cfg lines"
+WINDOW_PICTURE = "VORNAK_TOWS.bmp"
+FS2000_ONLY = "FS2000 only"
 
 
 class CfgError(ValueError):
@@ -48,8 +56,8 @@ def parse_number(field, what, least):
 
 
 def parse_gauge(line):
-    """(number, module, gauge, x, y, size or None) of one gauge line, strictly
-    as the host reads it; CfgError says what is wrong."""
+    """(number, module, gauge or None, x, y, size or None) of one gauge line,
+    strictly as the host reads it; CfgError says what is wrong."""
     key, eq, value = line.partition("=")
     if not eq:
         raise CfgError("no '='")
@@ -58,14 +66,14 @@ def parse_gauge(line):
         raise CfgError("key %r is not gauge and two digits" % key)
     fields = [f.strip() for f in value.split(",")]
     if len(fields) not in (3, 5):
-        raise CfgError("%d fields; MODULE!GAUGE, X, Y and optionally W, H" % len(fields))
+        raise CfgError("%d fields; MODULE, X, Y and optionally W, H" % len(fields))
     module, bang, gauge = fields[0].partition("!")
-    if not bang or not re.fullmatch(r"[A-Za-z0-9_]+", module) \
-            or not re.fullmatch(r"[A-Za-z0-9_]+", gauge):
-        raise CfgError("%r is not MODULE!GAUGE" % fields[0])
+    if not re.fullmatch(r"[A-Za-z0-9_.]+", module) \
+            or (bang and not re.fullmatch(r"[A-Za-z0-9_]+", gauge)):
+        raise CfgError("%r is not MODULE or MODULE!GAUGE" % fields[0])
     x, y = (parse_number(f, "position", 0) for f in fields[1:3])
     size = tuple(parse_number(f, "size", 1) for f in fields[3:]) or None
-    return int(match.group(1)), module, gauge, x, y, size
+    return int(match.group(1)), module, gauge if bang else None, x, y, size
 
 
 def parse_cfg_lines(lines):
@@ -110,22 +118,28 @@ def page_sections(text):
 
 
 def example_blocks(lines):
-    """Runs of lines indented by exactly four spaces."""
-    blocks, block = [], []
+    """(runs of lines indented by exactly four spaces, the text of the
+    paragraph just before each)."""
+    blocks, block, paragraph = [], [], []
     for line in lines + [""]:
         if line.startswith("    ") and not line.startswith("     "):
             block.append(line[4:])
         elif block:
-            blocks.append(block)
-            block = []
+            blocks.append((block, " ".join(paragraph)))
+            block, paragraph = [], []
+        elif not line.strip():
+            paragraph = []
+        else:
+            paragraph.append(line.strip())
     return blocks
 
 
 def check_parser(report):
-    good = ["gauge08=VORNAK_TOWS!VORNAK_TOWS, 420, 310", "gauge00=A!B,0,0,172,78"]
-    bad = ["gauge8=A!B, 1, 2", "gauge008=A!B, 1, 2", "Gauge08=A!B, 1, 2", "gauge08=A, 1, 2",
-           "gauge08=A!, 1, 2", "gauge08=A!B, 1", "gauge08=A!B, 1, 2, 3", "gauge08=A!B, 1.5, 2",
-           "gauge08=A!B, -1, 2", "gauge08=A!B, 1, 2, 0, 78", "gauge08=A!B, 1, , 2"]
+    good = ["gauge08=VORNAK_TOWS, 420, 310", "gauge03=Schweizer.Altimeter,17,78",
+            "gauge08=VORNAK_TOWS!VORNAK_TOWS, 420, 310", "gauge00=A!B,0,0,172,78"]
+    bad = ["gauge8=A, 1, 2", "gauge008=A!B, 1, 2", "Gauge08=A, 1, 2", "gauge08=A!, 1, 2",
+           "gauge08=!B, 1, 2", "gauge08=A B, 1, 2", "gauge08=A, 1", "gauge08=A, 1, 2, 3",
+           "gauge08=A, 1.5, 2", "gauge08=A, -1, 2", "gauge08=A, 1, 2, 0, 78", "gauge08=A, 1, , 2"]
     wrong = [line for line in good if not accepts(line)] + [line for line in bad if accepts(line)]
     report.check("the gauge line parser takes the host's forms and refuses near misses",
                  not wrong, ", ".join(wrong))
@@ -141,7 +155,8 @@ def accepts(line):
 
 def check_examples(report, lines):
     gauges, titles, popups = [], {}, {}
-    for block in example_blocks(lines):
+    for block, paragraph in example_blocks(lines):
+        fs2000_only = FS2000_ONLY in paragraph
         label = "panel.cfg example parses: %s" % block[0]
         try:
             # A lone gauge line is a variant of the main panel's.
@@ -153,22 +168,43 @@ def check_examples(report, lines):
         titles.update(sections.pop("Window Titles", []))
         for name, keys in sections.items():
             entries = [parse_gauge("%s=%s" % kv) for kv in keys if kv[0].startswith("gauge")]
+            bang = [e for e in entries if e[2] is not None]
+            report.check("[%s]: gauge lines in the FS98 form, or said to be for FS2000 only"
+                         % name, fs2000_only or not bang, repr(bang))
             numbers = [e[0] for e in entries]
             report.check("[%s]: gauge numbers unique" % name, len(set(numbers)) == len(numbers),
                          repr(numbers))
             gauges += entries
             if name != "Window00":
-                popups[name] = (dict(keys), numbers)
-    for name, (values, numbers) in popups.items():
+                popups[name] = (dict(keys), numbers, fs2000_only)
+    for name, (values, numbers, fs2000_only) in popups.items():
         report.check("pop-up [%s] has a title, starts closed, has a size and gauges from 00"
                      % name, name in titles and values.get("visible") == "0"
                      and "size_mm" in values and numbers == list(range(len(numbers))),
                      repr(values))
+        fs98 = values.get("file") == WINDOW_PICTURE \
+            and re.fullmatch(r"[0-9]+", values.get("size_mm", "")) \
+            and "position" in values and "ident" in values
+        report.check("pop-up [%s] has FS98's keys (file=%s, size_mm of one number, position, "
+                     "ident), or is said to be for FS2000 only" % (name, WINDOW_PICTURE),
+                     fs2000_only or fs98, repr(values))
     report.check("examples put the gauge on the main panel and in a pop-up window",
                  gauges and popups, "pop-ups %r" % sorted(popups))
-    wrong = [g for g in gauges if (g[1], g[2]) != (MODULE, GAUGE) or g[5] not in (None, (172, 78))]
-    report.check("every example gauge line names %s!%s at 172 x 78" % (MODULE, GAUGE),
+    wrong = [g for g in gauges
+             if g[1] != MODULE or g[2] not in (None, GAUGE) or g[5] not in (None, (172, 78))]
+    report.check("every example gauge line names %s at 172 x 78" % MODULE,
                  gauges and not wrong, repr(wrong))
+
+
+def check_window_picture(report, archive, members):
+    """The pop-up window's file= picture: a 172 x 78 BMP."""
+    size = None
+    if WINDOW_PICTURE in members:
+        head = archive.read(members[WINDOW_PICTURE])[:26]
+        if len(head) == 26 and head[:2] == b"BM" and struct.unpack("<I", head[14:18])[0] >= 40:
+            size = struct.unpack("<ii", head[18:26])
+    report.check("%s is a 172 x 78 BMP" % WINDOW_PICTURE,
+                 size is not None and (size[0], abs(size[1])) == (172, 78), repr(size))
 
 
 def check_dates(report, archive):
@@ -230,6 +266,7 @@ def main():
     report.check("no file is described as optional ('where included')",
                  "where included" not in text)
     check_examples(report, sections.get(EXAMPLES, []))
+    check_window_picture(report, archive, members)
     return report.finish()
 
 

@@ -1,0 +1,49 @@
+// setup_files.h - the file work of the setup program: the simulator's
+// folder, the aircraft panels in it, and install, remove and check of one
+// panel.cfg, each answering with one line. Shared by the command line and
+// the dialog; the panel.cfg bytes themselves are edited by panel_cfg.h.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "programs/setup/panel_cfg.h"
+
+enum SetupStatus { kSetupDone = 0, kSetupRefused = 1, kSetupMistake = 2 };
+
+struct SetupResult {
+    SetupStatus status;
+    std::string line;    // one sentence: what was done, or why not
+    std::string added;   // the lines added or taken out, LF-separated
+    std::string key;     // install: how the pilot opens the gauge
+};
+
+// Asked before a different VORNAK_TOWS.gau in the Gauges folder is replaced.
+typedef bool (*ReplaceQuestion)(const std::string& gauges_folder, void* context);
+
+struct SetupRequest {
+    std::string simdir;
+    std::string panel;        // a panel.cfg path, absolute or relative
+    Placement placement;
+    bool dry_run;
+    bool force;               // replace a different VORNAK_TOWS.gau without asking
+    ReplaceQuestion ask;      // may be null: then only `force` replaces
+    void* ask_context;
+};
+
+struct AircraftPanel {
+    std::string aircraft;     // the aircraft's folder name
+    std::string relative;     // Aircraft\<aircraft>\<Panel folder>\panel.cfg
+    std::string path;         // the full path
+};
+
+// "" when `simdir` is a simulator's folder, else the sentence why not.
+std::string SimulatorFolderProblem(const std::string& simdir);
+std::vector<AircraftPanel> FindPanels(const std::string& simdir);
+
+SetupResult InstallPanel(const SetupRequest& request);
+SetupResult RemovePanel(const SetupRequest& request);
+SetupResult CheckPanelFile(const std::string& panel);
+
+// The folder the setup program was started from, with a final backslash.
+std::string ProgramFolder();

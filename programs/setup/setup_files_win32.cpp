@@ -1,0 +1,393 @@
+// setup_files_win32.cpp - the setup program's files, through the ANSI
+// Win32 calls that Windows 95 and 98 have (no wide calls, no
+// std::filesystem: both would bind the program to Windows 2000 and later).
+//
+// A panel.cfg is changed in four steps, so that a crash leaves the old file
+// or the new one, never half of either:
+//   1. once ever, the untouched file is copied to panel.cfg.VORNAK_TOWS.bak;
+//   2. the new bytes go to panel.cfg.VORNAK_TOWS.tmp beside it, flushed;
+//   3. MoveFileEx, where Windows has it, replaces panel.cfg with it.
+//      Windows 95 and 98 have no such replace (their MoveFileEx fails), so
+//      there the old file is renamed panel.cfg.VORNAK_TOWS.old, the new one
+//      renamed into place, and the old one deleted;
+//   4. the next run that touches the panel finishes or undoes whatever a
+//      crash left of step 2 or 3 before it reads the file (Recover).
+// The panel.cfg is held open without sharing from the read until just
+// before the replace, so no other program changes it in between, and one
+// that holds it open (the simulator) makes install refuse rather than wait.
+#include "programs/setup/setup_files.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+const char kGaugeFile[] = "VORNAK_TOWS.gau";
+const char kBackupSuffix[] = ".VORNAK_TOWS.bak";
+const char kTempSuffix[] = ".VORNAK_TOWS.tmp";
+const char kOldSuffix[] = ".VORNAK_TOWS.old";
+const DWORD kLargestFile = 16u << 20;
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsFolder(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    char last = folder[folder.size() - 1];
+    return last == '\\' || last == '/' ? folder + name : folder + "\\" + name;
+}
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+bool ReadHandle(HANDLE file, std::string* bytes) {
+    DWORD size = GetFileSize(file, nullptr);
+    if (size == INVALID_FILE_SIZE || size > kLargestFile) return false;
+    bytes->assign(size, '\0');
+    DWORD got = 0;
+    return size == 0 || (ReadFile(file, &(*bytes)[0], size, &got, nullptr) && got == size);
+}
+
+bool ReadWhole(const std::string& path, std::string* bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool read = ReadHandle(file, bytes);
+    CloseHandle(file);
+    return read;
+}
+
+bool WriteWhole(const std::string& path, const std::string& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = (bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
+                                          &written, nullptr)) &&
+              written == bytes.size() && FlushFileBuffers(file);
+    return CloseHandle(file) && ok;
+}
+
+bool SameBytes(const std::string& a, const std::string& b) {
+    std::string x, y;
+    return ReadWhole(a, &x) && ReadWhole(b, &y) && x == y;
+}
+
+bool Mentions(const std::string& bytes, const char* word) {
+    std::string lower(bytes), wanted(word);
+    for (char& c : lower) if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (char& c : wanted) if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return lower.find(wanted) != std::string::npos;
+}
+
+// Finishes or undoes a change that a crash cut short (see the top).
+void Recover(const std::string& panel) {
+    std::string temp = panel + kTempSuffix, old = panel + kOldSuffix;
+    if (!Exists(panel) && Exists(old)) MoveFileA(old.c_str(), panel.c_str());
+    if (Exists(panel)) {
+        DeleteFileA(temp.c_str());
+        DeleteFileA(old.c_str());
+    }
+}
+
+// MoveFileExA, looked up at run time: Windows 95 and 98 export it only as a
+// stub that fails, and the program must not depend on it to start there.
+typedef BOOL(WINAPI* MoveFileExCall)(LPCSTR, LPCSTR, DWORD);
+
+bool Replace(const std::string& temp, const std::string& panel) {
+    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+    MoveFileExCall move_replacing = reinterpret_cast<MoveFileExCall>(
+        reinterpret_cast<void (*)()>(kernel ? GetProcAddress(kernel, "MoveFileExA") : nullptr));
+    if (move_replacing != nullptr &&
+        move_replacing(temp.c_str(), panel.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    std::string old = panel + kOldSuffix;
+    DeleteFileA(old.c_str());
+    if (!MoveFileA(panel.c_str(), old.c_str())) return false;
+    if (!MoveFileA(temp.c_str(), panel.c_str())) {
+        MoveFileA(old.c_str(), panel.c_str());
+        return false;
+    }
+    DeleteFileA(old.c_str());
+    return true;
+}
+
+SetupResult Result(SetupStatus status, const std::string& line) {
+    SetupResult result;
+    result.status = status;
+    result.line = line;
+    return result;
+}
+
+std::string Sentence(const char* format, const std::string& a, const std::string& b = "") {
+    // msvcrt's own _snprintf: MinGW's snprintf imports calls Windows 98 lacks.
+    char text[1024];
+    _snprintf(text, sizeof text - 1, format, a.c_str(), b.c_str());
+    text[sizeof text - 1] = '\0';
+    return text;
+}
+
+// The panel.cfg, opened for writing and not shared, and its bytes.
+struct OpenPanel {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    std::string bytes;
+    ~OpenPanel() { Close(); }
+    void Close() {
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        file = INVALID_HANDLE_VALUE;
+    }
+};
+
+// Resolves the panel path: as given, else inside the simulator's folder.
+std::string PanelPath(const SetupRequest& request) {
+    if (Exists(request.panel) || request.simdir.empty()) return request.panel;
+    std::string inside = Join(request.simdir, request.panel);
+    return Exists(inside) ? inside : request.panel;
+}
+
+std::string OpenProblem(const std::string& path, OpenPanel* open) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return Sentence("There is no file %s.", path);
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return Sentence("%s is a folder, not a panel.cfg file.", path);
+    if (attributes & FILE_ATTRIBUTE_READONLY)
+        return Sentence("%s is read-only; clear Read-only in its Properties and try again.", path);
+    open->file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (open->file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+            return Sentence("%s is in use by another program (is the simulator running?); close "
+                            "it and try again.", path);
+        return Sentence("%s cannot be opened for writing (access denied or locked).", path);
+    }
+    if (!ReadHandle(open->file, &open->bytes))
+        return Sentence("%s cannot be read, or is too large to be a panel.cfg.", path);
+    return "";
+}
+
+struct BitmapFolder {
+    std::string folder;
+};
+
+// Width and height from a BMP's header, for the main panel's picture.
+bool BitmapSize(const std::string& name, int* width, int* height, void* context) {
+    const BitmapFolder* where = static_cast<const BitmapFolder*>(context);
+    HANDLE file = CreateFileA(Join(where->folder, name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    unsigned char bytes[26];
+    DWORD got = 0;
+    bool read = ReadFile(file, bytes, sizeof bytes, &got, nullptr) && got == sizeof bytes;
+    CloseHandle(file);
+    if (!read || bytes[0] != 'B' || bytes[1] != 'M') return false;
+    auto word = [&](int at) { return bytes[at] | bytes[at + 1] << 8; };
+    auto dword = [&](int at) { return static_cast<int>(word(at) | word(at + 2) << 16); };
+    if (dword(14) == 12) {  // the OS/2 header: 16-bit sizes
+        *width = word(18);
+        *height = word(20);
+    } else {
+        *width = dword(18);
+        *height = dword(22) < 0 ? -dword(22) : dword(22);
+    }
+    return *width > 0 && *height > 0;
+}
+
+std::string GaugesFolder(const std::string& simdir) { return Join(simdir, "Gauges"); }
+
+// Copies the gauge into the Gauges folder unless the same file is there;
+// "" when it is there afterwards, else why not.
+std::string PlaceGauge(const SetupRequest& request, bool* would_replace) {
+    std::string source = ProgramFolder() + kGaugeFile;
+    std::string target = Join(GaugesFolder(request.simdir), kGaugeFile);
+    *would_replace = Exists(target) && !SameBytes(source, target);
+    if (request.dry_run || (Exists(target) && !*would_replace)) return "";
+    if (*would_replace) {
+        if (!request.force && !(request.ask && request.ask(GaugesFolder(request.simdir),
+                                                           request.ask_context)))
+            return Sentence("A different VORNAK_TOWS.gau is already in %s; it is replaced only "
+                            "when you agree (--force), and then kept as VORNAK_TOWS.gau.bak.",
+                            GaugesFolder(request.simdir));
+        if (!CopyFileA(target.c_str(), (target + ".bak").c_str(), FALSE))
+            return Sentence("VORNAK_TOWS.gau cannot be backed up in %s.", GaugesFolder(request.simdir));
+    }
+    if (!CopyFileA(source.c_str(), target.c_str(), FALSE))
+        return Sentence("VORNAK_TOWS.gau cannot be copied into %s (is the simulator running?).",
+                        GaugesFolder(request.simdir));
+    return "";
+}
+
+std::string SourcesProblem(bool window) {
+    std::string folder = ProgramFolder();
+    if (!Exists(folder + kGaugeFile))
+        return Sentence("VORNAK_TOWS.gau is not beside the setup program in %s; unpack the whole "
+                        "ZIP into one folder.", folder);
+    if (window && !Exists(folder + kWindowPicture))
+        return Sentence("VORNAK_TOWS.bmp is not beside the setup program in %s; unpack the whole "
+                        "ZIP into one folder.", folder);
+    return "";
+}
+
+// Writes the new panel.cfg (see the top) and closes the open one.
+std::string WritePanel(const std::string& path, OpenPanel* open, const std::string& after) {
+    std::string backup = path + kBackupSuffix, temp = path + kTempSuffix;
+    if (!Exists(backup) && !WriteWhole(backup, open->bytes))
+        return Sentence("The backup %s cannot be written.", backup);
+    if (!WriteWhole(temp, after)) {
+        DeleteFileA(temp.c_str());
+        return Sentence("%s cannot be written (is the disk full?); the panel is unchanged.", temp);
+    }
+    open->Close();
+    if (!Replace(temp, path)) {
+        DeleteFileA(temp.c_str());
+        return Sentence("%s cannot be replaced; it is unchanged.", path);
+    }
+    return "";
+}
+
+SetupResult Prepare(const SetupRequest& request, std::string* path, OpenPanel* open) {
+    std::string problem = SimulatorFolderProblem(request.simdir);
+    if (!problem.empty()) return Result(kSetupRefused, problem);
+    *path = PanelPath(request);
+    Recover(*path);
+    problem = OpenProblem(*path, open);
+    if (!problem.empty()) return Result(kSetupRefused, problem);
+    return Result(kSetupDone, "");
+}
+
+}  // namespace
+
+std::string ProgramFolder() {
+    char path[MAX_PATH + 1];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    path[length < MAX_PATH ? length : MAX_PATH] = '\0';
+    std::string folder = path;
+    size_t slash = folder.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".\\") : folder.substr(0, slash + 1);
+}
+
+std::string SimulatorFolderProblem(const std::string& simdir) {
+    if (simdir.empty()) return "Choose the simulator's folder first.";
+    if (!IsFolder(simdir)) return Sentence("There is no folder %s.", simdir);
+    if (!IsFolder(Join(simdir, "Gauges")) || !IsFolder(Join(simdir, "Aircraft")))
+        return Sentence("%s is not a simulator's folder: it must hold the folders Gauges and "
+                        "Aircraft.", simdir);
+    return "";
+}
+
+std::vector<AircraftPanel> FindPanels(const std::string& simdir) {
+    std::vector<AircraftPanel> panels;
+    std::string aircraft_folder = Join(simdir, "Aircraft");
+    WIN32_FIND_DATAA aircraft;
+    HANDLE each = FindFirstFileA(Join(aircraft_folder, "*").c_str(), &aircraft);
+    if (each == INVALID_HANDLE_VALUE) return panels;
+    do {
+        if (!(aircraft.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || aircraft.cFileName[0] == '.')
+            continue;
+        std::string folder = Join(aircraft_folder, aircraft.cFileName);
+        WIN32_FIND_DATAA panel;
+        HANDLE panels_of = FindFirstFileA(Join(folder, "Panel*").c_str(), &panel);
+        if (panels_of == INVALID_HANDLE_VALUE) continue;
+        do {
+            if (!(panel.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+            std::string cfg = Join(Join(folder, panel.cFileName), "panel.cfg");
+            if (!Exists(cfg)) continue;
+            panels.push_back({aircraft.cFileName,
+                              std::string("Aircraft\\") + aircraft.cFileName + "\\" + panel.cFileName +
+                                  "\\panel.cfg",
+                              cfg});
+        } while (FindNextFileA(panels_of, &panel));
+        FindClose(panels_of);
+    } while (FindNextFileA(each, &aircraft));
+    FindClose(each);
+    std::sort(panels.begin(), panels.end(), [](const AircraftPanel& a, const AircraftPanel& b) {
+        return lstrcmpiA(a.relative.c_str(), b.relative.c_str()) < 0;
+    });
+    return panels;
+}
+
+SetupResult InstallPanel(const SetupRequest& request) {
+    std::string path;
+    OpenPanel open;
+    SetupResult prepared = Prepare(request, &path, &open);
+    if (prepared.status != kSetupDone) return prepared;
+    BitmapFolder folder = {FolderOf(path)};
+    PanelPlan plan = PlanInstall(open.bytes, request.placement, BitmapSize, &folder);
+    if (plan.outcome == kPlanRefused) return Result(kSetupRefused, plan.message);
+    if (plan.outcome == kPlanAlready) return Result(kSetupDone, plan.message);
+    std::string problem = SourcesProblem(!request.placement.main_panel);
+    if (!problem.empty()) return Result(kSetupRefused, problem);
+    bool would_replace = false;
+    problem = PlaceGauge(request, &would_replace);
+    if (!problem.empty()) return Result(kSetupRefused, problem);
+    SetupResult result = Result(kSetupDone, plan.message);
+    result.added = plan.added;
+    result.key = plan.key;
+    if (request.dry_run) {
+        result.line = "Would add these lines (nothing written): " + plan.message;
+        if (would_replace) result.line += " A different VORNAK_TOWS.gau in Gauges would be replaced.";
+        return result;
+    }
+    if (!request.placement.main_panel) {
+        std::string picture = Join(folder.folder, kWindowPicture);
+        if (!Exists(picture) && !CopyFileA((ProgramFolder() + kWindowPicture).c_str(), picture.c_str(), TRUE))
+            return Result(kSetupRefused, Sentence("VORNAK_TOWS.bmp cannot be copied into %s.", folder.folder));
+    }
+    problem = WritePanel(path, &open, plan.after);
+    if (!problem.empty()) return Result(kSetupRefused, problem);
+    return result;
+}
+
+SetupResult RemovePanel(const SetupRequest& request) {
+    std::string path;
+    OpenPanel open;
+    SetupResult prepared = Prepare(request, &path, &open);
+    if (prepared.status != kSetupDone) return prepared;
+    PanelPlan plan = PlanRemove(open.bytes);
+    if (plan.outcome == kPlanRefused) return Result(kSetupRefused, plan.message);
+    if (plan.outcome == kPlanAbsent) return Result(kSetupDone, plan.message);
+    std::string problem = WritePanel(path, &open, plan.after);
+    if (!problem.empty()) return Result(kSetupRefused, problem);
+    SetupResult result = Result(kSetupDone, plan.message);
+    result.added = plan.added;
+    // The window picture goes when this panel no longer names it, and the
+    // gauge when no panel of the simulator does, each only if it is ours.
+    std::string picture = Join(FolderOf(path), kWindowPicture);
+    if (!Mentions(plan.after, kWindowPicture) && SameBytes(picture, ProgramFolder() + kWindowPicture))
+        DeleteFileA(picture.c_str());
+    bool used = false;
+    for (const AircraftPanel& panel : FindPanels(request.simdir)) {
+        std::string bytes;
+        used = used || (ReadWhole(panel.path, &bytes) && Mentions(bytes, kGaugeName));
+    }
+    std::string gauge = Join(GaugesFolder(request.simdir), kGaugeFile);
+    if (!used && SameBytes(gauge, ProgramFolder() + kGaugeFile)) {
+        DeleteFileA(gauge.c_str());
+        result.line += " No panel uses the gauge any more, so VORNAK_TOWS.gau left Gauges too.";
+    }
+    return result;
+}
+
+SetupResult CheckPanelFile(const std::string& panel) {
+    Recover(panel);
+    DWORD attributes = GetFileAttributesA(panel.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return Result(kSetupRefused, Sentence("There is no file %s.", panel));
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return Result(kSetupRefused, Sentence("%s is a folder, not a panel.cfg file.", panel));
+    std::string bytes;
+    if (!ReadWhole(panel, &bytes))
+        return Result(kSetupRefused, Sentence("%s cannot be read, or is too large to be a panel.cfg.", panel));
+    PanelReport report = CheckPanel(bytes);
+    if (!report.readable) return Result(kSetupRefused, report.state);
+    SetupResult result = Result(report.faults.empty() ? kSetupDone : kSetupRefused, report.state);
+    result.added = report.faults;
+    return result;
+}

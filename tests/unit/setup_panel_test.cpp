@@ -1,0 +1,196 @@
+// The setup program's panel.cfg edits, byte for byte: one table of files as
+// simulators and users leave them, what install or remove makes of each,
+// and for every install that is done the way back (remove gives the
+// original bytes) and the second install (already there).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "programs/setup/panel_cfg.h"
+
+namespace {
+
+enum Operation { kInstallWindow, kInstallMain, kRemove };
+
+struct Case {
+    const char* name;
+    Operation operation;
+    int x, y;
+    std::string before;
+    PlanOutcome outcome;
+    std::string after;       // the whole new file, or words the message holds
+};
+
+const std::string kWindowBody =
+    "file=VORNAK_TOWS.bmp|size_mm=172|position=2|visible=0|ident=10172|"
+    "gauge00=VORNAK_TOWS, 0, 0, 172, 78";
+
+// Lines written with "|" for the file's line end.
+std::string Crlf(std::string text) {
+    std::string out;
+    for (char c : text) out += c == '|' ? std::string("\r\n") : std::string(1, c);
+    return out;
+}
+std::string Lf(std::string text) {
+    for (char& c : text) if (c == '|') c = '\n';
+    return text;
+}
+
+std::string Titles(int count) {
+    std::string text = "[Window Titles]|";
+    for (int n = 0; n < count; ++n) text += "Window" + std::string(n < 10 ? "0" : "") + std::to_string(n) + "=W|";
+    return text;
+}
+
+// The main panel's picture is 640 x 200.
+bool PictureSize(const std::string& name, int* width, int* height, void*) {
+    if (name != "panel.bmp") return false;
+    *width = 640;
+    *height = 200;
+    return true;
+}
+
+const Case kCases[] = {
+    {"fs98 crlf: a window after the main panel", kInstallWindow, 0, 0,
+     Crlf("// FS98 panel|[Window Titles]|Window00=Main Panel||[Window00]|file=panel.bmp|"
+          "size_mm=640|gauge00=Minicontrols, 0, 0|gauge01=Schweizer.Altimeter,17,78|"),
+     kPlanDone,
+     Crlf("// FS98 panel|[Window Titles]|Window00=Main Panel|Window01=Pushback||[Window00]|"
+          "file=panel.bmp|size_mm=640|gauge00=Minicontrols, 0, 0|"
+          "gauge01=Schweizer.Altimeter,17,78||[Window01]|" + kWindowBody + "|")},
+    {"fs2000 lf without a final line end, odd case and spacing, a code-page title, "
+     "a taken ident, sections after the windows", kInstallWindow, 0, 0,
+     Lf("[window titles]|  window00 = Hauptinstrumente \xe4\xf6|; radio stack|window01=GPS||"
+        "[WINDOW00]|file=p.bmp|file_1024=p1024.bmp|size_mm=1024|[WINDOW01]|ident = 10172|"
+        "size_mm=100,50|gauge00=fs2000!gps, 0,0,100,50|[Views]|VIEW_FORWARD_DIR=0,0,0"),
+     kPlanDone,
+     Lf("[window titles]|  window00 = Hauptinstrumente \xe4\xf6|; radio stack|window01=GPS|"
+        "window02=Pushback||[WINDOW00]|file=p.bmp|file_1024=p1024.bmp|size_mm=1024|[WINDOW01]|"
+        "ident = 10172|size_mm=100,50|gauge00=fs2000!gps, 0,0,100,50|[Views]|"
+        "VIEW_FORWARD_DIR=0,0,0||[WINDOW02]|file=VORNAK_TOWS.bmp|size_mm=172|position=2|"
+        "visible=0|ident=10173|gauge00=VORNAK_TOWS, 0, 0, 172, 78")},
+    {"titles last in a file ending without a line end", kInstallWindow, 0, 0,
+     Crlf("[Window00]|size_mm=640,480||[Window Titles]|Window00=Main"), kPlanDone,
+     Crlf("[Window00]|size_mm=640,480||[Window Titles]|Window00=Main|Window01=Pushback||"
+          "[Window01]|" + kWindowBody)},
+    {"an empty title section and blank lines at the end", kInstallWindow, 0, 0,
+     Crlf("[Window Titles]|[Window00]|size_mm=640,480|||"), kPlanDone,
+     Crlf("[Window Titles]|Window01=Pushback|[Window00]|size_mm=640,480||||[Window01]|" +
+          kWindowBody + "|")},
+    {"no window yet: the pop-up is Window00, and remove knows it from a main panel",
+     kInstallWindow, 0, 0, Crlf("[Window Titles]|"), kPlanDone,
+     Crlf("[Window Titles]|Window00=Pushback||[Window00]|" + kWindowBody + "|")},
+    {"main panel with width and height: after the last gauge, before a comment",
+     kInstallMain, 420, 200,
+     Crlf("[Window Titles]|Window00=Main|[Window00]|size_mm=800,300|GAUGE00=a, 0, 0|"
+          "GAUGE01=b!c,10,10|// the end|"),
+     kPlanDone,
+     Crlf("[Window Titles]|Window00=Main|[Window00]|size_mm=800,300|GAUGE00=a, 0, 0|"
+          "GAUGE01=b!c,10,10|GAUGE02=VORNAK_TOWS, 420, 200, 172, 78|// the end|")},
+    {"main panel picture: the right edge fits", kInstallMain, 468, 122,
+     Lf("[Window Titles]|Window00=M|[Window00]|file=panel.bmp|size_mm=640|"), kPlanDone,
+     Lf("[Window Titles]|Window00=M|[Window00]|file=panel.bmp|size_mm=640|"
+        "gauge00=VORNAK_TOWS, 468, 122, 172, 78|")},
+    {"main panel picture: a pixel past the edge", kInstallMain, 469, 0,
+     Lf("[Window Titles]|Window00=M|[Window00]|file=panel.bmp|"), kPlanRefused,
+     "would not lie inside the main panel (640 x 200)"},
+    {"main panel: negative position", kInstallMain, -1, 0,
+     Lf("[Window Titles]|Window00=M|[Window00]|size_mm=640,480|"), kPlanRefused, "inside"},
+    {"main panel: picture missing", kInstallMain, 0, 0,
+     Lf("[Window Titles]|Window00=M|[Window00]|file=gone.bmp|"), kPlanRefused, "gone.bmp cannot be read"},
+    {"main panel: size unknown", kInstallMain, 0, 0,
+     Lf("[Window Titles]|Window00=M|[Window00]|size_mm=640|"), kPlanRefused, "size is not known"},
+    {"main panel: a gap in its gauges", kInstallMain, 0, 0,
+     Lf("[Window Titles]|Window00=M|[Window00]|size_mm=640,480|gauge00=a,0,0|gauge02=b,0,0|"),
+     kPlanRefused, "skip gauge01"},
+    {"no window titles", kInstallWindow, 0, 0, Crlf("[Window00]|size_mm=640|"), kPlanRefused,
+     "no [Window Titles]"},
+    {"a duplicate section", kInstallWindow, 0, 0,
+     Crlf("[Window Titles]|Window00=M|[Window00]|size_mm=1|[window00]|size_mm=2|"),
+     kPlanRefused, "two sections named [window00]"},
+    {"64 windows already", kInstallWindow, 0, 0, Crlf(Titles(64)), kPlanRefused, "64 windows"},
+    {"63 windows: the last one fits", kInstallWindow, 0, 0, Crlf(Titles(63)), kPlanDone,
+     Crlf(Titles(63) + "Window63=Pushback||[Window63]|" + kWindowBody + "|")},
+    {"a gap in the window numbers", kInstallWindow, 0, 0,
+     Crlf("[Window Titles]|Window00=M|Window02=X|[Window00]|[Window02]|"), kPlanRefused,
+     "skip Window01"},
+    {"not a text file", kInstallWindow, 0, 0, std::string("[Window Titles]\r\n\0\r\n", 20),
+     kPlanRefused, "not a text file"},
+    {"a hand-written line counts as installed", kInstallWindow, 0, 0,
+     Crlf("[Window Titles]|Window00=M|[Window00]|gauge00=vornak_tows!VORNAK_TOWS, 5, 5|"),
+     kPlanAlready, "already installed here on the main panel as gauge00"},
+    {"remove: the windows after it move down", kRemove, 0, 0,
+     Crlf("[Window Titles]|Window00=M|Window01=Pushback|window02=Radio|[Window00]|size_mm=9||"
+          "[Window01]|" + kWindowBody + "|[WINDOW02]|ident=7|"),
+     kPlanDone,
+     Crlf("[Window Titles]|Window00=M|window01=Radio|[Window00]|size_mm=9|[WINDOW01]|ident=7|")},
+    {"remove: the main panel's later gauges move down", kRemove, 0, 0,
+     Lf("[Window Titles]|Window00=M|[Window00]|gauge00=a|gauge01=VORNAK_TOWS, 1, 2, 172, 78|"
+        "gauge02=b|gauge03=c"),
+     kPlanDone, Lf("[Window Titles]|Window00=M|[Window00]|gauge00=a|gauge01=b|gauge02=c")},
+    {"remove: lines changed by hand stay", kRemove, 0, 0,
+     Crlf("[Window Titles]|Window00=M|Window01=Pushback|[Window00]||[Window01]|"
+          "file=VORNAK_TOWS.bmp|size_mm=172|position=5|visible=0|ident=10172|"
+          "gauge00=VORNAK_TOWS, 0, 0, 172, 78|"),
+     kPlanRefused, "changed by hand"},
+    {"remove: a renamed title stays", kRemove, 0, 0,
+     Crlf("[Window Titles]|Window00=M|Window01=Tug|[Window00]||[Window01]|" + kWindowBody + "|"),
+     kPlanRefused, "changed by hand"},
+    {"remove: nothing there", kRemove, 0, 0, Crlf("[Window Titles]|Window00=M|"), kPlanAbsent,
+     "not installed"},
+};
+
+class PanelEdit : public testing::TestWithParam<Case> {};
+
+TEST_P(PanelEdit, GivesTheExpectedBytes) {
+    const Case& c = GetParam();
+    PanelPlan plan = c.operation == kRemove
+                         ? PlanRemove(c.before)
+                         : PlanInstall(c.before, {c.operation == kInstallMain, c.x, c.y},
+                                       PictureSize, nullptr);
+    ASSERT_EQ(plan.outcome, c.outcome) << plan.message;
+    if (c.outcome != kPlanDone) {
+        EXPECT_NE(plan.message.find(c.after), std::string::npos) << plan.message;
+        EXPECT_EQ(plan.message.find('\n'), std::string::npos);
+        EXPECT_EQ(plan.message.back(), '.') << plan.message;
+        return;
+    }
+    EXPECT_EQ(plan.after, c.after);
+    if (c.operation == kRemove) return;
+    PanelPlan again = PlanInstall(plan.after, {c.operation == kInstallMain, c.x, c.y},
+                                  PictureSize, nullptr);
+    EXPECT_EQ(again.outcome, kPlanAlready) << again.message;
+    PanelPlan back = PlanRemove(plan.after);
+    ASSERT_EQ(back.outcome, kPlanDone) << back.message;
+    EXPECT_EQ(back.after, c.before);
+    EXPECT_EQ(CheckPanel(plan.after).faults, CheckPanel(c.before).faults);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PanelEdit, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case>& info) {
+                             return "row" + std::to_string(info.index);
+                         });
+
+// What check says of a file with every fault it knows.
+TEST(PanelCheck, NamesEachFault) {
+    PanelReport report = CheckPanel(Crlf(
+        "[Window Titles]|Window00=M|Window01=GPS|Window03=Lost|[Window00]|gauge00=a,0,0|"
+        "gauge02=VORNAK_TOWS!VORNAK_TOWS, 1, 1|[Window02]|[window00]|"));
+    ASSERT_TRUE(report.readable);
+    EXPECT_EQ(report.state, "VORNAK_TOWS is installed on the main panel as gauge02; its lines "
+                            "were changed by hand, so remove leaves them.");
+    EXPECT_EQ(report.faults,
+              "panel.cfg has two sections named [window00] and the simulator reads only one of "
+              "them; fix the file first.\n"
+              "Window01 has a title but no [Window01] section.\n"
+              "Window03 has a title but no [Window03] section.\n"
+              "[Window02] has no title in [Window Titles], so it is never shown.\n"
+              "[Window00]: the gauge numbers skip gauge01, so gauge02 and the ones after it are "
+              "never shown.\n"
+              "[Window00] gauge02 names VORNAK_TOWS!VORNAK_TOWS, which only FS2000 reads; FS98 "
+              "wants VORNAK_TOWS alone.\n");
+    EXPECT_EQ(WindowKey(8), "Shift+9");
+    EXPECT_EQ(WindowKey(9), "the Views menu, Instrument Panel, Pushback");
+}
+
+}  // namespace
