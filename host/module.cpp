@@ -6,10 +6,10 @@
 
 extern "C" {
 
-ImportTableRecord ImportTable = {
+ImportTableRecord ImportTable = {{
     {kImportPanelServices, nullptr},   // the host stores its PanelServices here
     {0, nullptr},
-};
+}};
 
 LinkageRecord Linkage = {
     0x13,
