@@ -5,8 +5,9 @@
 
   cli SCRATCH      install, check, a second install and remove on FS98 and
                    FS2000 panel.cfg files, compared byte for byte; the
-                   refusals; a crash between writing and replacing; the
-                   command-line mistakes
+                   refusals, among them a file another program holds open;
+                   a crash between writing and replacing; the command-line
+                   mistakes
   dialog SHOT      the dialog on Xvfb with the FS98 and FS2000 panels
                    chosen, saved as a PNG, then after Install (SHOT with
                    "_installed" before .png): the files as the command
@@ -59,6 +60,7 @@ REFUSED = {
     "No titles": (b"[Window00]\r\nfile=panel.bmp\r\n", "no [Window Titles]"),
     "Not text": (b"[Window Titles]\r\n\x00\x01\x02", "not a text file"),
     "Read only": (CRLF_FS98, "read-only"),
+    "Locked": (CRLF_FS98, "in use by another program"),
 }
 
 
@@ -145,11 +147,24 @@ def cmd_cli(args):
     checks.check("a second install says it is there and writes nothing",
                  status == 0 and "already installed" in out and read(fs98) == FS98_WINDOW, out)
 
+    # Another program holds "Locked" open: a command prompt whose error
+    # output goes to it, waiting for a line that comes after the installs.
+    holder = subprocess.Popen([args.wine, "cmd", "/c", "echo open& set /p line= 2>>"
+                               + windows_path(paths["Locked"])],
+                              env=wine_run.environment(args, wine_run.NULL_ASOUNDRC),
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL)
+    holder.stdout.readline()
+    time.sleep(1)
     for name, (content, words) in REFUSED.items():
         status, out, err = run("install", sim, windows_path(paths[name]))
         checks.check(f"refused, one sentence, file untouched: {name}",
                      status == 1 and one_line(err) and words in err and not out
                      and read(paths[name]) == content, f"exit {status}: {out!r} {err!r}")
+    holder.stdin.write(b"\r\n")
+    holder.stdin.close()
+    holder.stdout.close()
+    holder.wait(timeout=60)
 
     for name, path, original in (("FS98", fs98, CRLF_FS98), ("FS2000", fs2000, LF_FS2000)):
         status, out, err = run("remove", sim, windows_path(path))
