@@ -36,7 +36,7 @@ bool Reached(Phase phase) {
 
 PushbackState PreparePhase(Phase phase) {
     pushback = kPushbackInitial;
-    for (SoundClip* c : {&PB1, &PB2, &PB3, &PB4, &CLICK, &TUG}) *c = nullptr;
+    for (SoundClip* c : kClipHandles) *c = nullptr;
     HostReset();
     HostAttach(&ImportTable, &Linkage);
     HostInstall();

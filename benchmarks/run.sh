@@ -3,7 +3,8 @@
 #   benchmarks/run.sh [BUILD_DIR [WIN32_DIR]]   (default build/linux, built if
 #   needed, and build/win32)
 # Google Benchmark timings, instructions per update from callgrind, the
-# gauge-replay throughput with its trace sent to /dev/null, and the 32-bit
+# gauge-replay throughput with its trace sent to /dev/null, the CPU time
+# of panel-host's idle window, and the 32-bit
 # module's size against its payload when build/win32 holds it.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -42,6 +43,13 @@ start=$(date +%s.%N)
 "$build/gauge-replay" benchmarks/full_pushback.script >/dev/null
 end=$(date +%s.%N)
 awk -v s="$start" -v e="$end" 'BEGIN {t = e - s; printf "%.2f s, %.2f million updates per second\n", t, 10 / t}'
+
+echo "== panel-host's window while idle (Xvfb, 5 s)"
+if command -v Xvfb >/dev/null && command -v xdotool >/dev/null; then
+  /usr/bin/python3 benchmarks/window_idle.py "$build/panel-host" 5
+else
+  echo "needs Xvfb and xdotool (tools/setup-debian.sh test)"
+fi
 
 echo "== 32-bit module size"
 gau="${2:-$root/build/win32}/VORNAK_TOWS.gau"

@@ -4,10 +4,8 @@
 # each clip and bitmap into the module's read-only data with .incbin, and a
 # generated directory (vornak_resource_directory) listing them by type and
 # name or number with their stored sizes. Bitmaps are stored without their
-# 14-byte file header, as the Windows resource compiler stores them.
-
-set(VORNAK_CLIPS PB1 PB2 PB3 PB4 CLICK TUG)
-set(VORNAK_BITMAPS "255:panel_face" "4096:lamp_left" "5376:lamp_right")
+# 14-byte file header, as the Windows resource compiler stores them. The
+# clips and bitmaps are those of VORNAK_CLIPS and VORNAK_BITMAPS (GaugeNames).
 
 function(vornak_embed_resources target)
   set(res_dir "${VORNAK_RESOURCE_DIR}")

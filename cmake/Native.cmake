@@ -6,7 +6,7 @@ include(EmbedResources)
 # Links the gauge into `target` with the native platform seam, the module's
 # resources embedded, and the given sound device library.
 function(vornak_link_native_gauge target device)
-  target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/host/platform_posix.cpp")
+  target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/platform/platform_posix.cpp")
   vornak_embed_resources(${target})
   target_link_libraries(${target} PRIVATE gauge_core ${device} vornak_warnings ${CMAKE_DL_LIBS})
 endfunction()

@@ -5,13 +5,10 @@
 # one.
 #
 # The hosts link libgcc and libstdc++ statically; the module links no run
-# time at all, so it imports nothing but system DLLs (KERNEL32, USER32,
-# DSOUND, msvcrt).
+# time at all, so it imports nothing but KERNEL32, USER32 and DSOUND, which
+# every Windows it runs on has.
 
 enable_language(RC)
-
-set(VORNAK_CLIPS PB1 PB2 PB3 PB4 CLICK TUG)
-set(VORNAK_BITMAP_FILES panel_face lamp_left lamp_right)
 
 # The module's entry, DllMain(instance, reason, reserved), as the linker
 # names it: __stdcall decoration on i686 only.
@@ -45,28 +42,43 @@ add_custom_command(OUTPUT "${dsound_lib}"
   COMMENT "Import library for DSOUND.dll by ordinal")
 add_custom_target(dsound_ordinal DEPENDS "${dsound_lib}")
 
-# The clips and bitmaps, found by windres on its include path.
+# The clips and bitmaps (GaugeNames), listed in the resource script and
+# found by windres on its include path.
 set(resource_files "")
+set(VORNAK_RC_CLIPS "")
+set(VORNAK_RC_BITMAPS "")
 foreach(clip IN LISTS VORNAK_CLIPS)
   list(APPEND resource_files "${VORNAK_RESOURCE_DIR}/${clip}.wav")
+  string(APPEND VORNAK_RC_CLIPS "${clip} WAV \"${clip}.wav\"\n")
 endforeach()
-foreach(stem IN LISTS VORNAK_BITMAP_FILES)
+foreach(pair IN LISTS VORNAK_BITMAPS)
+  string(REPLACE ":" ";" parts "${pair}")
+  list(GET parts 0 number)
+  list(GET parts 1 stem)
   list(APPEND resource_files "${VORNAK_RESOURCE_DIR}/${stem}.bmp")
+  string(APPEND VORNAK_RC_BITMAPS "${number} BITMAP \"${stem}.bmp\"\n")
 endforeach()
-set_source_files_properties("${PROJECT_SOURCE_DIR}/resources/vornak_tows.rc"
-  PROPERTIES OBJECT_DEPENDS "${resource_files}")
+set(vornak_rc "${CMAKE_CURRENT_BINARY_DIR}/generated/vornak_tows.rc")
+configure_file("${PROJECT_SOURCE_DIR}/resources/vornak_tows.rc.in" "${vornak_rc}" @ONLY)
+set_source_files_properties("${vornak_rc}" PROPERTIES OBJECT_DEPENDS "${resource_files}")
 
 function(vornak_add_resources target)
-  target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/resources/vornak_tows.rc")
+  target_sources(${target} PRIVATE "${vornak_rc}")
   target_include_directories(${target} PRIVATE
     "$<$<COMPILE_LANGUAGE:RC>:${VORNAK_RESOURCE_DIR}>")
 endfunction()
 
 # The gauge module as the simulator loads it: a DLL named VORNAK_TOWS.gau
 # that exports exactly ImportTable and Linkage (resources/vornak_tows.def).
+# The module's own memcpy, memset and memcmp, for the calls the compiler
+# emits, kept from turning their loops back into calls to themselves.
+set_source_files_properties(host/module_memory.cpp PROPERTIES
+  COMPILE_OPTIONS "-fno-builtin;-fno-tree-loop-distribute-patterns")
+
 function(vornak_add_module target)
   add_library(${target} MODULE
-    host/platform_win32.cpp
+    platform/platform_win32.cpp
+    host/module_memory.cpp
     sound/device_directsound.cpp
     resources/version.rc
     resources/vornak_tows.def)
@@ -79,12 +91,13 @@ function(vornak_add_module target)
   # DLL loaded with LoadLibrary), pseudo-relocation code and the imports
   # they use. DllMain is the entry itself; the libraries are named, so
   # nothing else comes in: KERNEL32 and USER32 for resources, the module's
-  # name and the window, msvcrt for the memory routines the compiler calls,
-  # libgcc for its helpers. No symbols, and unused sections dropped.
+  # name and the window, libgcc for its helpers; the memory routines the
+  # compiler calls are the module's own. No symbols, and unused sections
+  # dropped.
   target_link_options(${target} PRIVATE -s -nostartfiles -nostdlib
     -Wl,--entry=${vornak_dll_entry} -Wl,--gc-sections
     -Wl,--disable-auto-import -Wl,--disable-runtime-pseudo-reloc)
-  target_link_libraries(${target} PRIVATE kernel32 user32 msvcrt gcc)
+  target_link_libraries(${target} PRIVATE kernel32 user32 gcc)
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME VORNAK_TOWS SUFFIX ".gau")
 endfunction()
 
@@ -99,18 +112,34 @@ target_compile_definitions(vornak_tows_counting PRIVATE VORNAK_EXPORT_SOUND_COUN
 set_target_properties(vornak_tows_counting PROPERTIES
   LIBRARY_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/counting")
 
+# The programs run on Windows 98 and later, so they import only what its DLLs
+# export (tests/windows/win98_exports.txt). CLI11 checks file names with
+# std::filesystem, whose Windows code calls routines that came with
+# Windows 2000 (GetFileSizeEx, CreateHardLinkW, FindFirstVolumeW...); its
+# stat() checks do the same job with the C library's _stat.
+target_compile_definitions(vornak_cli11 INTERFACE CLI11_HAS_FILESYSTEM=0)
+
 # gauge-replay.exe: the gauge linked in with the recording device; its
 # resources are compiled into the executable, where FindResourceA on its
 # own image finds them.
-add_executable(gauge-replay programs/gauge-replay/gauge_replay.cpp host/platform_win32.cpp)
+add_executable(gauge-replay programs/gauge-replay/gauge_replay.cpp platform/platform_win32.cpp
+  platform/executable_entry_win32.cpp)
 vornak_add_resources(gauge-replay)
 target_link_libraries(gauge-replay PRIVATE gauge_core sound_recording hostsim vornak_cli11 vornak_warnings)
+# On 32-bit Windows, five routines the toolchain's libraries import, answered
+# by ones that Windows 98 has (panel-host.exe's the same, below).
+if(vornak_arch STREQUAL "i686")
+  target_sources(gauge-replay PRIVATE programs/windows98_imports.cpp)
+endif()
 
 # panel-host.exe: loads a module file and drives it, without a window;
 # VORNAK_TOWS.gau sits beside it, where it looks by default.
 add_executable(panel-host programs/panel-host/host_win32.cpp programs/panel-host/command_line.cpp
   programs/panel-host/driver.cpp hostsim/module_loader_win32.cpp programs/panel-host/aircraft.cpp)
 target_link_libraries(panel-host PRIVATE hostsim vornak_cli11 vornak_warnings)
+if(vornak_arch STREQUAL "i686")
+  target_sources(panel-host PRIVATE programs/windows98_imports.cpp)
+endif()
 
 # VORNAK_TOWS-setup.exe: writes the gauge into a simulator's panel.cfg files.
 # It must start on Windows 95 and 98, so it is built against the Windows NT 4

@@ -5,10 +5,13 @@
 // forwards its step to the host's element services and adds the gauge's own
 // work: clips and variables at initialise, the variable refresh after every
 // update, and releasing the clips at kill.
+//
+// Every record here is constinit, complete in the image as built: the 32-bit
+// module links no run-time start-up, so nothing would run a constructor.
 #include "host/gauge.h"
 
 #include "host/module.h"
-#include "host/platform.h"
+#include "platform/platform.h"
 #include "sequencer/pushback.h"
 #include "sound/clip.h"
 
@@ -18,21 +21,21 @@
 namespace {
 
 // One shared failure list: an electrical failure zeroes the values.
-const FailureEntry kFailures[] = {
+constexpr FailureEntry kFailures[] = {
     {1, 2, nullptr},
     {0, 0, nullptr},
 };
 
-Element* const kLeftLampList[]    = {&left_lamp.header, nullptr};
-Element* const kRightLampList[]   = {&right_lamp.header, nullptr};
-Element* const kTimerDisplayList[] = {&timer_display.header, nullptr};
-Element* const kFaceList[]        = {&panel_face.header, nullptr};
+constinit Element* const kLeftLampList[]    = {&left_lamp.header, nullptr};
+constinit Element* const kRightLampList[]   = {&right_lamp.header, nullptr};
+constinit Element* const kTimerDisplayList[] = {&timer_display.header, nullptr};
+constinit Element* const kFaceList[]        = {&panel_face.header, nullptr};
 
 Element* First() { return &panel_face.header; }
 
 }  // namespace
 
-GaugeHeader gauge_header = {
+constinit GaugeHeader gauge_header = {
     .host_word0 = 610,
     .name       = "VORNAK_TOWS",
     .elements   = kFaceList,
@@ -49,14 +52,14 @@ GaugeHeader gauge_header = {
 };
 
 //                     kind            bitmap            x    y  host.. gauge          prev     next               failures  flags
-StaticElement panel_face = {
+constinit StaticElement panel_face = {
     .header = {kElementStatic, kBitmapFace,      0,   0, 0, 0, 0, 0, &gauge_header, nullptr, kTimerDisplayList, kFailures, 1, 0, 0},
 };
 
-TextElement timer_display = {
+constinit TextElement timer_display = {
     .header = {kElementText,   -1,               98, 22, 0, 0, 0, 0, &gauge_header, nullptr, kRightLampList,    kFailures, 6, 0, 0},
-    // The first source word is the host's 18 Hz tick counter (token 1).
-    .sources           = {{1, nullptr, 0, 0.0, 0.0}, {}, {}},
+    // The first source word is the host's update counter.
+    .sources           = {{kTokenTickCounter, nullptr, 0, 0.0, 0.0}, {}, {}},
     .source_callbacks  = {PushbackTick, nullptr, nullptr},
     .box_w             = 47,
     .box_h             = 15,
@@ -70,22 +73,23 @@ TextElement timer_display = {
     .max_chars         = 6,
 };
 
-IconElement right_lamp = {
+constinit IconElement right_lamp = {
     .header      = {kElementIcon,   kBitmapRightLamp, 55, 24, 0, 0, 0, 0, &gauge_header, nullptr, kLeftLampList,     kFailures, 3, 0, 0},
     .source      = {0, nullptr, 0, 0.0, 0.0},
     .callback    = TailRightLamp,
     .switch_type = 1,
 };
 
-IconElement left_lamp = {
+constinit IconElement left_lamp = {
     .header      = {kElementIcon,   kBitmapLeftLamp,  11, 24, 0, 0, 0, 0, &gauge_header, nullptr, nullptr,           kFailures, 3, 0, 0},
     .source      = {0, nullptr, 0, 0.0, 0.0},
     .callback    = TailLeftLamp,
     .switch_type = 1,
 };
 
+// The four children are the buttons, in the order of kButtonNames.
 // kind             x    y   w   h  cursor help flags       event handler         data
-MouseArea mouse_areas[7] = {
+constinit MouseArea mouse_areas[7] = {
     {kMouseParent,    0,   0,  0,  0, -1, 0, 0x00000000, 0, nullptr,        nullptr},
     {kMouseChild,    13,  27, 29, 22,  5, 0, 0x20000000, 0, TailLeftClick,  nullptr},
     {kMouseChild,    57,  27, 29, 22,  5, 0, 0x20000000, 0, TailRightClick, nullptr},
@@ -95,8 +99,8 @@ MouseArea mouse_areas[7] = {
     {kMouseEnd,       0,   0,  0,  0, -1, 0, 0x00000000, 0, nullptr,        nullptr},
 };
 
-char module_path[256] = "";
-void* host_window = nullptr;
+constinit char module_path[256] = "";
+constinit void* host_window = nullptr;
 
 void GAUGE_CALL GaugeQuery(void) { Host()->QueryElements(First()); }
 
@@ -113,12 +117,8 @@ void GAUGE_CALL GaugeInitialize(void) {
     Host()->InitializeElements(First());
     host_window = ActiveHostWindow();
     ModuleFileName(module_instance, module_path, 255);
-    PB1   = LoadWaveClip(host_window, module_path, "PB1");
-    PB2   = LoadWaveClip(host_window, module_path, "PB2");
-    PB3   = LoadWaveClip(host_window, module_path, "PB3");
-    PB4   = LoadWaveClip(host_window, module_path, "PB4");
-    CLICK = LoadWaveClip(host_window, module_path, "CLICK");
-    TUG   = LoadWaveClip(host_window, module_path, "TUG");
+    for (int32_t i = 0; i < kClipCount; ++i)
+        *kClipHandles[i] = LoadWaveClip(host_window, module_path, kClipNames[i]);
     Host()->InitializeVariable(&hold_var);
     Host()->InitializeVariable(&ready_var);
     Host()->InitializeVariable(&heading_var);
@@ -143,8 +143,7 @@ void GAUGE_CALL GaugeDraw(void) { Host()->PlotElements(First()); }
 // the tree. Cleared handles make a stray play before the next initialise a
 // harmless no-op.
 void GAUGE_CALL GaugeKill(void) {
-    SoundClip* clips[] = {&PB1, &PB2, &PB3, &PB4, &CLICK, &TUG};
-    for (SoundClip* clip : clips) {
+    for (SoundClip* clip : kClipHandles) {
         ReleaseClip(*clip);
         *clip = nullptr;
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/abi.h"
+#include "host/gauge_names.h"
 
 extern GaugeHeader   gauge_header;
 extern StaticElement panel_face;
@@ -12,14 +13,12 @@ extern IconElement   left_lamp;
 extern MouseArea     mouse_areas[7];
 
 enum : int32_t {
-    kBitmapFace      = 255,
-    kBitmapLeftLamp  = 0x1000,
-    kBitmapRightLamp = 0x1500,
     kPanelWidth      = 172,
     kPanelHeight     = 78,
 };
 
-// The module's own file path, as taken at initialise (at most 255 characters).
+// The module's own file path, as taken at initialise: at most 254 characters,
+// as the platform is asked for 255 bytes with the terminator.
 extern char module_path[256];
 // The host window taken at initialise; the sound device is bound to it.
 extern void* host_window;

@@ -1,17 +1,20 @@
 // module.cpp - the exported records, the module variables and the entry
 // routine every platform's loader hook forwards to.
+//
+// All constinit: the 32-bit module runs no start-up code before the host
+// reads these records.
 #include "host/module.h"
 
 #include "host/gauge.h"
 
 extern "C" {
 
-ImportTableRecord ImportTable = {
+constinit ImportTableRecord ImportTable = {
     {kImportPanelServices, nullptr},   // the host stores its PanelServices here
     {0, nullptr},
 };
 
-LinkageRecord Linkage = {
+constinit LinkageRecord Linkage = {
     0x13,
     ModuleInit,
     ModuleDeinit,
@@ -22,11 +25,11 @@ LinkageRecord Linkage = {
 }  // extern "C"
 
 //                             token               host words      value previous
-ModuleVariable hold_var    = {kTokenParkingBrake, nullptr, 0,      0.0,  0.0};
-ModuleVariable heading_var = {kTokenHeading,      nullptr, 0,      0.0,  0.0};
-ModuleVariable ready_var   = {kTokenOnGround,     nullptr, 0,      0.0,  0.0};
+constinit ModuleVariable hold_var    = {kTokenParkingBrake, nullptr, 0,      0.0,  0.0};
+constinit ModuleVariable heading_var = {kTokenHeading,      nullptr, 0,      0.0,  0.0};
+constinit ModuleVariable ready_var   = {kTokenOnGround,     nullptr, 0,      0.0,  0.0};
 
-void* module_instance = nullptr;
+constinit void* module_instance = nullptr;
 
 int32_t ModuleEntry(void* instance, uint32_t, void*) {
     module_instance = instance;

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "host/abi.h"
+#include "host/gauge_names.h"
 
 #if defined(_WIN32)
 #define GAUGE_EXPORT
@@ -27,15 +28,9 @@ inline PanelServices* Host() {
     return static_cast<PanelServices*>(ImportTable.services.pointer);
 }
 
-enum : int32_t {
-    kTokenOnGround     = 60,    // ready_var: 1.0 on the ground
-    kTokenHeading      = 81,    // heading_var: magnetic heading, degrees
-    kTokenParkingBrake = 323,   // hold_var: 0 released, up to 32767 set
-};
-
-extern ModuleVariable hold_var;
-extern ModuleVariable heading_var;
-extern ModuleVariable ready_var;
+extern ModuleVariable hold_var;      // kTokenParkingBrake
+extern ModuleVariable heading_var;   // kTokenHeading
+extern ModuleVariable ready_var;     // kTokenOnGround
 
 // The instance handle the loader gave the module.
 extern void* module_instance;

@@ -20,12 +20,14 @@
 #include <cstdint>
 
 #include "host/abi.h"
+#include "host/gauge_names.h"
 
+// The simulator values this host keeps for the gauge.
 enum : int32_t {
-    kHostTokenTickCounter  = 1,
-    kHostTokenOnGround     = 60,
-    kHostTokenHeading      = 81,
-    kHostTokenParkingBrake = 323,
+    kHostTokenTickCounter  = kTokenTickCounter,
+    kHostTokenOnGround     = kTokenOnGround,
+    kHostTokenHeading      = kTokenHeading,
+    kHostTokenParkingBrake = kTokenParkingBrake,
 };
 
 enum : int32_t { kHostMaxIcons = 8, kHostMaxBound = 16, kHostMaxValues = 16 };

@@ -7,7 +7,8 @@
 //       searched for on the library path)
 //   [x] ImportTable and Linkage by their export names
 //   [x] the optional audio exports, where a module has them
-//   [x] a one-line reason for every failure, with dlerror's
+//   [x] a one-line reason for every failure, with dlerror's; only a
+//       regular file is handed to the loader
 //   [x] the default module: VORNAK_TOWS.so beside the running program
 //   [x] embedded resource directory (vornak_resource_directory), which
 //       ModuleResource walks for clips and bitmaps
@@ -35,6 +36,12 @@ bool LoadModule(const std::string& path, LoadedModule* module, std::string* prob
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
         *problem = "cannot load module " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    // The loader would wait on a pipe for a writer that never comes.
+    if (!S_ISREG(st.st_mode)) {
+        *problem = "cannot load module " + path + ": " +
+                   (S_ISDIR(st.st_mode) ? "it is a folder" : "it is not a regular file");
         return false;
     }
     // dlopen searches the library path for a bare name; a module is a file.

@@ -11,19 +11,21 @@
 #include <string>
 #include <vector>
 
+#include "host/gauge_names.h"
 #include "hostsim/hostsim.h"
 
 namespace {
 
 FILE* trace_out = nullptr;
 
-const int32_t kLeftLampBitmap  = 0x1000;
-const int32_t kRightLampBitmap = 0x1500;
 const long long kMaxTicks = 2147483647LL;
 
-struct Button { const char* word; int32_t child; };
-// The buttons in the order the panel lists its mouse areas.
-const Button kButtons[] = {{"left", 0}, {"right", 1}, {"minus", 2}, {"plus", 3}};
+// The bounds on what is read, far above what any script needs (a whole
+// pushback is some 2 KB of lines shorter than 30 bytes) and small enough
+// that a wrong file (a disk image, /dev/zero) is refused at once, in little
+// memory, rather than read to its end first.
+const int  kMaxLineBytes = 4096;
+const long kMaxScriptBytes = 1L << 20;
 
 struct Variable { const char* word; int32_t token; };
 const Variable kVariables[] = {
@@ -127,9 +129,9 @@ void PrintUpdate() {
     *p++ = '\n';
     p = PutUpdate(p);
     p = PutLiteral(p, " lamps ");
-    p = PutG(p, HostIconValue(kLeftLampBitmap));
+    p = PutG(p, HostIconValue(kBitmapLeftLamp));
     *p++ = ' ';
-    p = PutG(p, HostIconValue(kRightLampBitmap));
+    p = PutG(p, HostIconValue(kBitmapRightLamp));
     *p++ = '\n';
     std::fwrite(line, 1, static_cast<size_t>(p - line), trace_out);
 }
@@ -148,27 +150,6 @@ std::vector<std::string> Words(const std::string& line) {
     }
     if (!word.empty()) words.push_back(word);
     return words;
-}
-
-// A word of the script as a message shows it: quoted, bytes outside
-// printable ASCII as \xNN, and cut short, so that a line of binary garbage
-// gives a line of message and no control byte reaches the terminal.
-std::string Quote(const std::string& word) {
-    const size_t kShown = 40;
-    std::string q = "'";
-    for (size_t i = 0; i < word.size() && i < kShown; ++i) {
-        const unsigned char c = static_cast<unsigned char>(word[i]);
-        if (c >= 0x20 && c < 0x7F && c != '\\' && c != '\'') {
-            q += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            q += hex;
-        }
-    }
-    q += "'";
-    if (word.size() > kShown) q += " (cut, " + std::to_string(word.size()) + " bytes)";
-    return q;
 }
 
 bool ParseNumber(const std::string& text, double* value, bool* overflow) {
@@ -216,30 +197,30 @@ std::string ReadLine(const std::vector<std::string>& w, Command* c) {
         const Variable* variable = nullptr;
         for (const Variable& v : kVariables)
             if (w[1] == v.word) variable = &v;
-        if (variable == nullptr) return "unknown variable " + Quote(w[1]) + " (hold, ready or heading)";
+        if (variable == nullptr) return "unknown variable " + QuoteWord(w[1]) + " (hold, ready or heading)";
         bool overflow = false;
         if (!ParseNumber(w[2], &c->value, &overflow))
-            return Quote(w[2]) + (overflow ? " is too large for a number" : " is not a number");
+            return QuoteWord(w[2]) + (overflow ? " is too large for a number" : " is not a number");
         c->kind = Command::kSet;
         c->target = variable->token;
         return "";
     }
     if (command == "click") {
         if (w.size() != 2) return "'click' takes one button";
-        for (const Button& b : kButtons) {
-            if (w[1] != b.word) continue;
+        for (int32_t child = 0; child < kButtonCount; ++child) {
+            if (w[1] != kButtonNames[child]) continue;
             c->kind = Command::kClick;
-            c->target = b.child;
+            c->target = child;
             return "";
         }
-        return "unknown button " + Quote(w[1]) + " (left, right, minus or plus)";
+        return "unknown button " + QuoteWord(w[1]) + " (left, right, minus or plus)";
     }
     if (command == "tick") {
         if (w.size() > 2) return "'tick' takes at most one count";
         c->kind = Command::kTick;
         c->count = 1;
         if (w.size() == 2 && !ParseCount(w[1], &c->count))
-            return Quote(w[1]) + " is not a tick count (0 to 2147483647)";
+            return QuoteWord(w[1]) + " is not a tick count (0 to 2147483647)";
         return "";
     }
     if (command == "reload") {
@@ -247,7 +228,7 @@ std::string ReadLine(const std::vector<std::string>& w, Command* c) {
         c->kind = Command::kReload;
         return "";
     }
-    return "unknown command " + Quote(command);
+    return "unknown command " + QuoteWord(command);
 }
 
 void RunCommand(const Command& c) {
@@ -278,7 +259,28 @@ void ReplayPrintPlay(const char* name) {
     if (trace_out) std::fprintf(trace_out, "%" PRIu32 " play %s\n", host.updates, name);
 }
 
-int RunReplay(FILE* in, const char* source, FILE* out, FILE* err) {
+// A word of the script as a message shows it: quoted, bytes outside
+// printable ASCII as \xNN, and cut short, so that a line of binary garbage
+// gives a line of message and no control byte reaches the terminal.
+std::string QuoteWord(const std::string& word) {
+    const size_t kShown = 40;
+    std::string q = "'";
+    for (size_t i = 0; i < word.size() && i < kShown; ++i) {
+        const unsigned char c = static_cast<unsigned char>(word[i]);
+        if (c >= 0x20 && c < 0x7F && c != '\\' && c != '\'') {
+            q += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            q += hex;
+        }
+    }
+    q += "'";
+    if (word.size() > kShown) q += " (cut, " + std::to_string(word.size()) + " bytes)";
+    return q;
+}
+
+int RunReplay(FILE* in, const char* source, FILE* out, FILE* err, const char* program) {
     trace_out = out;
     host.on_event = PrintEvent;
     // The whole script is read and checked first: a mistake on its last
@@ -286,18 +288,32 @@ int RunReplay(FILE* in, const char* source, FILE* out, FILE* err) {
     std::vector<Command> commands;
     std::string line;
     long line_number = 0;
-    int c;
-    bool more = true;
-    while (more) {
+    long bytes = 0;
+    int c = 0;
+    while (c != EOF) {
         line.clear();
-        while ((c = std::fgetc(in)) != EOF && c != '\n') line += static_cast<char>(c);
+        ++line_number;
+        while ((c = std::fgetc(in)) != EOF && c != '\n') {
+            if (line.size() == static_cast<size_t>(kMaxLineBytes)) {
+                std::fprintf(err, "%s:%ld: the line is longer than %d bytes: not a replay script\n", source,
+                             line_number, kMaxLineBytes);
+                return 2;
+            }
+            line += static_cast<char>(c);
+        }
         if (c == EOF && std::ferror(in)) {
-            std::fprintf(err, "%s: cannot read the script: %s\n", source, std::strerror(errno));
+            std::fprintf(err, "%s%scannot read %s: %s\n", program ? program : "", program ? ": " : "", source,
+                         std::strerror(errno));
             return 2;
         }
-        more = c != EOF;
-        if (!more && line.empty()) break;
-        ++line_number;
+        bytes += static_cast<long>(line.size()) + (c == EOF ? 0 : 1);
+        if (bytes > kMaxScriptBytes) {
+            std::fprintf(err, "%s:%ld: the script goes on past %ld bytes: not a replay script\n", source,
+                         line_number, kMaxScriptBytes);
+            return 2;
+        }
+        // A byte-order mark, as Windows editors save UTF-8, is no command.
+        if (line_number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
         std::vector<std::string> words = Words(line);
         if (words.empty()) continue;
         Command command{};
@@ -325,10 +341,10 @@ FILE* OpenReplayScript(const std::string& path, std::string* problem) {
     return in;
 }
 
-int ReplayWholeScript(FILE* in, const std::string& path, FILE* out, FILE* err) {
+int ReplayWholeScript(FILE* in, const std::string& path, FILE* out, FILE* err, const char* program) {
     HostInstall();
     HostInitialize();
-    const int status = RunReplay(in, path == "-" ? "<stdin>" : path.c_str(), out, err);
+    const int status = RunReplay(in, path == "-" ? "<stdin>" : path.c_str(), out, err, program);
     HostKill();
     if (in != stdin) std::fclose(in);
     return status;

@@ -23,10 +23,19 @@
 
 // Runs the script read from `in` (named `source` in messages) against the
 // gauge that HostAttach took; the gauge must be installed and initialised.
-// The whole script is checked before its first line runs. Returns 0, or 2
-// after a message on `err` naming the line that cannot be read (words
-// quoted, escaped and cut short), and then nothing runs.
-int RunReplay(FILE* in, const char* source, FILE* out, FILE* err);
+// The script is read as a stream, a line at most 4096 bytes and the whole
+// at most 1 MiB (a UTF-8 byte-order mark before its first line is
+// skipped), and all of it is checked before its first line runs. Returns
+// 0, or 2 after one line on `err`: "SOURCE:LINE: what is wrong" for a line
+// that cannot be read or a bound passed (words quoted, escaped and cut
+// short), "PROGRAM: cannot read SOURCE: why" when reading fails; then
+// nothing has run.
+int RunReplay(FILE* in, const char* source, FILE* out, FILE* err, const char* program = nullptr);
+
+// A word as messages show it: quoted, bytes outside printable ASCII as
+// \xNN, cut after 40 characters with the length said, so that binary
+// garbage gives a short line and no control byte reaches the terminal.
+std::string QuoteWord(const std::string& word);
 
 // Prints "U play NAME" to the trace in progress.
 void ReplayPrintPlay(const char* name);
@@ -37,6 +46,6 @@ void ReplayPrintPlay(const char* name);
 FILE* OpenReplayScript(const std::string& path, std::string* problem);
 
 // Installs and initialises the attached gauge, runs the script `in` read
-// from `path` (RunReplay), kills the gauge and closes `in`. Returns
-// RunReplay's status.
-int ReplayWholeScript(FILE* in, const std::string& path, FILE* out, FILE* err);
+// from `path` (RunReplay, for the program named `program`), kills the
+// gauge and closes `in`. Returns RunReplay's status.
+int ReplayWholeScript(FILE* in, const std::string& path, FILE* out, FILE* err, const char* program = nullptr);

@@ -86,24 +86,9 @@ void FormatSeconds(char* text, int32_t seconds) {
     text[length] = '\0';
 }
 
-const PushbackState kPushbackInitial = {
-    /* tail_left        */ 0,
-    /* tail_right       */ 0,
-    /* timer_seconds    */ kInitialTimer,
-    /* heading_now      */ 0,
-    /* target_heading   */ kNoTarget,
-    /* arm_ticks        */ 0,
-    /* release_ticks    */ 0,
-    /* push_ticks       */ 0,
-    /* tug_sound_on     */ 0,
-    /* tug_sound_timer  */ kTugTimerInitial,
-    /* turn_done        */ 0,
-    /* after_turn_ticks */ 0,
-    /* wrapup_ticks     */ 0,
-    /* final_ticks      */ 0,
-};
-
-PushbackState pushback = kPushbackInitial;
+// Set as the module is built, never by code run at load: the 32-bit module
+// has no run-time start-up to run it.
+constinit PushbackState pushback = kPushbackInitial;
 
 int32_t WholeDegrees(double degrees) {
     if (degrees != degrees) return 0;

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "host/abi.h"
+#include "host/gauge_names.h"
 
 struct PushbackState {
     int32_t tail_left;          // 1: tail swings left, heading increases by 90
@@ -28,7 +29,6 @@ struct PushbackState {
 };
 
 enum : int32_t {
-    kTicksPerSecond    = 18,
     kNoTarget          = 444,
     kInitialTimer      = 20,
     kTimerStep         = 5,
@@ -44,7 +44,22 @@ enum : uint32_t {
 extern PushbackState pushback;
 
 // The state a freshly loaded module starts with.
-extern const PushbackState kPushbackInitial;
+inline constexpr PushbackState kPushbackInitial = {
+    /* tail_left        */ 0,
+    /* tail_right       */ 0,
+    /* timer_seconds    */ kInitialTimer,
+    /* heading_now      */ 0,
+    /* target_heading   */ kNoTarget,
+    /* arm_ticks        */ 0,
+    /* release_ticks    */ 0,
+    /* push_ticks       */ 0,
+    /* tug_sound_on     */ 0,
+    /* tug_sound_timer  */ kTugTimerInitial,
+    /* turn_done        */ 0,
+    /* after_turn_ticks */ 0,
+    /* wrapup_ticks     */ 0,
+    /* final_ticks      */ 0,
+};
 
 double GAUGE_CALL PushbackTick(Element* element);
 

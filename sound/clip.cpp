@@ -7,12 +7,21 @@
 
 #include "sound/sound_device.h"
 
-SoundClip PB1 = nullptr;
-SoundClip PB2 = nullptr;
-SoundClip PB3 = nullptr;
-SoundClip PB4 = nullptr;
-SoundClip CLICK = nullptr;
-SoundClip TUG = nullptr;
+constinit SoundClip PB1 = nullptr;
+constinit SoundClip PB2 = nullptr;
+constinit SoundClip PB3 = nullptr;
+constinit SoundClip PB4 = nullptr;
+constinit SoundClip CLICK = nullptr;
+constinit SoundClip TUG = nullptr;
+
+SoundClip* const kClipHandles[kClipCount] = {&PB1, &PB2, &PB3, &PB4, &CLICK, &TUG};
+
+const char* NameOfClip(const void* buffer) {
+    if (buffer == nullptr) return nullptr;
+    for (int32_t i = 0; i < kClipCount; ++i)
+        if (*kClipHandles[i] == buffer) return kClipNames[i];
+    return nullptr;
+}
 
 int32_t PlayClip(SoundClip clip, uint32_t flags) {
     if (clip == nullptr) return 0;

@@ -7,10 +7,18 @@
 
 #include <cstdint>
 
+#include "host/gauge_names.h"
+
 typedef void* SoundClip;
 
 // The gauge's clips: null at load, set by GaugeInitialize, released by GaugeKill.
 extern SoundClip PB1, PB2, PB3, PB4, CLICK, TUG;
+// Each of them, in the order of kClipNames.
+extern SoundClip* const kClipHandles[kClipCount];
+
+// The name of the clip whose handle `buffer` is ("PB1"), or null when it is
+// none of the six or null.
+const char* NameOfClip(const void* buffer);
 
 // Rewinds the clip and plays it once. 1 when the device answered exactly 0,
 // else 0 (also for a null clip or a success code other than 0).

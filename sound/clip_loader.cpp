@@ -9,14 +9,14 @@
 // by all six clips; GaugeKill releases it after the clips. (Opening a fresh
 // device for every clip and never releasing any would leak six devices on
 // every kill and initialise.)
-#include "host/platform.h"
+#include "platform/platform.h"
 #include "sound/clip.h"
 #include "sound/sound_device.h"
 #include "sound/wave_reader.h"
 
 #include <cstring>
 
-void* sound_device = nullptr;
+constinit void* sound_device = nullptr;
 
 StoredFormat ReadStoredFormat(const void* format) {
     const uint8_t* p = static_cast<const uint8_t*>(format);

@@ -38,7 +38,7 @@ static_assert(offsetof(ClipBufferDesc, format) == offsetof(DSBUFFERDESC1, lpwfxF
 static_assert(sizeof(ClipBufferDesc) == 20, "the 20-byte description on 32-bit");
 #endif
 
-DirectSoundCounts directsound_counts = {};
+constinit DirectSoundCounts directsound_counts = {};
 
 #if defined(VORNAK_EXPORT_SOUND_COUNTS)
 extern "C" __declspec(dllexport) const DirectSoundCounts* SoundDeviceCounts(void) {
@@ -124,7 +124,7 @@ uint32_t ReleaseBuffer(void* buffer) {
 
 }  // namespace
 
-extern const SoundDevice kSoundDevice = {
+extern constinit const SoundDevice kSoundDevice = {
     "directsound",
     Create,
     SetCooperativeLevel,

@@ -293,14 +293,6 @@ int32_t SetCurrentPosition(void* buffer, uint32_t position) {
     return kOk;
 }
 
-const char* ClipName(const void* buffer) {
-    struct { SoundClip* clip; const char* name; } const clips[] = {
-        {&PB1, "PB1"}, {&PB2, "PB2"}, {&PB3, "PB3"}, {&PB4, "PB4"}, {&CLICK, "CLICK"}, {&TUG, "TUG"}};
-    for (const auto& c : clips)
-        if (*c.clip == buffer) return c.name;
-    return "?";
-}
-
 int32_t Play(void* buffer, uint32_t, uint32_t, uint32_t flags) {
     AlClip* c = static_cast<AlClip*>(buffer);
     if (c == nullptr || !c->uploaded) return kInvalidParam;
@@ -315,7 +307,10 @@ int32_t Play(void* buffer, uint32_t, uint32_t, uint32_t flags) {
             alSourcei(c->source, AL_BYTE_OFFSET, static_cast<ALint>(c->position));
     }
     if (alGetError() != AL_NO_ERROR) return kGenericError;
-    if (clip_observer) clip_observer(ClipName(c), observer_context);
+    if (clip_observer) {
+        const char* name = NameOfClip(c);
+        clip_observer(name ? name : "?", observer_context);
+    }
     return kOk;
 }
 

@@ -71,9 +71,12 @@ int32_t CreateBuffer(void* device, const ClipBufferDesc* desc, void** buffer) {
     if (recording_control.refuse_buffer || desc->format == nullptr) return kFail;
     if (desc->buffer_bytes == 0 && !recording_control.accept_empty) return kFail;
     RecordedBuffer* b = new RecordedBuffer();
+    // Silence in both, and the guard behind what locks hand out: each vector
+    // is allocated at its final size and filled once.
     b->samples.assign(desc->buffer_bytes, 0x80);
-    b->memory = b->samples;
-    b->memory.resize(b->samples.size() + kRecordingGuardBytes, kRecordingGuardByte);
+    b->memory.reserve(size_t{desc->buffer_bytes} + kRecordingGuardBytes);
+    b->memory.assign(desc->buffer_bytes, 0x80);
+    b->memory.insert(b->memory.end(), kRecordingGuardBytes, kRecordingGuardByte);
     std::memcpy(b->format, desc->format, 14);   // only 14 bytes are sure to be there
     b->flags = desc->flags;
     b->reserved = desc->reserved;

@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "host/platform.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 # Prints each source's line coverage, writes an HTML report to
 # BUILD_DIR/coverage-html, and exits 1 when a line of the sequencer, the
 # controls or the WAVE walk was never run. The Windows, leak and fuzz runs
-# and the real-time window test (which adds minutes and no line) are left out.
+# and the window test (which adds half a minute and no line) are left out.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build/coverage}"
@@ -21,7 +21,7 @@ ctest --test-dir "$build" --output-on-failure -E '^(windows|leak\.|fuzz\.|linux\
 
 info="$build/coverage.info"
 lcov --quiet --capture --directory "$build" --output-file "$info.all" --rc lcov_branch_coverage=0 2>/dev/null
-lcov --quiet --extract "$info.all" "$root/sequencer/*" "$root/host/*" "$root/sound/*" \
+lcov --quiet --extract "$info.all" "$root/sequencer/*" "$root/host/*" "$root/platform/*" "$root/sound/*" \
   --output-file "$info" 2>/dev/null
 lcov --list "$info"
 genhtml --quiet --output-directory "$build/coverage-html" "$info" >/dev/null 2>&1 || true

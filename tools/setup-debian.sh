@@ -73,14 +73,86 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt_quietly apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
-# The shipped module is 32-bit: where the kernel runs 32-bit programs, the
-# test profile adds 32-bit wine so the suite runs that module itself. Where
-# it does not, those tests report themselves skipped.
+# The shipped module is 32-bit, and the suite runs it under 32-bit wine
+# (wine32:i386). Where the kernel runs no 32-bit programs, they run through
+# qemu-i386: qemu-user from Debian's bookworm-backports (bookworm's own 7.2
+# cannot carry wine), pinned so that nothing else comes from there, with a
+# binfmt_misc entry for i386 programs. The tests make that entry in a
+# binfmt_misc instance of their own (tools/run-i386.sh, Linux 6.7 and later),
+# so nothing global changes; on an older kernel it is registered for the
+# whole machine, and said so. VORNAK_I386_VIA_QEMU=1 takes this way on a
+# kernel that does run 32-bit code, to try it there (the tests take it too).
+backports_list=/etc/apt/sources.list.d/vornak-tows-backports.sources
+backports_pin=/etc/apt/preferences.d/vornak-tows-backports
+
+# The archive bookworm itself comes from, as "URI|Signed-By" (either list
+# format); nothing when there is none.
+bookworm_archive() {
+  local f
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    awk 'BEGIN { RS = "" } {
+      uri = ""; key = ""; hit = 0
+      n = split($0, lines, "\n")
+      for (i = 1; i <= n; i++) {
+        if (lines[i] ~ /^#/) continue
+        split(lines[i], w, /[ \t]+/)
+        field = tolower(w[1])
+        if (field == "suites:") for (j = 2; j in w; j++) if (w[j] == "bookworm") hit = 1
+        if (field == "uris:" && uri == "") uri = w[2]
+        if (field == "signed-by:") key = w[2]
+        if (field == "enabled:" && tolower(w[2]) == "no") hit = 0
+      }
+      if (hit && uri != "") { print uri "|" key; exit }
+    }' "$f"
+  done
+  [ -f /etc/apt/sources.list ] && awk '$1 == "deb" {
+    i = 2
+    if ($2 ~ /^\[/) { while (i <= NF && $i !~ /\]$/) i++; i++ }
+    if ($(i + 1) == "bookworm") { print $i "|"; exit }
+  }' /etc/apt/sources.list
+  return 0
+}
+
+# qemu-user from bookworm-backports, and only it.
+install_qemu_user() {
+  local others=""
+  if ! grep -rqsw bookworm-backports /etc/apt/sources.list /etc/apt/sources.list.d/ || [ -f "$backports_list" ]; then
+    local archive
+    archive=$(bookworm_archive | head -n 1)
+    if [ -z "$archive" ]; then
+      say "no apt source names Debian's bookworm suite, so no bookworm-backports beside it: the 32-bit wine tests will say SKIPPED"
+      return 1
+    fi
+    say "adding the bookworm-backports suite of ${archive%%|*} (apt's sources), for qemu-user alone"
+    {
+      echo "# Added by VORNAK_TOWS tools/setup-debian.sh: qemu-user to run 32-bit wine."
+      echo "Types: deb"
+      echo "URIs: ${archive%%|*}"
+      echo "Suites: bookworm-backports"
+      echo "Components: main"
+      [ -z "${archive#*|}" ] || echo "Signed-By: ${archive#*|}"
+    } >"$backports_list"
+    # The suite is ours: nothing but qemu-user may come from it.
+    others=$'\n\nPackage: *\nPin: release n=bookworm-backports\nPin-Priority: -1'
+  fi
+  printf '%s\n' "# Added by VORNAK_TOWS tools/setup-debian.sh: qemu-user from bookworm-backports,
+# which runs 32-bit wine where the kernel runs no 32-bit code.
+Package: qemu-user
+Pin: release n=bookworm-backports
+Pin-Priority: 600$others" >"$backports_pin"
+  return 0
+}
+
+# True when the static i386 program runs.
+runs_i386() { "$@" >/dev/null 2>&1; }
+
 if [ "$profile" = test ]; then
   probe=$(mktemp -d)
   printf 'int main(void) { return 0; }\n' >"$probe/hello.c"
-  if gcc -m32 -static -o "$probe/hello" "$probe/hello.c" >>"$log" 2>&1 && "$probe/hello" 2>/dev/null; then
-    total=$((total + 1))
+  gcc -m32 -static -o "$probe/hello" "$probe/hello.c" >>"$log" 2>&1 || true
+  total=$((total + 1))
+  if [ "${VORNAK_I386_VIA_QEMU:-}" != 1 ] && runs_i386 "$probe/hello"; then
     if ! dpkg -s wine32:i386 >/dev/null 2>&1; then
       say "for the 32-bit module under wine (this kernel runs 32-bit code): wine32:i386"
       apt_quietly dpkg --add-architecture i386
@@ -88,7 +160,36 @@ if [ "$profile" = test ]; then
       apt_quietly apt-get install -y --no-install-recommends wine32:i386
     fi
   else
-    say "this kernel runs no 32-bit code: no wine32, and the tests that need it will say SKIPPED"
+    i386_started=$SECONDS
+    if [ "${VORNAK_I386_VIA_QEMU:-}" = 1 ]; then
+      say "VORNAK_I386_VIA_QEMU=1: 32-bit programs through qemu-i386, as where the kernel runs no 32-bit code"
+    else
+      say "this kernel runs no 32-bit code: 32-bit programs through qemu-i386"
+    fi
+    qemu_version=$(dpkg-query -W -f '${Version}' qemu-user 2>/dev/null || true)
+    if [ -n "$qemu_version" ] && dpkg --compare-versions "$qemu_version" ge 1:10 &&
+       dpkg -s wine32:i386 >/dev/null 2>&1; then
+      ready=1
+    elif [ "$(id -u)" -ne 0 ]; then
+      echo "setup-debian: qemu-user 10 and wine32:i386 are missing; run as root to install them" >&2
+      exit 2
+    elif install_qemu_user; then
+      say "for the 32-bit module under wine through qemu: qemu-user (bookworm-backports), wine32:i386"
+      apt_quietly dpkg --add-architecture i386
+      apt_quietly apt-get update
+      apt_quietly apt-get install -y --no-install-recommends qemu-user wine32:i386
+      ready=1
+    fi
+    if [ "${ready:-0}" = 1 ]; then
+      if why=$(bash tools/run-i386.sh "$probe/hello" 2>&1 >/dev/null); then
+        say "32-bit programs run through qemu-i386 in a binfmt_misc instance of the tests' own (tools/run-i386.sh): nothing global changed"
+      elif [ "${VORNAK_I386_VIA_QEMU:-}" != 1 ] && [ "$(id -u)" -eq 0 ] && bash tools/run-i386.sh --global 2>>"$log"; then
+        say "registered qemu-i386 for i386 programs in the whole machine's binfmt_misc, a global change (${why#run-i386: })"
+      fi
+      runs_i386 "$probe/hello" || runs_i386 bash tools/run-i386.sh "$probe/hello" ||
+        say "32-bit programs do not run through qemu-i386 here either (${why#run-i386: }): the 32-bit wine tests will say SKIPPED"
+    fi
+    say "32-bit programs through qemu: $((SECONDS - i386_started)) s"
   fi
   rm -rf "$probe"
 fi

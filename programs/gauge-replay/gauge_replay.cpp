@@ -1,6 +1,7 @@
 // gauge-replay - runs a replay script against the gauge and prints the trace.
 //
 //   gauge-replay [-h|--help] [--version] SCRIPT     (SCRIPT '-' reads standard input)
+//   (on Windows /? gives the help too)
 //
 // The gauge is linked in with the recording sound device and driven by the
 // substitute host; the trace shows every event, every clip started and the
@@ -12,6 +13,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -36,10 +38,7 @@ const char kUsage[] = "usage: gauge-replay SCRIPT   (SCRIPT '-' reads standard i
 }
 
 void PrintPlay(void* buffer, void*) {
-    struct { SoundClip* clip; const char* name; } const clips[] = {
-        {&PB1, "PB1"}, {&PB2, "PB2"}, {&PB3, "PB3"}, {&PB4, "PB4"}, {&CLICK, "CLICK"}, {&TUG, "TUG"}};
-    for (const auto& c : clips)
-        if (*c.clip == buffer) ReplayPrintPlay(c.name);
+    if (const char* name = NameOfClip(buffer)) ReplayPrintPlay(name);
 }
 
 std::string ReadCommandLine(int argc, char** argv) {
@@ -54,6 +53,8 @@ std::string ReadCommandLine(int argc, char** argv) {
     app.set_help_flag("-h,--help", "show this help and exit");
     app.set_version_flag("--version", "gauge-replay 1.0", "show the version and exit");
     app.add_option("SCRIPT", script, "the script file, '-' for standard input")->type_name("");
+    // What CLI11 would refuse in its own words is refused below in panel-host's.
+    app.allow_extras();
     app.footer(
         "Script, one command a line ('#' starts a comment):\n"
         "  set hold VALUE      parking brake: 0.0 released, above 0.0 set (the hosts set 32767)\n"
@@ -63,6 +64,14 @@ std::string ReadCommandLine(int argc, char** argv) {
         "\n"
         "Exit status: 0 after the whole script; 2 for a bad argument, or a script line that cannot\n"
         "be read (checked before anything runs), with one line on stderr.");
+#ifdef _WIN32
+    // The help as Windows programs give it.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "/?") == 0) {
+            std::cout << app.help();
+            std::exit(0);
+        }
+#endif
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -73,6 +82,10 @@ std::string ReadCommandLine(int argc, char** argv) {
         std::exit(0);
     } catch (const CLI::ParseError& e) {
         Fail(std::string(e.what()) + "; " + kUsage);
+    }
+    for (const std::string& extra : app.remaining()) {
+        const bool option = extra.size() > 1 && extra[0] == '-';
+        Fail(std::string(option ? "unknown option " : "unexpected argument ") + QuoteWord(extra) + "; " + kUsage);
     }
     if (script.empty()) Fail(std::string("a script is needed; ") + kUsage);
     return script;
@@ -96,7 +109,7 @@ int main(int argc, char** argv) {
     ResetRecordingDevice();
     recording_control.on_play = PrintPlay;
     if (!HostAttach(&ImportTable, &Linkage)) Fail("the gauge's records are not usable");
-    const int status = ReplayWholeScript(in, script, stdout, stderr);
+    const int status = ReplayWholeScript(in, script, stdout, stderr, "gauge-replay");
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) Fail("cannot write the trace");
     return status;
 }

@@ -25,7 +25,7 @@ const char kUsageReplay[] = "panel-host [--module FILE] [--verbose] replay [--re
 const char kUsageRun[] =
     "panel-host [--module FILE] [--verbose] run [--left|--right] [--timer S] [--heading DEG] [--realtime] "
     "[--audio FILE.wav] [--snapshot FILE.png [--at S]] [--frames DIR] [--path FILE.png]";
-const char kUsageWindow[] = "panel-host [--module FILE] [--verbose] window [--heading DEG]";
+const char kUsageWindow[] = "panel-host [--module FILE] [--verbose] window [--heading DEG] [--speed N]";
 const char kUsageReload[] = "panel-host [--module FILE] [--verbose] reload COUNT";
 const char kUsageAny[] = "panel-host [--module FILE] [--verbose] replay|run|window|reload ... (panel-host --help)";
 
@@ -77,6 +77,10 @@ bool HeadingOk(const std::string& t) {
 bool AtOk(const std::string& t) {
     double s;
     return ParseDouble(t, &s) && s >= 0.0 && s <= kLongestRunSeconds;
+}
+bool SpeedOk(const std::string& t) {
+    double n;
+    return ParseDouble(t, &n) && n >= kSlowestSpeed && n <= kFastestSpeed;
 }
 bool CountOk(const std::string& t) {
     if (t.empty() || t.size() > 6 || t.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -168,7 +172,7 @@ void Fail(const std::string& message) {
 
 PanelHostOptions ReadCommandLine(int argc, char** argv, unsigned abilities) {
     PanelHostOptions o;
-    std::string timer_text, heading_text, at_text, count_text;
+    std::string timer_text, heading_text, at_text, count_text, speed_text;
     bool left = false, right = false, window_flag = false;
 
     CLI::App app("panel-host - the substitute panel host: loads the VORNAK_TOWS gauge module and drives it,\n"
@@ -186,7 +190,7 @@ PanelHostOptions ReadCommandLine(int argc, char** argv, unsigned abilities) {
         ->type_name("FILE")
         ->default_str("VORNAK_TOWS.so beside panel-host (.gau on Windows)");
     app.add_flag("--verbose", o.verbose, "let the sound and window libraries' own messages through");
-    app.add_flag("--window", window_flag, "the same as the window mode: panel-host --window [--heading DEG]");
+    app.add_flag("--window", window_flag, "the same as the window mode: panel-host --window [--heading DEG] [--speed N]");
 
     CLI::App* replay = app.add_subcommand(
         "replay", "print the trace of a replay script, as gauge-replay does but without its 'play' lines:\n"
@@ -227,6 +231,12 @@ PanelHostOptions ReadCommandLine(int argc, char** argv, unsigned abilities) {
         ->type_name("DEG")
         ->default_str("0")
         ->check(Check("takes degrees from 0 to below 360", HeadingOk));
+    window->add_option("--speed", speed_text,
+                       "run N times as fast as real time: N x 18 updates a second, a held button repeating N times\n"
+                       "as fast (the crew's calls still play at their own pace), 0.1 to 100")
+        ->type_name("N")
+        ->default_str("1")
+        ->check(Check("takes a number from 0.1 to 100 (times real time)", SpeedOk));
 
     CLI::App* reload = app.add_subcommand(
         "reload", "COUNT kill/initialise cycles; a module that tells its sound objects is checked for leaks");
@@ -287,6 +297,7 @@ PanelHostOptions ReadCommandLine(int argc, char** argv, unsigned abilities) {
     o.side_given = left || right;
     if (!timer_text.empty()) o.timer = int32_t(std::strtod(timer_text.c_str(), nullptr));
     if (!heading_text.empty()) o.heading = std::strtod(heading_text.c_str(), nullptr);
+    if (!speed_text.empty()) o.speed = std::strtod(speed_text.c_str(), nullptr);
     if (!at_text.empty()) o.at = std::strtod(at_text.c_str(), nullptr);
     if (!count_text.empty()) o.reloads = std::atol(count_text.c_str());
     if (app.count("--module") && o.module.empty()) Fail("--module needs a file");

@@ -21,6 +21,7 @@ struct PanelHostOptions {
     bool        side_given = false;
     int32_t     timer = 20;      // seconds
     double      heading = 0.0;   // degrees
+    double      speed = 1.0;     // window: times real time (18 updates a second)
     bool        realtime = false;
     bool        verbose = false;
     // The files a run writes, and when its snapshot is taken (seconds).
@@ -34,6 +35,7 @@ enum HostAbilities : unsigned { kHostHasWindow = 1u, kHostWritesFiles = 2u };
 
 const long kMaxReloads = 100000;
 const double kLongestRunSeconds = 3600.0;   // a run stops after an hour of simulated time
+const double kSlowestSpeed = 0.1, kFastestSpeed = 100.0;   // window --speed
 
 // Reads the command line. -h/--help and --version print to stdout and exit
 // 0; any mistake exits 2 through Fail, naming the mode's options.

@@ -5,7 +5,7 @@
 //   panel-host [--module FILE] [--verbose] run [--left|--right] [--timer S] [--heading DEG]
 //              [--realtime] [--audio FILE.wav] [--snapshot FILE.png [--at S]]
 //              [--frames DIR] [--path FILE.png]
-//   panel-host [--module FILE] [--verbose] window [--heading DEG]
+//   panel-host [--module FILE] [--verbose] window [--heading DEG] [--speed N]
 //   panel-host [--module FILE] [--verbose] reload COUNT
 //   panel-host -h|--help, --version
 //
@@ -139,9 +139,10 @@ int32_t (GAUGE_CALL *update_elements)(Element*) = nullptr;
 bool paced = false;
 std::chrono::steady_clock::time_point pace_start;
 
-void Pace(std::chrono::steady_clock::time_point start) {
-    std::this_thread::sleep_until(start + std::chrono::microseconds(int64_t(host.updates) * 1000000 /
-                                                                      kUpdatesPerSecond));
+// Waits for the current update's slot; `speed` times real time.
+void Pace(std::chrono::steady_clock::time_point start, double speed = 1.0) {
+    std::this_thread::sleep_until(
+        start + std::chrono::microseconds(int64_t(host.updates * 1e6 / (kUpdatesPerSecond * speed))));
 }
 
 int32_t GAUGE_CALL WatchedUpdateElements(Element* first) {
@@ -751,6 +752,7 @@ int RunWindow(const PanelHostOptions& o) {
     bool quit = false;
     Image screen;
     const auto start = std::chrono::steady_clock::now();
+    auto next_draw = start;
     while (!quit) {
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
@@ -793,12 +795,17 @@ int RunWindow(const PanelHostOptions& o) {
         AircraftStep(&watch.aircraft);
         HostSetValue(kHostTokenHeading, watch.aircraft.heading);
 
-        DrawWindow(l, art, font, &screen);
-        SDL_UpdateTexture(texture, nullptr, screen.px.data(), screen.w * 4);
-        SDL_RenderClear(renderer);
-        SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-        SDL_RenderPresent(renderer);
-        Pace(start);
+        // Faster than real time, the window is drawn at most 60 times a second.
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= next_draw) {
+            next_draw = now + std::chrono::milliseconds(16);
+            DrawWindow(l, art, font, &screen);
+            SDL_UpdateTexture(texture, nullptr, screen.px.data(), screen.w * 4);
+            SDL_RenderClear(renderer);
+            SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+            SDL_RenderPresent(renderer);
+        }
+        Pace(start, o.speed);
     }
     FlushRepeats();
     HostKill();

@@ -18,7 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/platform.h"
+#include "platform/platform.h"
 #include "sound/wave_reader.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/gauge_names.h"
 #include "hostsim/hostsim.h"
 #include "hostsim/module_loader.h"
 #include "programs/panel-host/panel_draw.h"
@@ -17,7 +18,6 @@
 namespace {
 
 const uint32_t kRate = 22050;
-const int32_t kLeftLamp = 0x1000, kRightLamp = 0x1500;
 
 // One module for the whole suite, as one simulator loads it once.
 LoadedModule module;
@@ -77,7 +77,7 @@ TEST_F(LinuxModule, ExportsOnlyWhatAHostLooksUp) {
                                "_Z12PushbackTickP7Element", "_Z9GaugeKillv", "_Z8PlayClipPvj"})
         EXPECT_EQ(dlsym(module.handle, inside), nullptr) << inside;
     ASSERT_NE(module.resources, nullptr);
-    for (const char* clip : {"PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"})
+    for (const char* clip : kClipNames)
         EXPECT_NE(ModuleResource(module, "WAV", clip, 0), nullptr) << clip;
     EXPECT_NE(ModuleResource(module, "BITMAP", nullptr, 255), nullptr);
 }
@@ -122,7 +122,7 @@ TEST_F(LinuxModule, WithoutASoundCardTheClipsAreNullAndTheGaugeRunsOn) {
     HostSetValue(kHostTokenHeading, 10.0);
     for (int i = 0; i < 120; ++i) HostFrame();
     EXPECT_TRUE(clips_started.empty());
-    EXPECT_EQ(HostIconValue(kLeftLamp), 1.0);
+    EXPECT_EQ(HostIconValue(kBitmapLeftLamp), 1.0);
     EXPECT_EQ(HostDisplayColour(), 0x0000DEDEu);
 }
 
@@ -142,17 +142,17 @@ TEST_F(LinuxModule, SnapshotShowsTheChosenLampAndTheTextInItsColour) {
     Click(0);   // tail left: left lamp, yellow countdown once arming
     HostFrame();
     HostFrame();
-    ASSERT_EQ(HostIconValue(kLeftLamp), 1.0);
-    ASSERT_EQ(HostIconValue(kRightLamp), -1.0);
+    ASSERT_EQ(HostIconValue(kBitmapLeftLamp), 1.0);
+    ASSERT_EQ(HostIconValue(kBitmapRightLamp), -1.0);
     Image lit;
     DrawPanel(art, &lit);
 
     const IconElement* left = nullptr;
     const IconElement* right = nullptr;
     for (int32_t i = 0; i < host.icon_count; ++i)
-        (host.icons[i].element->header.bitmap == kLeftLamp ? left : right) = host.icons[i].element;
+        (host.icons[i].element->header.bitmap == kBitmapLeftLamp ? left : right) = host.icons[i].element;
     ASSERT_TRUE(left && right);
-    const Image& lamp = art.lamps[art.lamp_bitmaps[0] == kLeftLamp ? 0 : 1];
+    const Image& lamp = art.lamps[art.lamp_bitmaps[0] == kBitmapLeftLamp ? 0 : 1];
     const TextElement* d = host.display;
     auto in_box = [&](int32_t x, int32_t y) {
         return x >= d->header.x && y >= d->header.y && x < d->header.x + d->box_w && y < d->header.y + d->box_h;

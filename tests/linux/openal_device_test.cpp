@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "host/module.h"
-#include "host/platform.h"
+#include "platform/platform.h"
 #include "sound/clip.h"
 #include "sound/device_openal.h"
 #include "sound/sound_device.h"

@@ -277,12 +277,23 @@ TEST(PanelHostRun, TheRealtimeTimelineIsWrittenLineByLine) {
     EXPECT_NE(r.out.find("pilot chooses tail left"), std::string::npos) << r.out;
 }
 
-// Every mistake a user can make: one line naming it, status 2, and nothing
-// run or written.
+// A bound on the address space, far below what reading a 200 MB file whole
+// takes (sanitizers reserve far more than this for their own use).
+#if defined(__SANITIZE_ADDRESS__)
+const std::string kMemoryBound = "";
+#else
+const std::string kMemoryBound = "ulimit -v 262144; ";
+#endif
+
+// Every mistake a user can make: one line naming it, status 2, nothing run
+// or written, and in bounded memory, also for a file that is no script.
 TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
     const std::string in = TempDir(), out = TempDir();
     WriteFile(in + "/overflow.script", "tick\nset heading 1e999999\n");
-    WriteFile(in + "/garbage.script", "\x1b[2J" + std::string(1 << 20, 'A') + "\n");
+    WriteFile(in + "/garbage.script", "\x1b[2J" + std::string(4000, 'A') + "\n");
+    WriteFile(in + "/zeros.script", "");
+    ASSERT_EQ(truncate((in + "/zeros.script").c_str(), 200 << 20), 0);
+    ASSERT_EQ(mkfifo((in + "/pipe.so").c_str(), 0600), 0);
     WriteFile(in + "/ok.script", "tick\n");
     struct { const char* program; std::string args, message; } cases[] = {
         {PANEL_HOST, "", "panel-host: choose a mode; usage: panel-host [--module FILE]"},
@@ -311,11 +322,14 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
         {PANEL_HOST, "replay IN/missing.script", "panel-host: cannot open IN/missing.script"},
         {PANEL_HOST, "replay IN/overflow.script", "IN/overflow.script:2: '1e999999' is too large for a number"},
         {PANEL_HOST, "replay IN/garbage.script",
-         "IN/garbage.script:1: unknown command '\\x1B[2JAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA' (cut, 1048580 bytes)"},
+         "IN/garbage.script:1: unknown command '\\x1B[2JAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA' (cut, 4004 bytes)"},
+        {PANEL_HOST, "replay IN/zeros.script", "IN/zeros.script:1: the line is longer than 4096 bytes"},
         {PANEL_HOST, "replay IN/ok.script --left", "panel-host: unknown option '--left' for 'replay'"},
         {PANEL_HOST, "--module IN/missing.so run", "panel-host: cannot load module IN/missing.so"},
         {PANEL_HOST, std::string("--module ") + PANEL_HOST + " run", "panel-host: cannot load module"},
+        {PANEL_HOST, "--module IN/pipe.so run", "panel-host: cannot load module IN/pipe.so: it is not a regular file"},
         {PANEL_HOST, "--window --left", "panel-host: unknown option '--left' for 'window'"},
+        {PANEL_HOST, "window --speed 0", "panel-host: --speed: takes a number from 0.1 to 100 (times real time), not '0'"},
         {PANEL_HOST, "--window run", "panel-host: --window cannot be combined with 'run'"},
         {PANEL_HOST, "reload -5", "panel-host: COUNT: takes a count from 0 to 100000, not '-5'"},
         {PANEL_HOST, "run --heading \"$(printf '\\033[2J')$(head -c 100000 /dev/zero | tr '\\0' 9)\"",
@@ -323,12 +337,15 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
          "(cut, 100004 bytes)"},
         {GAUGE_REPLAY, "", "gauge-replay: a script is needed; usage: gauge-replay SCRIPT"},
         {GAUGE_REPLAY, "IN", "gauge-replay: IN is a folder, not a replay script"},
-        {GAUGE_REPLAY, "IN/ok.script IN/ok.script", "gauge-replay: The following argument was not expected"},
+        {GAUGE_REPLAY, "IN/ok.script IN/ok.script", "gauge-replay: unexpected argument 'IN/ok.script'; usage:"},
+        {GAUGE_REPLAY, "--fast IN/ok.script", "gauge-replay: unknown option '--fast'; usage:"},
+        {GAUGE_REPLAY, "- < IN", "gauge-replay: cannot read <stdin>: Is a directory"},
+        {GAUGE_REPLAY, "IN/zeros.script", "IN/zeros.script:1: the line is longer than 4096 bytes"},
         {GAUGE_REPLAY, "IN/overflow.script", "IN/overflow.script:2: '1e999999' is too large for a number"},
     };
     for (const auto& c : cases) {
         const std::string args = Replace(Replace(c.args, "OUT", out), "IN", in);
-        Result r = RunProgram(c.program, args, NoSoundCard());
+        Result r = RunProgram(c.program, args, kMemoryBound + NoSoundCard());
         const std::string message = Replace(Replace(c.message, "OUT", out), "IN", in);
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_EQ(Lines(r.err).size(), 1u) << args << ": " << r.err.substr(0, 300);
@@ -337,6 +354,22 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
         EXPECT_EQ(r.out, "") << args << ": nothing runs";
     }
     EXPECT_EQ(std::system(("rmdir " + out).c_str()), 0) << "nothing may be written";
+}
+
+// Output that cannot be written (a full disk) is said, with exit 2, not lost.
+TEST(PanelHostRun, AWriteErrorOnStandardOutputIsSaid) {
+    const std::string in = TempDir();
+    WriteFile(in + "/ok.script", "tick\n");
+    struct { const char* program; std::string args, message; } cases[] = {
+        {GAUGE_REPLAY, in + "/ok.script", "gauge-replay: cannot write the trace"},
+    };
+    for (const auto& c : cases) {
+        // The program's standard output goes to /dev/full, its messages to the file.
+        Result r = RunProgram(c.program, c.args, NoSoundCard() + " sh -c 'exec \"$0\" \"$@\" >/dev/full'");
+        EXPECT_EQ(r.status, 2) << c.args;
+        EXPECT_EQ(r.err.find(c.message), 0u) << r.err;
+        EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
+    }
 }
 
 TEST(PanelHostRun, HelpListsEveryModeAndOptionWithDefaultsUnitsAndExitCodes) {

@@ -3,18 +3,24 @@
 
     window_test.py PANEL_HOST OUT_DIR
 
-Starts Xvfb, opens `panel-host window` on it and, with xdotool, holds the
-minus button down (the push time runs down by repeated clicks), sets it to
-5 s with one click on plus, chooses the tail to the right, releases the
-parking brake with B when the crew asks, and sets it when asked at the end;
-after the reset it pushes back once more, tail to the left (the reset left
-the push time at 0, so one click on plus first), and quits with Esc. While the crew's first call plays it takes
-a screenshot (OUT_DIR/window.png) and checks its pixels: the status strip
-carries its text and the hint to press B, the caption strip the crew's
-words, the panel its countdown, the view below it the aircraft; a second
-one in the turn (OUT_DIR/window_turn.png) must show the track. The
-timeline must show the held button's repeats, every phase of both
-pushbacks in order, each turn's end and reset, and the summary on Esc.
+Starts Xvfb and, with xdotool, works `panel-host window` twice on it.
+
+First in real time: holds the minus button down for 1.6 s (the push time
+runs down by repeated clicks, half a second after the press and then six a
+second), sets it to 5 s with one click on plus, chooses the tail to the
+right and, while the crew's first call plays, takes a screenshot
+(OUT_DIR/window.png) and checks its pixels: the status strip carries its
+text and the hint to press B, the caption strip the crew's words, the panel
+its countdown, the view below it the aircraft; then quits with Esc.
+
+Then SPEED times as fast (`window --speed`), the same clicks and hold and
+two whole pushbacks: releases the parking brake with B when the crew asks,
+sets it when asked at the end; after the reset it pushes back once more,
+tail to the left (the reset left the push time at 0, so one click on plus
+first), and quits with Esc. A screenshot in the turn
+(OUT_DIR/window_turn.png) must show the track. The timeline must show the
+held button's repeats, every phase of both pushbacks in order, each turn's
+end and reset, and the summary on Esc.
 
 Prints one line per check and "N passed, M failed"; exit 1 on a failed
 check.
@@ -36,6 +42,8 @@ CAPTION_Y, CAPTION_H = VIEW_Y + VIEW_H, 54
 MINUS, PLUS, LEFT, RIGHT = (106, 51), (139, 51), (27, 38), (71, 38)
 STATUS_TEXT, HINT_TEXT, CAPTION_TEXT = (0xE6, 0xE8, 0xEA), (0xFF, 0xC8, 0x3C), (0xFF, 0xFF, 0xFF)
 COUNTDOWN, AIRCRAFT, TRACK = (0xDE, 0xDE, 0x00), (0xE8, 0xEC, 0xF0), (0xF0, 0xC4, 0x19)
+SPEED = 10    # the second window's time scale
+HOLD = 1.6    # seconds minus is held down in real time: 8 clicks
 
 results = []
 
@@ -76,23 +84,21 @@ def answers(number):
 
 
 def start_xvfb(log_path):
-    """An X server on the first display number free from 90 on: its process
-    and number. A number another test takes at the same moment makes the
-    server stop at once; the next number is tried then."""
+    """An X server on a display number it chose itself among the free ones
+    (-displayfd, so that tests starting servers at the same moment cannot
+    take one number twice): its process and number."""
+    read_end, write_end = os.pipe()
     with open(log_path, "w") as log:
-        for number in range(90, 190):
-            if os.path.exists(f"/tmp/.X{number}-lock"):
-                continue
-            server = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "800x700x24", "-nolisten", "tcp"],
-                                      stdin=subprocess.DEVNULL, stdout=log, stderr=log)
-            for _ in range(100):
-                if server.poll() is not None or os.path.exists(f"/tmp/.X11-unix/X{number}"):
-                    break
-                time.sleep(0.1)
-            if server.poll() is None and os.path.exists(f"/tmp/.X11-unix/X{number}") and answers(number):
-                return server, str(number)
-            server.kill()
-            server.wait()
+        server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x700x24",
+                                   "-nolisten", "tcp"], stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                                  pass_fds=(write_end,))
+    os.close(write_end)
+    with os.fdopen(read_end) as numbers:
+        number = numbers.readline().strip()
+    if number.isdigit() and server.poll() is None and answers(number):
+        return server, number
+    server.kill()
+    server.wait()
     raise RuntimeError("no X server started; see " + log_path)
 
 
@@ -101,89 +107,134 @@ def count(image, box, colour):
     return sum(1 for y in range(y0, y1) for x in range(x0, x1) if image.getpixel((x, y))[:3] == colour)
 
 
+class Window:
+    """One panel-host window on the X server, with its timeline file."""
+
+    def __init__(self, panel_host, env, out, name, speed):
+        self.env, self.speed = env, speed
+        self.timeline, self.errors = (os.path.join(out, f"{name}{n}") for n in (".txt", "_stderr.txt"))
+        with open(self.timeline, "w") as o, open(self.errors, "w") as e:
+            self.host = subprocess.Popen([panel_host, "window", "--speed", str(speed)], env=env, stdout=o,
+                                         stderr=e, stdin=subprocess.DEVNULL)
+        self.id = None
+        for _ in range(40):   # the window appears within a second or two
+            try:
+                self.id = xdotool(env, "search", "--name", "VORNAK_TOWS panel-host").split()[0]
+                break
+            except RuntimeError:
+                time.sleep(0.5)
+        if self.id is None:
+            raise RuntimeError("panel-host opened no window: " + open(self.errors).read().strip())
+        geometry = dict(line.split("=") for line in xdotool(env, "getwindowgeometry", "--shell", self.id).split())
+        self.left, self.top = int(geometry["X"]), int(geometry["Y"])
+        check(f"the window ({speed}x) is the panel, its status strip, the view and the caption strip",
+              (int(geometry["WIDTH"]), int(geometry["HEIGHT"])) == (172 * SCALE, CAPTION_Y + CAPTION_H),
+              geometry)
+        # The window takes clicks once its first update has been drawn.
+        wait_for(self.timeline, r'display " 20sec"', 20)
+        time.sleep(0.3)
+
+    def click(self, point, hold=0.0):
+        xdotool(self.env, "mousemove", "--sync", str(self.left + point[0] * SCALE + 1),
+                str(self.top + point[1] * SCALE + 1))
+        if hold:
+            xdotool(self.env, "mousedown", "1")
+            time.sleep(hold)
+            xdotool(self.env, "mouseup", "1")
+        else:
+            xdotool(self.env, "click", "1")
+
+    def key(self, name):
+        xdotool(self.env, "key", name)
+
+    def choose(self, side, times=1):
+        """Chooses the tail's side and waits for the crew's first call."""
+        self.click(side)
+        xdotool(self.env, "windowfocus", "--sync", self.id)
+        ok = wait_for(self.timeline, r"clip PB1 starts", 20, times)
+        time.sleep(0.5 / self.speed)
+        return ok
+
+    def screenshot(self, path):
+        subprocess.run(["import", "-window", self.id, path], env=self.env, check=True, timeout=30)
+
+    def close(self):
+        self.key("Escape")
+        status = self.host.wait(timeout=15)
+        check(f"Esc ends the window ({self.speed}x) with status 0", status == 0, status)
+        return open(self.timeline).read()
+
+    def kill(self):
+        if self.host.poll() is None:
+            self.host.kill()
+            self.host.wait()
+
+
+def minus_clicks(text):
+    return re.findall(r"click: minus( \(held, repeats\))?", text)
+
+
 def main():
     panel_host, out = sys.argv[1], sys.argv[2]
     os.makedirs(out, exist_ok=True)
-    timeline, errors, shot, turn_shot = (os.path.join(out, n) for n in
-                                         ("timeline.txt", "stderr.txt", "window.png", "window_turn.png"))
+    shot, turn_shot = (os.path.join(out, n) for n in ("window.png", "window_turn.png"))
     for old in (shot, turn_shot):
         if os.path.exists(old):
             os.remove(old)
     xvfb, display = start_xvfb(os.path.join(out, "xvfb.txt"))
     env = dict(os.environ, DISPLAY=":" + display)
     env.pop("WAYLAND_DISPLAY", None)
-    host = None
+    windows = []
     try:
-        with open(timeline, "w") as o, open(errors, "w") as e:
-            host = subprocess.Popen([panel_host, "window"], env=env, stdout=o, stderr=e, stdin=subprocess.DEVNULL)
-        window = None
-        for _ in range(40):   # the window appears within a second or two
-            try:
-                window = xdotool(env, "search", "--name", "VORNAK_TOWS panel-host").split()[0]
-                break
-            except RuntimeError:
-                time.sleep(0.5)
-        if window is None:
-            raise RuntimeError("panel-host opened no window: " + open(errors).read().strip())
-        geometry = dict(line.split("=") for line in xdotool(env, "getwindowgeometry", "--shell", window).split())
-        left, top = int(geometry["X"]), int(geometry["Y"])
-        check("the window is the panel, its status strip, the view and the caption strip",
-              (int(geometry["WIDTH"]), int(geometry["HEIGHT"])) == (172 * SCALE, CAPTION_Y + CAPTION_H),
-              geometry)
+        # Real time: the hold's timing, and the window as the crew asks for
+        # the brake.
+        real = Window(panel_host, env, out, "timeline_realtime", 1)
+        windows.append(real)
+        real.click(MINUS, hold=HOLD)
+        real.click(PLUS)
+        check("real time: the crew calls after a direction is chosen", real.choose(RIGHT))
+        real.screenshot(shot)
+        real_text = real.close()
 
-        def move(point):
-            xdotool(env, "mousemove", "--sync", str(left + point[0] * SCALE + 1), str(top + point[1] * SCALE + 1))
-
-        # The window takes clicks once its first update has been drawn.
-        wait_for(timeline, r'display " 20sec"', 20)
-        time.sleep(0.3)
-        move(MINUS)
-        xdotool(env, "mousedown", "1")
-        time.sleep(1.6)
-        xdotool(env, "mouseup", "1")
-        move(PLUS)
-        xdotool(env, "click", "1")
-        move(RIGHT)
-        xdotool(env, "click", "1")
-        xdotool(env, "windowfocus", "--sync", window)
-        wait_for(timeline, r"clip PB1 starts", 20)
-        time.sleep(0.5)
-        subprocess.run(["import", "-window", window, shot], env=env, check=True, timeout=30)
-        for n, side in ((1, None), (2, LEFT)):
-            if side:
-                move(PLUS)
-                xdotool(env, "click", "1")
-                move(side)
-                xdotool(env, "click", "1")
-                xdotool(env, "windowfocus", "--sync", window)
-                wait_for(timeline, r"clip PB1 starts", 20, n)
-                time.sleep(0.5)
-            xdotool(env, "key", "b")
+        fast = Window(panel_host, env, out, "timeline", SPEED)
+        windows.append(fast)
+        fast.click(MINUS, hold=HOLD / 4)
+        fast.click(PLUS)
+        for n, side in ((1, RIGHT), (2, LEFT)):
+            if n == 2:
+                fast.click(PLUS)
+            check(f"pushback {n}: the crew calls after a direction is chosen", fast.choose(side, n))
+            fast.key("b")
             if n == 1:
-                wait_for(timeline, r"turning from heading", 40)
-                time.sleep(10)
-                subprocess.run(["import", "-window", window, turn_shot], env=env, check=True, timeout=30)
+                wait_for(fast.timeline, r"turning from heading", 40)
+                # About 10 s into the turn: the tug's clip starts every 3.8 s.
+                tugs = len(re.findall(r"clip TUG starts", open(fast.timeline).read()))
+                wait_for(fast.timeline, r"clip TUG starts", 20, tugs + 3)
+                fast.screenshot(turn_shot)
             check(f"pushback {n}: the crew asks for the brake to be set at the end",
-                  wait_for(timeline, r"clip PB3 starts", 120, n))
-            xdotool(env, "key", "b")
+                  wait_for(fast.timeline, r"clip PB3 starts", 120, n))
+            fast.key("b")
             check(f"pushback {n}: the gauge resets after the final call",
-                  wait_for(timeline, r"reset: the gauge is idle again", 30, n))
-        xdotool(env, "key", "Escape")
-        status = host.wait(timeout=15)
-        check("Esc ends the window with status 0", status == 0, status)
+                  wait_for(fast.timeline, r"reset: the gauge is idle again", 30, n))
+        text = fast.close()
     finally:
-        if host and host.poll() is None:
-            host.kill()
+        for w in windows:
+            w.kill()
         xvfb.terminate()
         xvfb.wait()
 
-    text = open(timeline).read()
-    minus = re.findall(r"click: minus( \(held, repeats\))?", text)
-    check("holding minus repeats its click (half a second, then six a second)",
+    # 1.6 s held in real time: the press, then repeats from 0.5 s on, six a
+    # second, 8 clicks; at 1.5 times real time or more there would be 12.
+    minus = minus_clicks(real_text)
+    check("real time: holding minus repeats its click half a second after the press, then six a second",
+          6 <= len(minus) <= 10 and minus.count(" (held, repeats)") == len(minus) - 1, minus)
+    minus = minus_clicks(text)
+    check(f"{SPEED}x: holding minus repeats its click",
           len(minus) >= 5 and minus.count(" (held, repeats)") == len(minus) - 1, minus)
-    first = text[:text.find("click: right")]
-    check("the push time reached 0 and then 5 s before the first pushback",
-          '"  0sec"' in first and re.search(r'click: plus\n(.*\n){0,3}.*display "  5sec"', first) is not None)
+    for label, timeline in (("real time", real_text), (f"{SPEED}x", text)):
+        first = timeline[:timeline.find("click: right")]
+        check(f"{label}: the push time reached 0 and then 5 s before the first pushback",
+              '"  0sec"' in first and re.search(r'click: plus\n(.*\n){0,3}.*display "  5sec"', first) is not None)
     phases = [m.group(1) for m in re.finditer(r"^\d\d:\d\d\.\d  (\S+(?: \S+)?)\s", text, re.M)]
     order = []
     for p in phases:

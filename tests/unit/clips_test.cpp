@@ -10,7 +10,7 @@
 
 #include "host/gauge.h"
 #include "host/module.h"
-#include "host/platform.h"
+#include "platform/platform.h"
 #include "hostsim/hostsim.h"
 #include "sequencer/pushback.h"
 #include "sound/clip.h"
@@ -109,7 +109,7 @@ TEST_F(Clips, PlayRewindsAndAnswersOnlyAPlainSuccess) {
 TEST_F(Clips, NoDeviceMeansSilentNullClips) {
     recording_control.refuse_create = true;
     StartGauge();
-    for (SoundClip c : {PB1, PB2, PB3, PB4, CLICK, TUG}) EXPECT_EQ(c, nullptr);
+    for (SoundClip* c : kClipHandles) EXPECT_EQ(*c, nullptr);
     EXPECT_EQ(recording_stats.devices_created, 0u);
     Set(kTokenOnGround, 1.0);
     Click("left");
@@ -256,7 +256,7 @@ TEST_F(Clips, AModuleWithoutItsClipsRunsSilently) {
         HostInitialize();
         module_instance = real_instance;
         EXPECT_STREQ(module_path, link == &fits ? fits.c_str() : "");
-        for (SoundClip clip : {PB1, PB2, PB3, PB4, CLICK, TUG}) EXPECT_EQ(clip, nullptr);
+        for (SoundClip* clip : kClipHandles) EXPECT_EQ(*clip, nullptr);
         EXPECT_EQ(recording_stats.buffers_created, 0u);
         pushback = kPushbackInitial;
         Click("plus");
@@ -283,7 +283,7 @@ TEST_F(Clips, ReloadsReleaseEveryBufferAndDevice) {
     EXPECT_EQ(recording_stats.buffers_created - recording_stats.buffers_released, 6u);
     HostKill();
     EXPECT_EQ(sound_device, nullptr);
-    for (SoundClip c : {PB1, PB2, PB3, PB4, CLICK, TUG}) EXPECT_EQ(c, nullptr);
+    for (SoundClip* c : kClipHandles) EXPECT_EQ(*c, nullptr);
 }
 
 }  // namespace

@@ -40,8 +40,9 @@ protected:
     std::string out, err;
 };
 
-TEST_F(Replay, CommentsBlanksAndTabs) {
-    EXPECT_EQ(Run("# a comment\n\n   \ntick\t2 # two updates\nclick\tplus\ntick"), 0);
+// A byte-order mark, as Windows editors save UTF-8, leads the first line.
+TEST_F(Replay, CommentsBlanksTabsAndAByteOrderMark) {
+    EXPECT_EQ(Run("\xEF\xBB\xBF# a comment\n\n   \ntick\t2 # two updates\nclick\tplus\ntick"), 0);
     EXPECT_EQ(out,
               "1 display \" 20sec\" 0x00DEDEDE 20\n1 lamps -1 -1\n"
               "2 display \" 20sec\" 0x00DEDEDE 20\n2 lamps -1 -1\n"
@@ -90,9 +91,15 @@ TEST_F(Replay, ABadLineStopsTheScriptBeforeItRunsWithItsNumberAndWordsEscaped) {
         {"reload now\n", "test.script:1: 'reload' takes no arguments\n"},
         {"set heading 1e999999\n", "test.script:1: '1e999999' is too large for a number\n"},
         {"\x1b]0;x\a\n", "test.script:1: unknown command '\\x1B]0;x\\x07'\n"},
-        {"click " + std::string(100000, 'z') + "\n",
-         "test.script:1: unknown button 'zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz' (cut, 100000 bytes) (left, right, minus "
+        {"click " + std::string(4090, 'z') + "\n",
+         "test.script:1: unknown button 'zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz' (cut, 4090 bytes) (left, right, minus "
          "or plus)\n"},
+        {"tick\n\xEF\xBB\xBFtick\n", "test.script:2: unknown command '\\xEF\\xBB\\xBFtick'\n"},
+        // A line or a script longer than any script needs is refused where it
+        // passes the bound, whatever follows.
+        {"click " + std::string(4091, 'z') + "\n", "test.script:1: the line is longer than 4096 bytes: not a replay script\n"},
+        {std::string(1 << 20, '\n') + "tick\n",
+         "test.script:1048577: the script goes on past 1048576 bytes: not a replay script\n"},
     };
     for (auto c : cases) {
         EXPECT_EQ(Run(c.script), 2) << c.script;

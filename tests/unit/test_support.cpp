@@ -5,7 +5,7 @@
 
 #include "host/gauge.h"
 #include "host/module.h"
-#include "host/platform.h"
+#include "platform/platform.h"
 #include "hostsim/hostsim.h"
 #include "sequencer/pushback.h"
 #include "sound/clip.h"
@@ -32,8 +32,7 @@ RecordsAtLoad TakeRecords() {
     std::memcpy(&r.hold_var, &hold_var, sizeof hold_var);
     std::memcpy(&r.heading_var, &heading_var, sizeof heading_var);
     std::memcpy(&r.ready_var, &ready_var, sizeof ready_var);
-    SoundClip* clips[] = {&PB1, &PB2, &PB3, &PB4, &CLICK, &TUG};
-    for (int i = 0; i < 6; ++i) r.clips[i] = *clips[i];
+    for (int32_t i = 0; i < kClipCount; ++i) r.clips[i] = *kClipHandles[i];
     r.sound_device = sound_device;
     r.host_window = host_window;
     std::memcpy(r.module_path, module_path, sizeof module_path);
@@ -164,13 +163,8 @@ void PrintTo(const PlayedClip& p, std::ostream* os) {
 
 const char* ClipName(const void* buffer) {
     if (buffer == nullptr) return "";
-    if (buffer == PB1) return "PB1";
-    if (buffer == PB2) return "PB2";
-    if (buffer == PB3) return "PB3";
-    if (buffer == PB4) return "PB4";
-    if (buffer == CLICK) return "CLICK";
-    if (buffer == TUG) return "TUG";
-    return "?";
+    const char* name = NameOfClip(buffer);
+    return name ? name : "?";
 }
 
 void GaugeTest::FreshModule() {
@@ -187,8 +181,7 @@ void GaugeTest::FreshModule() {
     std::memcpy(&hold_var, &r.hold_var, sizeof hold_var);
     std::memcpy(&heading_var, &r.heading_var, sizeof heading_var);
     std::memcpy(&ready_var, &r.ready_var, sizeof ready_var);
-    SoundClip* clips[] = {&PB1, &PB2, &PB3, &PB4, &CLICK, &TUG};
-    for (int i = 0; i < 6; ++i) *clips[i] = r.clips[i];
+    for (int32_t i = 0; i < kClipCount; ++i) *kClipHandles[i] = r.clips[i];
     sound_device = r.sound_device;
     host_window = r.host_window;
     std::memcpy(module_path, r.module_path, sizeof module_path);
@@ -249,9 +242,8 @@ void GaugeTest::Tick(int n) {
 void GaugeTest::Set(int32_t token, double value) { HostSetValue(token, value); }
 
 void GaugeTest::Click(const char* button) {
-    const char* names[] = {"left", "right", "minus", "plus"};
-    for (int32_t i = 0; i < 4; ++i) {
-        if (std::strcmp(button, names[i]) != 0) continue;
+    for (int32_t i = 0; i < kButtonCount; ++i) {
+        if (std::strcmp(button, kButtonNames[i]) != 0) continue;
         int32_t x, y;
         ASSERT_TRUE(HostChildCentre(i, &x, &y));
         ASSERT_TRUE(HostClick(x, y));

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/abi.h"
+#include "host/gauge_names.h"
 
 struct SentEvent {
     uint32_t update;
@@ -53,7 +54,7 @@ struct RecordsAtLoad {
     ImportTableRecord import_table;
     LinkageRecord     linkage;
     ModuleVariable    hold_var, heading_var, ready_var;
-    void*             clips[6];
+    void*             clips[kClipCount];
     void*             sound_device;
     void*             host_window;
     char              module_path[256];

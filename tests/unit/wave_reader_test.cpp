@@ -13,7 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "host/module.h"
-#include "host/platform.h"
+#include "platform/platform.h"
 #include "sound/wave_reader.h"
 
 namespace {

@@ -32,6 +32,7 @@ import struct
 import sys
 
 from checklist import Checks
+from gauge_names import BITMAPS, BUTTONS, CLIPS, TOKENS
 
 try:
     import pefile
@@ -51,12 +52,10 @@ SENTINEL = STUBS
 WINDOW = 0x00012345             # what GetActiveWindow answers
 MODULE_PATH = b"C:\\FS98\\GAUGES\\VORNAK_TOWS.gau"
 STEP_LIMIT = 5_000_000          # instructions per run between two host stops
-CLIPS = ["PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"]
 CALLEE_SAVED = [(X.UC_X86_REG_EBX, "EBX", 0x0B0B0B0B), (X.UC_X86_REG_ESI, "ESI", 0x05050505),
                 (X.UC_X86_REG_EDI, "EDI", 0x0D0D0D0D), (X.UC_X86_REG_EBP, "EBP", 0x0E0E0E0E)]
-LEFT_LAMP, RIGHT_LAMP = 0x1000, 0x1500
-BUTTONS = {"left": 0, "right": 1, "minus": 2, "plus": 3}
-VARIABLES = {"hold": 323, "ready": 60, "heading": 81}
+LEFT_LAMP, RIGHT_LAMP = BITMAPS["LeftLamp"], BITMAPS["RightLamp"]
+VARIABLES = {"hold": TOKENS["ParkingBrake"], "ready": TOKENS["OnGround"], "heading": TOKENS["Heading"]}
 
 # IDirectSound and IDirectSoundBuffer, in vtable order: (name, argument
 # bytes after the object pointer).
@@ -149,10 +148,10 @@ class Host:
             raise Fault("host memory exhausted")
         return address
 
-    def stub(self, label, handler, arg_bytes, cdecl=False):
+    def stub(self, label, handler, arg_bytes):
         address = self.next_stub
         self.next_stub += 16
-        self.stubs[address] = (label, handler, arg_bytes, cdecl)
+        self.stubs[address] = (label, handler, arg_bytes)
         return address
 
     # -- loading ----------------------------------------------------------
@@ -216,15 +215,11 @@ class Host:
         known = {"KERNEL32.dll": k32,
                  "USER32.dll": {"GetActiveWindow": (lambda a: WINDOW, 0)},
                  "DSOUND.dll": {"#1": (self.direct_sound_create, 12)}}
-        crt = {"memcmp": self.memcmp, "memcpy": self.memcpy, "memmove": self.memcpy,
-               "memset": self.memset}
         for entry in self.pe.DIRECTORY_ENTRY_IMPORT:
             dll = entry.dll.decode()
             for imp in entry.imports:
                 name = imp.name.decode() if imp.name else f"#{imp.ordinal}"
-                if dll.lower() == "msvcrt.dll" and name in crt:
-                    address = self.stub(f"{dll}!{name}", crt[name], 12, cdecl=True)
-                elif name in known.get(dll, {}):
+                if name in known.get(dll, {}):
                     handler, arg_bytes = known[dll][name]
                     address = self.stub(f"{dll}!{name}", handler, arg_bytes)
                 else:
@@ -313,7 +308,7 @@ class Host:
         uc = self.uc
         if address not in self.stubs:
             raise Fault(f"the module jumped to 0x{address:08X}, no routine of the host")
-        label, handler, arg_bytes, cdecl = self.stubs[address]
+        label, handler, arg_bytes = self.stubs[address]
         sp = uc.reg_read(X.UC_X86_REG_ESP)
         back = self.u32(sp)
         args = struct.unpack(f"<{arg_bytes // 4}I", uc.mem_read(sp + 4, arg_bytes))
@@ -324,10 +319,10 @@ class Host:
         if result is None:
             raise Fault(f"the module called {label}, which the gauge never needs")
         uc.reg_write(X.UC_X86_REG_EAX, result & 0xFFFFFFFF)
-        uc.reg_write(X.UC_X86_REG_ESP, sp + 4 + (0 if cdecl else arg_bytes))
+        uc.reg_write(X.UC_X86_REG_ESP, sp + 4 + arg_bytes)
         return back
 
-    # -- KERNEL32, USER32, msvcrt -----------------------------------------
+    # -- KERNEL32, USER32 ---------------------------------------------------
     def resource_key(self, pointer):
         return pointer if pointer < 0x10000 else self.cstring(pointer).decode("latin-1")
 
@@ -368,26 +363,6 @@ class Host:
 
     def module_handle(self, args):
         return self.base if args[0] and self.cstring(args[0]) == MODULE_PATH else 0
-
-    def memcmp(self, args):
-        a, b, n = args
-        x, y = bytes(self.uc.mem_read(a, n)), bytes(self.uc.mem_read(b, n))
-        return 0 if x == y else (-1 if x < y else 1)
-
-    def memcpy(self, args):
-        self.check_host_write(args[0], args[2])
-        self.uc.mem_write(args[0], bytes(self.uc.mem_read(args[1], args[2])))
-        return args[0]
-
-    def memset(self, args):
-        self.check_host_write(args[0], args[2])
-        self.uc.mem_write(args[0], bytes([args[1] & 0xFF]) * args[2])
-        return args[0]
-
-    def check_host_write(self, address, size):
-        # The run-time routines write on the module's behalf: same bounds.
-        if size:
-            self.on_write(self.uc, 0, address, size, 0, None)
 
     # -- DirectSound --------------------------------------------------------
     def com_object(self, methods, handlers):

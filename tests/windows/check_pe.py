@@ -1,49 +1,66 @@
 #!/usr/bin/python3
-"""Checks the Windows gauge modules as the simulator and Windows see them.
+"""Checks the Windows gauge modules and programs as Windows sees them.
 
-    check_pe.py --resources DIR [--zip ZIP [--picture PNG]] MODULE:ARCH ...
+    check_pe.py [--resources DIR] [--zip ZIP [--picture PNG]] [--program EXE:ARCH ...]
+                [MODULE:ARCH ...]
+    check_pe.py --self-test MODULE:ARCH
 
-ARCH is i386 or amd64. For each module: machine type, export directory
-name and its two data exports, the exact list of imported routines (the
-system calls the gauge makes, DirectSound by ordinal 1), no TLS directory
-and no start-up or unwind sections, every clip and bitmap resource against
-the files it was built from, and the version record. With --zip,
-the release ZIP must hold the first module, byte for byte, the install
-page, and the panel picture when one exists.
+ARCH is i386 or amd64. For each module: machine type, the Windows version
+in its header, export directory name and its two data exports, the exact
+set of imported DLLs and routines (the system calls the gauge makes,
+DirectSound by ordinal 1), no TLS directory, no start-up or unwind
+sections and no constructor or destructor in the linker's lists, every clip
+and bitmap resource against the files it was built from, and the version
+record. With --zip, the release ZIP must hold the first module, byte for
+byte, the install page, and the panel picture when one exists.
+
+For each program: machine type, and every routine it imports is one that
+Windows 98's own DLLs export and carry out (win98_exports.txt beside this
+script); each one outside that list is named.
+
+--self-test plants a constructor in a copy of MODULE (in memory) and runs
+the start-up check on it, which must refuse it.
 
 Prints one line per check and ends with "N passed, M failed"; exits 1 when
 a check failed, 2 for bad arguments or an unreadable file.
 """
 import argparse
 import os
+import struct
 import sys
 import zipfile
 
 import pefile
 
 from checklist import Checks
+from gauge_names import BITMAP_FILES as BITMAPS, CLIPS
 
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
-CLIPS = ["PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"]
 CLIP_SIZES = {"PB1": 41516, "PB2": 42748, "PB3": 53932, "PB4": 70580, "CLICK": 2476, "TUG": 55180}
-BITMAPS = {255: "panel_face.bmp", 4096: "lamp_left.bmp", 5376: "lamp_right.bmp"}
 # Exactly what the gauge calls: resources and its own name from KERNEL32,
-# the host's window, DirectSound's entry by ordinal, and the one memory
-# routine each compiler leaves as a call. Anything more is start-up or
-# run-time code that has crept back into the module.
+# the host's window and DirectSound's entry by ordinal; the memory routines
+# the compiler calls are the module's own. Anything more is start-up or
+# run-time code that has crept back into the module, and a DLL more (such
+# as msvcrt.dll, which Windows 95 as sold did not have) keeps it from
+# loading somewhere.
 SYSTEM_CALLS = {
     "KERNEL32.dll": ["FindResourceA", "GetModuleFileNameA", "GetModuleHandleA", "LoadResource",
                      "LockResource", "SizeofResource"],
     "USER32.dll": ["GetActiveWindow"],
     "DSOUND.dll": ["#1"],
 }
-IMPORTS = {
-    "i386": dict(SYSTEM_CALLS, **{"msvcrt.dll": ["memcmp"]}),
-    "amd64": dict(SYSTEM_CALLS, **{"msvcrt.dll": ["memcpy"]}),
-}
+IMPORTS = {"i386": SYSTEM_CALLS, "amd64": SYSTEM_CALLS}
+DLLS = {"i386": ["DSOUND.dll", "KERNEL32.dll", "USER32.dll"],
+        "amd64": ["DSOUND.dll", "KERNEL32.dll", "USER32.dll"]}
+# Operating system and subsystem version in the optional header: 4.0, which
+# Windows 95 and NT 4 load, on the 32-bit module; 64-bit Windows begins at
+# 5.2.
+WINDOWS_VERSIONS = {"i386": (4, 0, 4, 0), "amd64": (4, 0, 5, 2)}
 # Sections of the C run-time start-up and of unwinding, none of which the
 # gauge needs.
-RUNTIME_SECTIONS = {".tls", ".CRT", ".eh_frame", ".pdata", ".xdata"}
+RUNTIME_SECTIONS = {".tls", ".CRT", ".ctors", ".dtors", ".eh_frame", ".pdata", ".xdata"}
+WORD_SIZES = {"i386": 4, "amd64": 8}
+WIN98_EXPORTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "win98_exports.txt")
 LANG_US = 1033
 VERSION_STRINGS = {
     "FileVersion": "1.0",
@@ -71,6 +88,51 @@ def resource_leaves(pe):
     return leaves
 
 
+def imported(pe):
+    """{DLL name: sorted routine names, an ordinal as #N}."""
+    return {entry.dll.decode(): sorted(i.name.decode() if i.name else f"#{i.ordinal}"
+                                       for i in entry.imports)
+            for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
+
+
+def startup_lists(text, word):
+    """The constructor and destructor lists the linker writes at the end of
+    .text (each an all-ones word, its entries, a zero word) as two lists of
+    entries, or None when .text does not end in them. Nothing runs these in
+    a module linked without the run-time start-up: an entry there is a
+    record left uninitialised."""
+    words = [int.from_bytes(text[i - word:i], "little")
+             for i in range(len(text), word - 1, -word)]   # from the end backwards
+    ones = (1 << (8 * word)) - 1
+    lists = []
+    at = 0
+    for _ in range(2):
+        if at >= len(words) or words[at] != 0:
+            return None
+        at += 1
+        entries = []
+        while at < len(words) and words[at] != ones:
+            entries.append(words[at])
+            at += 1
+        if at >= len(words):
+            return None
+        at += 1
+        lists.append(entries[::-1])
+    destructors, constructors = lists
+    return constructors, destructors
+
+
+def check_startup(report, tag, pe, arch):
+    text = next((sec for sec in pe.sections if sec.Name.rstrip(b"\0") == b".text"), None)
+    lists = startup_lists(text.get_data()[:text.Misc_VirtualSize], WORD_SIZES[arch]) if text else None
+    if lists is None:
+        detail = "no constructor and destructor lists at the end of .text"
+    else:
+        detail = f"{len(lists[0])} constructors, {len(lists[1])} destructors"
+    report.check(f"{tag}: no constructor or destructor to run at load",
+                 lists is not None and lists == ([], []), detail)
+
+
 def check_module(report, path, arch, resource_dir):
     tag = f"{os.path.basename(os.path.dirname(os.path.abspath(path)))}/{os.path.basename(path)}"
     try:
@@ -82,6 +144,13 @@ def check_module(report, path, arch, resource_dir):
                  f"machine 0x{pe.FILE_HEADER.Machine:X}")
     report.check(f"{tag}: is a DLL with an entry routine",
                  pe.is_dll() and pe.OPTIONAL_HEADER.AddressOfEntryPoint != 0)
+    header = pe.OPTIONAL_HEADER
+    versions = (header.MajorOperatingSystemVersion, header.MinorOperatingSystemVersion,
+                header.MajorSubsystemVersion, header.MinorSubsystemVersion)
+    want_versions = WINDOWS_VERSIONS[arch]
+    report.check(f"{tag}: operating system {want_versions[0]}.{want_versions[1]}, "
+                 f"subsystem {want_versions[2]}.{want_versions[3]}", versions == want_versions,
+                 "operating system {}.{}, subsystem {}.{}".format(*versions))
 
     # Exports: the directory's own name, and exactly the two records, both
     # data (outside any executable section).
@@ -99,10 +168,10 @@ def check_module(report, path, arch, resource_dir):
             code_symbols.append((s.name or b"?").decode())
     report.check(f"{tag}: both exports are data", not code_symbols, ", ".join(code_symbols))
 
-    # Imports, routine by routine (an ordinal as #N).
-    imports = {entry.dll.decode(): sorted(i.name.decode() if i.name else f"#{i.ordinal}"
-                                          for i in entry.imports)
-               for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
+    # Imports: the DLLs, then routine by routine (an ordinal as #N).
+    imports = imported(pe)
+    report.check(f"{tag}: imports from exactly {', '.join(DLLS[arch])}",
+                 sorted(imports) == DLLS[arch], ", ".join(sorted(imports)) or "no imports")
     want = IMPORTS[arch]
     listing = "; ".join(f"{dll}: {', '.join(names)}" for dll, names in sorted(imports.items()))
     report.check(f"{tag}: imports exactly " + "; ".join(
@@ -118,6 +187,7 @@ def check_module(report, path, arch, resource_dir):
     sections = [sec.Name.rstrip(b"\0").decode() for sec in pe.sections]
     extra = sorted(RUNTIME_SECTIONS.intersection(sections))
     report.check(f"{tag}: no start-up or unwind sections", not extra, ", ".join(extra))
+    check_startup(report, tag, pe, arch)
     report.check(f"{tag}: relocations, for a load at another base",
                  ".reloc" in sections and not pe.FILE_HEADER.Characteristics & 0x0001, ", ".join(sections))
 
@@ -169,6 +239,64 @@ def check_module(report, path, arch, resource_dir):
     report.check(f"{tag}: translation 0x0409, 1200", translations == ["0x0409 0x04b0"], repr(translations))
 
 
+def read_win98_exports(path):
+    """{DLL name in capitals, without .DLL: set of routine names}."""
+    known = {}
+    with open(path, encoding="ascii") as f:
+        for number, line in enumerate(f, 1):
+            line = line.split()
+            if not line or line[0].startswith("#"):   # a comment; "DSOUND #1" is an ordinal
+                continue
+            if len(line) != 2:
+                raise ValueError(f"{path}:{number}: expected 'DLL routine'")
+            known.setdefault(line[0].upper(), set()).add(line[1])
+    return known
+
+
+def check_program(report, path, arch, known):
+    tag = os.path.basename(path)
+    try:
+        pe = pefile.PE(path, fast_load=True)
+        pe.parse_data_directories(directories=[
+            pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]])
+    except (OSError, pefile.PEFormatError) as error:
+        report.check(f"{tag}: is a PE file", False, str(error))
+        return
+    report.check(f"{tag}: machine {arch}", pe.FILE_HEADER.Machine == MACHINES[arch],
+                 f"machine 0x{pe.FILE_HEADER.Machine:X}")
+    for dll, names in sorted(imported(pe).items(), key=lambda item: item[0].upper()):
+        key = dll.upper().removesuffix(".DLL")
+        if key not in known:
+            report.check(f"{tag}: {dll} is a Windows 98 DLL", False, ", ".join(names))
+            continue
+        outside = [name for name in names if name not in known[key]]
+        report.check(f"{tag}: all {len(names)} imports from {dll} are in Windows 98", not outside,
+                     f"{len(outside)} outside: " + ", ".join(outside))
+
+
+def self_test(path, arch):
+    """Plants one constructor in the module's list, in memory, and checks
+    the copy: the start-up check must fail on it."""
+    pe = pefile.PE(path)
+    word = WORD_SIZES[arch]
+    text = next(sec for sec in pe.sections if sec.Name.rstrip(b"\0") == b".text")
+    end = text.PointerToRawData + text.Misc_VirtualSize
+    ones, entry = b"\xff" * word, pe.OPTIONAL_HEADER.ImageBase + pe.OPTIONAL_HEADER.AddressOfEntryPoint
+    if text.SizeOfRawData < text.Misc_VirtualSize + word or \
+            pe.__data__[end - 4 * word:end] != (ones + bytes(word)) * 2:
+        print(f"check_pe: {path} has no empty start-up lists at the end of .text to plant into",
+              file=sys.stderr)
+        return 2
+    text.Misc_VirtualSize += word
+    planted = bytearray(pe.write())
+    planted[end - 4 * word:end + word] = ones + entry.to_bytes(word, "little") + bytes(word) + \
+        ones + bytes(word)
+    report = Checks()
+    check_startup(report, "VORNAK_TOWS.gau with a planted constructor", pefile.PE(data=bytes(planted)),
+                  arch)
+    return report.finish()
+
+
 def check_zip(report, zip_path, module_path, picture):
     try:
         archive = zipfile.ZipFile(zip_path)
@@ -190,33 +318,63 @@ def check_zip(report, zip_path, module_path, picture):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--resources", required=True)
+    parser.add_argument("--resources")
     parser.add_argument("--zip")
     parser.add_argument("--picture")
-    parser.add_argument("modules", nargs="+", metavar="MODULE:ARCH")
+    parser.add_argument("--program", action="append", default=[], metavar="EXE:ARCH")
+    parser.add_argument("--self-test", action="store_true")
+    parser.add_argument("modules", nargs="*", metavar="MODULE:ARCH")
     args = parser.parse_args()
 
-    modules = []
-    for item in args.modules:
-        path, _, arch = item.rpartition(":")
-        if arch not in MACHINES or not path:
-            print(f"check_pe: '{item}' is not MODULE:i386 or MODULE:amd64", file=sys.stderr)
+    def binaries(items, what):
+        found = []
+        for item in items:
+            path, _, arch = item.rpartition(":")
+            if arch not in MACHINES or not path:
+                print(f"check_pe: '{item}' is not {what}:i386 or {what}:amd64", file=sys.stderr)
+                return None
+            if not os.path.isfile(path):
+                print(f"check_pe: {path} is missing; build it first (cmake --build --preset "
+                      f"{'win32' if arch == 'i386' else 'win64'})", file=sys.stderr)
+                return None
+            found.append((path, arch))
+        return found
+
+    modules = binaries(args.modules, "MODULE")
+    programs = binaries(args.program, "EXE")
+    if modules is None or programs is None:
+        return 2
+    if args.self_test:
+        if len(modules) != 1 or programs:
+            print("check_pe: --self-test takes one MODULE:ARCH", file=sys.stderr)
             return 2
-        if not os.path.isfile(path):
-            print(f"check_pe: {path} is missing; build it first (cmake --build --preset "
-                  f"{'win32' if arch == 'i386' else 'win64'})", file=sys.stderr)
-            return 2
-        modules.append((path, arch))
+        return self_test(*modules[0])
+    if not modules and not programs:
+        print("check_pe: name a MODULE:ARCH or a --program EXE:ARCH to check", file=sys.stderr)
+        return 2
+    if modules and not args.resources:
+        print("check_pe: checking a module needs --resources DIR", file=sys.stderr)
+        return 2
     if args.zip and not os.path.isfile(args.zip):
         print(f"check_pe: {args.zip} is missing; build it with cmake --build --preset win32 "
               "--target package", file=sys.stderr)
         return 2
 
+    known = {}
+    if programs:
+        try:
+            known = read_win98_exports(WIN98_EXPORTS)
+        except (OSError, ValueError) as error:
+            print(f"check_pe: {error}", file=sys.stderr)
+            return 2
+
     report = Checks()
     for path, arch in modules:
         check_module(report, path, arch, args.resources)
-    if args.zip:
+    if args.zip and modules:
         check_zip(report, args.zip, modules[0][0], args.picture)
+    for path, arch in programs:
+        check_program(report, path, arch, known)
     return report.finish()
 
 

@@ -26,8 +26,6 @@ LAMP_RIGHT_AT = (55, 24)
 MINUS_AREA = (99, 46, 14, 11)                  # x, y, w, h
 PLUS_AREA = (132, 46, 14, 11)
 
-RESOURCE_IDS = {"panel_face.bmp": 255, "lamp_left.bmp": 4096, "lamp_right.bmp": 5376}
-
 PLATE = (104, 68, 42)
 PAINT = (236, 222, 190)
 PAINT_SHADOW = (44, 28, 16)

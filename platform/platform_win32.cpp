@@ -1,11 +1,11 @@
 // platform_win32.cpp - module identity and resources on Windows.
 //
 // Needs: KERNEL32 and USER32 only; the resources compiled into the image by
-// windres (resources/vornak_tows.rc).
+// windres (resources/vornak_tows.rc.in, its lists filled in by the build).
 // Provides:
 //   [x] module entry: DllMain forwards every notification to ModuleEntry;
 //       an executable that links the gauge statically (gauge-replay.exe)
-//       gets no DllMain call, so it hands over its own image at start-up
+//       gets no DllMain call and links executable_entry_win32.cpp instead
 //   [x] own path from the instance: GetModuleFileNameA
 //   [x] module from a path: GetModuleHandleA (modules already loaded only)
 //   [x] resources by type and name: FindResourceA, SizeofResource,
@@ -13,28 +13,17 @@
 //       the WAVE walk never trusts the lengths written inside a clip
 //   [x] bitmaps by number: MAKEINTRESOURCE(number) under RT_BITMAP
 //   [x] host window: GetActiveWindow
-#include "host/platform.h"
+#include "platform/platform.h"
 
 #include <windows.h>
 
 #include "host/module.h"
-
-extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     return ModuleEntry(instance, reason, reserved) ? TRUE : FALSE;
 }
 
 namespace {
-
-// In a DLL the runtime runs this before DllMain, which then stores the same
-// handle again; in an executable it is the only notification there is.
-struct ExecutableEntry {
-    ExecutableEntry() {
-        if (GetModuleHandleA(nullptr) == reinterpret_cast<HMODULE>(&__ImageBase))
-            ModuleEntry(&__ImageBase, DLL_PROCESS_ATTACH, nullptr);
-    }
-} executable_entry;
 
 const uint8_t* Locked(HMODULE module, HRSRC found, uint32_t* size) {
     if (found == nullptr) return nullptr;

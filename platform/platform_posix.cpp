@@ -11,7 +11,7 @@
 //       resource directory
 //   [x] resources by type and name, bitmaps by number, with stored sizes
 //   [ ] host window: none on this platform (null)
-#include "host/platform.h"
+#include "platform/platform.h"
 
 #include <dlfcn.h>
 #include <unistd.h>

@@ -1,0 +1,38 @@
+// gauge_names.h - the gauge's fixed names and numbers: its clips, bitmaps,
+// buttons, the simulator variables it reads and the host's update rate.
+//
+// This is their one home. The code includes it; the build (cmake/GaugeNames.cmake)
+// and the Windows checks (tests/windows/gauge_names.py) read it as text, so
+// each name or number below stays on its own line, in the form it has here.
+#pragma once
+
+#include <cstdint>
+
+// The host runs the panel's update this many times a second.
+enum : int32_t { kTicksPerSecond = 18 };
+
+// The clips, resources of type "WAV" under these names, built from the files
+// of the same name (PB1.wav, ...); the gauge loads them in this order.
+inline constexpr const char* kClipNames[] = {"PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"};
+inline constexpr int32_t kClipCount = sizeof kClipNames / sizeof kClipNames[0];
+
+// The bitmaps, resources by number, and the files they are built from.
+enum : int32_t {
+    kBitmapFace      = 255,      // panel_face.bmp
+    kBitmapLeftLamp  = 0x1000,   // lamp_left.bmp
+    kBitmapRightLamp = 0x1500,   // lamp_right.bmp
+};
+
+// The four buttons, in the order of the panel's child mouse areas, by the
+// words replay scripts and timelines name them with.
+enum GaugeButton : int32_t { kLeftButton, kRightButton, kMinusButton, kPlusButton, kButtonCount };
+inline constexpr const char* kButtonNames[] = {"left", "right", "minus", "plus"};
+static_assert(sizeof kButtonNames / sizeof kButtonNames[0] == kButtonCount);
+
+// The simulator variables the gauge reads, by the host's token.
+enum : int32_t {
+    kTokenTickCounter  = 1,     // the host's update counter, the display's source
+    kTokenOnGround     = 60,    // 1.0 on the ground
+    kTokenHeading      = 81,    // magnetic heading, degrees
+    kTokenParkingBrake = 323,   // 0 released, up to 32767 set
+};
