@@ -149,7 +149,7 @@ def cmd_cli(args):
 
     # Another program holds "Locked" open: a command prompt whose error
     # output goes to it, waiting for a line that comes after the installs.
-    holder = subprocess.Popen([args.wine, "cmd", "/c", "echo open& set /p line= 2>>"
+    holder = subprocess.Popen(args.runner + [args.wine, "cmd", "/c", "echo open& set /p line= 2>>"
                                + windows_path(paths["Locked"])],
                               env=wine_run.environment(args, wine_run.NULL_ASOUNDRC),
                               stdin=subprocess.PIPE, stdout=subprocess.PIPE,
@@ -248,12 +248,12 @@ def cmd_dialog(args):
         # A wine server left from an earlier run in this prefix was started
         # without a display, and windows made through it would never show:
         # start afresh on this one.
-        subprocess.run([server_program, "-k"], env=env, stdout=subprocess.DEVNULL,
+        subprocess.run(args.runner + [server_program, "-k"], env=env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
-        subprocess.run([server_program, "-w"], env=env, stdout=subprocess.DEVNULL,
+        subprocess.run(args.runner + [server_program, "-w"], env=env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
         # Started in the simulator's folder, it finds the panels at once.
-        program = subprocess.Popen([args.wine, args.exe], cwd=root, env=env,
+        program = subprocess.Popen(args.runner + [args.wine, args.exe], cwd=root, env=env,
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
         found = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name",
@@ -288,7 +288,7 @@ def cmd_dialog(args):
         if program is not None:
             program.kill()
             program.wait()
-        subprocess.run([server_program, "-k"], env=env, stdout=subprocess.DEVNULL,
+        subprocess.run(args.runner + [server_program, "-k"], env=env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
         server.terminate()
         server.wait()
@@ -306,6 +306,7 @@ def main():
     sub.add_parser("cli").add_argument("scratch")
     sub.add_parser("dialog").add_argument("shot")
     args = parser.parse_args()
+    args.runner = []
     if args.win32:
         wine_run.need_32bit_wine(args)
     wine_run.require(args.wine, "install wine: tools/setup-debian.sh test")
