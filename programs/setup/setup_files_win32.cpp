@@ -322,7 +322,15 @@ SetupResult InstallPanel(const SetupRequest& request) {
     BitmapFolder folder = {FolderOf(path)};
     PanelPlan plan = PlanInstall(open.bytes, request.placement, BitmapSize, &folder);
     if (plan.outcome == kPlanRefused) return Result(kSetupRefused, plan.message);
-    if (plan.outcome == kPlanAlready) return Result(kSetupDone, plan.message);
+    std::string gauge = Join(GaugesFolder(request.simdir), kGaugeFile);
+    if (plan.outcome == kPlanAlready) {
+        // The panel names the gauge; put the gauge back if it has gone.
+        SetupResult result = Result(kSetupDone, plan.message);
+        if (!request.dry_run && !Exists(gauge) && SourcesProblem(false).empty() &&
+            CopyFileA((ProgramFolder() + kGaugeFile).c_str(), gauge.c_str(), TRUE))
+            result.line += " VORNAK_TOWS.gau was missing from Gauges and is back.";
+        return result;
+    }
     std::string problem = SourcesProblem(!request.placement.main_panel);
     if (!problem.empty()) return Result(kSetupRefused, problem);
     bool would_replace = false;

@@ -143,9 +143,12 @@ def cmd_cli(args):
     checks.check("check names the window and its key",
                  status == 0 and "pop-up window WINDOW02 (Pushback), opened with Shift+3" in out,
                  f"exit {status}: {out}")
+    os.remove(gauge)
     status, out, _ = run("install", sim, windows_path(fs98))
-    checks.check("a second install says it is there and writes nothing",
-                 status == 0 and "already installed" in out and read(fs98) == FS98_WINDOW, out)
+    checks.check("a second install says it is there, leaves the panel.cfg as it is and puts back "
+                 "a gauge that has gone from Gauges",
+                 status == 0 and "already installed" in out and read(fs98) == FS98_WINDOW
+                 and os.path.exists(gauge), out)
 
     # Another program holds "Locked" open: a command prompt whose error
     # output goes to it, waiting for a line that comes after the installs.
