@@ -340,7 +340,11 @@ SetupResult InstallPanel(const SetupRequest& request) {
     result.added = plan.added;
     result.key = plan.key;
     if (request.dry_run) {
-        result.line = "Would add these lines (nothing written): " + plan.message;
+        // "VORNAK_TOWS added as ..." becomes "VORNAK_TOWS would be added as ...".
+        std::string would = plan.message;
+        size_t added = would.find(" added ");
+        if (added != std::string::npos) would.replace(added, 7, " would be added ");
+        result.line = "Nothing written (dry run): " + would;
         if (would_replace) result.line += " A different VORNAK_TOWS.gau in Gauges would be replaced.";
         return result;
     }
