@@ -211,9 +211,13 @@ struct ImportEntry {
 
 enum : uint32_t { kImportPanelServices = 0x0F };
 
+// The pairs a host walks up to the one with id 0. The gauge asks for one
+// table: entry 0 has id 0x0F, where the host stores its PanelServices, and
+// entry 1 is the terminator (id 0, null).
+enum : int32_t { kImportServicesEntry = 0, kImportEntries = 2 };
+
 struct ImportTableRecord {
-    ImportEntry services;     // id 0x0F; the host stores its PanelServices here
-    ImportEntry terminator;   // id 0, null
+    ImportEntry entries[kImportEntries];
 };
 
 typedef void (GAUGE_CALL *ModuleHook)(void);

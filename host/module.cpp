@@ -9,10 +9,10 @@
 
 extern "C" {
 
-constinit ImportTableRecord ImportTable = {
+constinit ImportTableRecord ImportTable = {{
     {kImportPanelServices, nullptr},   // the host stores its PanelServices here
     {0, nullptr},
-};
+}};
 
 constinit LinkageRecord Linkage = {
     0x13,

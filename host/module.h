@@ -25,7 +25,7 @@ GAUGE_EXPORT extern LinkageRecord Linkage;
 
 // The host's service table, read through ImportTable on every call.
 inline PanelServices* Host() {
-    return static_cast<PanelServices*>(ImportTable.services.pointer);
+    return static_cast<PanelServices*>(ImportTable.entries[kImportServicesEntry].pointer);
 }
 
 extern ModuleVariable hold_var;      // kTokenParkingBrake

@@ -152,9 +152,11 @@ bool HostAttach(ImportTableRecord* import_table, const LinkageRecord* linkage) {
     if (import_table == nullptr || linkage == nullptr || linkage->gauges[0] == nullptr)
         return false;
     bool filled = false;
-    for (ImportEntry* entry = &import_table->services; entry->id != 0; ++entry) {
-        if (entry->id == kImportPanelServices) {
-            entry->pointer = &host.services;
+    // The walk ends at the terminator or at the record's last entry, never past it.
+    for (ImportEntry& entry : import_table->entries) {
+        if (entry.id == 0) break;
+        if (entry.id == kImportPanelServices) {
+            entry.pointer = &host.services;
             filled = true;
         }
     }

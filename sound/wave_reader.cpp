@@ -2,9 +2,11 @@
 //
 // A WAVE image is "RIFF", a size, "WAVE", then chunks of id, length and
 // body, each padded to an even length. The walk takes the first fmt chunk
-// of at least 14 bytes and the first non-empty data chunk, and stops at the
-// chunk that completes what the caller asked for. Offsets are kept in 64
-// bits, so no stored length can wrap them past a bound.
+// (one shorter than 14 bytes fails it) and the first data chunk, even an
+// empty one, and stops at the chunk that completes what the caller asked
+// for; but when the size is asked for, an empty data chunk ahead of the fmt
+// chunk gives way to a later data chunk. Offsets are kept in 64 bits, so no
+// stored length can wrap them past a bound.
 #include "sound/wave_reader.h"
 
 #include <cstring>

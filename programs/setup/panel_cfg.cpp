@@ -399,6 +399,13 @@ std::string Blocking(const Panel& p) {
                 return Format("panel.cfg has two sections named [%s] and the simulator reads only "
                               "one of them; fix the file first.",
                               HeaderOf(p, p.sections[b]).name.c_str());
+    // An aircraft may borrow another's panel: its panel.cfg holds only
+    // [fltsim] alias=OTHER\PANEL, and the lines belong in that one.
+    if (const Section* fltsim = FindSection(p, "fltsim"))
+        for (size_t i = fltsim->header + 1; i < fltsim->end; ++i)
+            if (p.lines[i].kind == kKey && SameText(p.lines[i].name, "alias"))
+                return Format("This panel.cfg only borrows the panel of %s (alias=); install into "
+                              "that one.", p.lines[i].value.c_str());
     if (FindSection(p, "Window Titles") == nullptr)
         return "panel.cfg has no [Window Titles] section, so the simulator shows no window "
                "from it.";

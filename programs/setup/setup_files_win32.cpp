@@ -322,7 +322,15 @@ SetupResult InstallPanel(const SetupRequest& request) {
     BitmapFolder folder = {FolderOf(path)};
     PanelPlan plan = PlanInstall(open.bytes, request.placement, BitmapSize, &folder);
     if (plan.outcome == kPlanRefused) return Result(kSetupRefused, plan.message);
-    if (plan.outcome == kPlanAlready) return Result(kSetupDone, plan.message);
+    std::string gauge = Join(GaugesFolder(request.simdir), kGaugeFile);
+    if (plan.outcome == kPlanAlready) {
+        // The panel names the gauge; put the gauge back if it has gone.
+        SetupResult result = Result(kSetupDone, plan.message);
+        if (!request.dry_run && !Exists(gauge) && SourcesProblem(false).empty() &&
+            CopyFileA((ProgramFolder() + kGaugeFile).c_str(), gauge.c_str(), TRUE))
+            result.line += " VORNAK_TOWS.gau was missing from Gauges and is back.";
+        return result;
+    }
     std::string problem = SourcesProblem(!request.placement.main_panel);
     if (!problem.empty()) return Result(kSetupRefused, problem);
     bool would_replace = false;
@@ -332,7 +340,11 @@ SetupResult InstallPanel(const SetupRequest& request) {
     result.added = plan.added;
     result.key = plan.key;
     if (request.dry_run) {
-        result.line = "Would add these lines (nothing written): " + plan.message;
+        // "VORNAK_TOWS added as ..." becomes "VORNAK_TOWS would be added as ...".
+        std::string would = plan.message;
+        size_t added = would.find(" added ");
+        if (added != std::string::npos) would.replace(added, 7, " would be added ");
+        result.line = "Nothing written (dry run): " + would;
         if (would_replace) result.line += " A different VORNAK_TOWS.gau in Gauges would be replaced.";
         return result;
     }

@@ -100,11 +100,13 @@ def answers(number):
 def start_xvfb(log_path):
     """An X server on a display number it chose itself among the free ones
     (-displayfd, so that tests starting servers at the same moment cannot
-    take one number twice): its process and number."""
+    take one number twice): its process and number. It does not reset when
+    its last client goes (-noreset): a client that connects while it resets
+    is turned away."""
     read_end, write_end = os.pipe()
     with open(log_path, "w") as log:
         server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x700x24",
-                                   "-nolisten", "tcp"], stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                                   "-nolisten", "tcp", "-noreset"], stdin=subprocess.DEVNULL, stdout=log, stderr=log,
                                   pass_fds=(write_end,))
     os.close(write_end)
     with os.fdopen(read_end) as numbers:

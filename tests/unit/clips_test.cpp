@@ -220,7 +220,7 @@ TEST_F(Clips, OddClipsLoadAsNullAndLeaveNothingBehind) {
 }
 
 // A module that cannot take its own path, one whose path is too long for
-// the 255 characters the gauge takes, and one whose file holds none of the
+// the 254 characters the gauge takes, and one whose file holds none of the
 // six clips: every clip is null and the gauge runs on, silent.
 void* real_instance = nullptr;
 

@@ -18,8 +18,8 @@ TEST_F(Gauge, ExportedRecords) {
     // What a freshly loaded module holds: no host, no clips, no device.
     // The records are packed to 4, so their pointers are copied before
     // they are compared (a reference to one would be misaligned).
-    const void* services = ImportTable.services.pointer;
-    const void* terminator = ImportTable.terminator.pointer;
+    const void* services = ImportTable.entries[0].pointer;
+    const void* terminator = ImportTable.entries[1].pointer;
     const void* first_gauge = Linkage.gauges[0];
     const void* after_last = Linkage.gauges[1];
     EXPECT_EQ(services, nullptr);
@@ -28,8 +28,8 @@ TEST_F(Gauge, ExportedRecords) {
     EXPECT_EQ(records_at_load.sound_device, nullptr);
     EXPECT_EQ(records_at_load.host_window, nullptr);
     EXPECT_STREQ(records_at_load.module_path, "");
-    EXPECT_EQ(ImportTable.services.id, 0x0Fu);
-    EXPECT_EQ(ImportTable.terminator.id, 0u);
+    EXPECT_EQ(ImportTable.entries[0].id, 0x0Fu);
+    EXPECT_EQ(ImportTable.entries[1].id, 0u);
     EXPECT_EQ(terminator, nullptr);
     EXPECT_EQ(Linkage.module_id, 0x13);
     EXPECT_EQ(first_gauge, &gauge_header);
@@ -43,6 +43,28 @@ TEST_F(Gauge, ExportedRecords) {
     EXPECT_EQ(module_instance, reinterpret_cast<void*>(0x1234));
     EXPECT_EQ(ModuleEntry(loaded, 3, nullptr), 1) << "every notification stores the handle";
     EXPECT_EQ(module_instance, loaded);
+}
+
+// A host fills the services entry wherever it stands before the terminator,
+// and its walk ends with the record when no terminator comes.
+TEST_F(Gauge, TheHostWalksTheImportTableToItsTerminatorAndNoFurther) {
+    ImportTableRecord second = {{{0x10, nullptr}, {kImportPanelServices, nullptr}}};
+    EXPECT_TRUE(HostAttach(&second, &Linkage));
+    const void* filled = second.entries[1].pointer;
+    EXPECT_EQ(filled, &host.services);
+
+    ImportTableRecord after_terminator = {{{0, nullptr}, {kImportPanelServices, nullptr}}};
+    EXPECT_FALSE(HostAttach(&after_terminator, &Linkage));
+    const void* skipped = after_terminator.entries[1].pointer;
+    EXPECT_EQ(skipped, nullptr);
+
+    struct {
+        ImportTableRecord table;
+        ImportEntry       beyond;
+    } unterminated = {{{{0x10, nullptr}, {0x11, nullptr}}}, {kImportPanelServices, nullptr}};
+    EXPECT_FALSE(HostAttach(&unterminated.table, &Linkage));
+    const void* beyond = unterminated.beyond.pointer;
+    EXPECT_EQ(beyond, nullptr) << "nothing past the record is read or written";
 }
 
 // The records a byte at a time: the fields the gauge names hold its values,

@@ -105,6 +105,8 @@ const Case kCases[] = {
      kPlanRefused, "skip gauge01"},
     {"no window titles", kInstallWindow, 0, 0, Crlf("[Window00]|size_mm=640|"), kPlanRefused,
      "no [Window Titles]"},
+    {"a panel borrowed from another aircraft", kInstallWindow, 0, 0,
+     Crlf("[fltsim]|alias=Cessna\\Panel|"), kPlanRefused, "borrows the panel of Cessna\\Panel"},
     {"a duplicate section", kInstallWindow, 0, 0,
      Crlf("[Window Titles]|Window00=M|[Window00]|size_mm=1|[window00]|size_mm=2|"),
      kPlanRefused, "two sections named [window00]"},

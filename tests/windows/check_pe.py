@@ -11,8 +11,9 @@ set of imported DLLs and routines (the system calls the gauge makes,
 DirectSound by ordinal 1), no TLS directory, no start-up or unwind
 sections and no constructor or destructor in the linker's lists, every clip
 and bitmap resource against the files it was built from, and the version
-record. With --zip, the release ZIP must hold the first module, byte for
-byte, the install page, and the panel picture when one exists.
+record. With --zip, the release ZIP must hold the first module and the
+setup program beside it, byte for byte, the pop-up window's picture (the
+panel face), the install page, and the panel picture when one exists.
 
 For each program: machine type, and every routine it imports is one that
 Windows 98's own DLLs export and carry out (win98_exports.txt beside this
@@ -36,6 +37,8 @@ from checklist import Checks
 from gauge_names import BITMAP_FILES as BITMAPS, CLIPS
 
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
+SETUP_PROGRAM = "VORNAK_TOWS-setup.exe"
+WINDOW_PICTURE = "VORNAK_TOWS.bmp"
 CLIP_SIZES = {"PB1": 41516, "PB2": 42748, "PB3": 53932, "PB4": 70580, "CLICK": 2476, "TUG": 55180}
 # Exactly what the gauge calls: resources and its own name from KERNEL32,
 # the host's window and DirectSound's entry by ordinal; the memory routines
@@ -297,7 +300,7 @@ def self_test(path, arch):
     return report.finish()
 
 
-def check_zip(report, zip_path, module_path, picture):
+def check_zip(report, zip_path, module_path, picture, resources):
     try:
         archive = zipfile.ZipFile(zip_path)
     except (OSError, zipfile.BadZipFile) as error:
@@ -312,7 +315,18 @@ def check_zip(report, zip_path, module_path, picture):
     report.check("release ZIP holds the install page", "INSTALL.txt" in members)
     if picture and os.path.exists(picture):
         report.check("release ZIP holds the panel picture", "panel.png" in members)
-    extra = sorted(set(members) - {"VORNAK_TOWS.gau", "INSTALL.txt", "panel.png"})
+    # The setup program as built beside the module, and the pop-up window's
+    # picture, which is the panel face.
+    setup = os.path.join(os.path.dirname(module_path), SETUP_PROGRAM)
+    face = os.path.join(resources, "panel_face.bmp") if resources else None
+    for name, built in ((SETUP_PROGRAM, setup), (WINDOW_PICTURE, face)):
+        same = name in members and built is not None and os.path.exists(built)
+        if same:
+            with open(built, "rb") as f:
+                same = archive.read(members[name]) == f.read()
+        report.check(f"release ZIP holds {name} as built", same, ", ".join(sorted(members)))
+    extra = sorted(set(members) - {"VORNAK_TOWS.gau", "INSTALL.txt", "panel.png", SETUP_PROGRAM,
+                                   WINDOW_PICTURE})
     report.check("release ZIP holds nothing else", not extra, ", ".join(extra))
 
 
@@ -372,7 +386,7 @@ def main():
     for path, arch in modules:
         check_module(report, path, arch, args.resources)
     if args.zip and modules:
-        check_zip(report, args.zip, modules[0][0], args.picture)
+        check_zip(report, args.zip, modules[0][0], args.picture, args.resources)
     for path, arch in programs:
         check_program(report, path, arch, known)
     return report.finish()

@@ -5,8 +5,9 @@
 
   cli SCRATCH      install, check, a second install and remove on FS98 and
                    FS2000 panel.cfg files, compared byte for byte; the
-                   refusals; a crash between writing and replacing; the
-                   command-line mistakes
+                   refusals, among them a file another program holds open;
+                   a crash between writing and replacing; the command-line
+                   mistakes
   dialog SHOT      the dialog on Xvfb with the FS98 and FS2000 panels
                    chosen, saved as a PNG, then after Install (SHOT with
                    "_installed" before .png): the files as the command
@@ -59,6 +60,7 @@ REFUSED = {
     "No titles": (b"[Window00]\r\nfile=panel.bmp\r\n", "no [Window Titles]"),
     "Not text": (b"[Window Titles]\r\n\x00\x01\x02", "not a text file"),
     "Read only": (CRLF_FS98, "read-only"),
+    "Locked": (CRLF_FS98, "in use by another program"),
 }
 
 
@@ -141,15 +143,31 @@ def cmd_cli(args):
     checks.check("check names the window and its key",
                  status == 0 and "pop-up window WINDOW02 (Pushback), opened with Shift+3" in out,
                  f"exit {status}: {out}")
+    os.remove(gauge)
     status, out, _ = run("install", sim, windows_path(fs98))
-    checks.check("a second install says it is there and writes nothing",
-                 status == 0 and "already installed" in out and read(fs98) == FS98_WINDOW, out)
+    checks.check("a second install says it is there, leaves the panel.cfg as it is and puts back "
+                 "a gauge that has gone from Gauges",
+                 status == 0 and "already installed" in out and read(fs98) == FS98_WINDOW
+                 and os.path.exists(gauge), out)
 
+    # Another program holds "Locked" open: a command prompt whose error
+    # output goes to it, waiting for a line that comes after the installs.
+    holder = subprocess.Popen(args.runner + [args.wine, "cmd", "/c", "echo open& set /p line= 2>>"
+                               + windows_path(paths["Locked"])],
+                              env=wine_run.environment(args, wine_run.NULL_ASOUNDRC),
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL)
+    holder.stdout.readline()
+    time.sleep(1)
     for name, (content, words) in REFUSED.items():
         status, out, err = run("install", sim, windows_path(paths[name]))
         checks.check(f"refused, one sentence, file untouched: {name}",
                      status == 1 and one_line(err) and words in err and not out
                      and read(paths[name]) == content, f"exit {status}: {out!r} {err!r}")
+    holder.stdin.write(b"\r\n")
+    holder.stdin.close()
+    holder.stdout.close()
+    holder.wait(timeout=60)
 
     for name, path, original in (("FS98", fs98, CRLF_FS98), ("FS2000", fs2000, LF_FS2000)):
         status, out, err = run("remove", sim, windows_path(path))
@@ -233,12 +251,12 @@ def cmd_dialog(args):
         # A wine server left from an earlier run in this prefix was started
         # without a display, and windows made through it would never show:
         # start afresh on this one.
-        subprocess.run([server_program, "-k"], env=env, stdout=subprocess.DEVNULL,
+        subprocess.run(args.runner + [server_program, "-k"], env=env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
-        subprocess.run([server_program, "-w"], env=env, stdout=subprocess.DEVNULL,
+        subprocess.run(args.runner + [server_program, "-w"], env=env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
         # Started in the simulator's folder, it finds the panels at once.
-        program = subprocess.Popen([args.wine, args.exe], cwd=root, env=env,
+        program = subprocess.Popen(args.runner + [args.wine, args.exe], cwd=root, env=env,
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                    stderr=subprocess.DEVNULL)
         found = subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name",
@@ -273,7 +291,7 @@ def cmd_dialog(args):
         if program is not None:
             program.kill()
             program.wait()
-        subprocess.run([server_program, "-k"], env=env, stdout=subprocess.DEVNULL,
+        subprocess.run(args.runner + [server_program, "-k"], env=env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
         server.terminate()
         server.wait()
@@ -291,6 +309,7 @@ def main():
     sub.add_parser("cli").add_argument("scratch")
     sub.add_parser("dialog").add_argument("shot")
     args = parser.parse_args()
+    args.runner = []
     if args.win32:
         wine_run.need_32bit_wine(args)
     wine_run.require(args.wine, "install wine: tools/setup-debian.sh test")

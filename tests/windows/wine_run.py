@@ -90,9 +90,9 @@ def need_32bit_wine(args):
     if forced or refused:
         through_qemu = i386_refused(args.home, ["bash", RUN_I386])
         if through_qemu:
-            native = f"this kernel runs no 32-bit programs ({refused})" if refused else \
-                "VORNAK_I386_VIA_QEMU=1 asks for qemu-i386"
-            print(f"SKIPPED: {native}, and neither does qemu-i386 here ({through_qemu}), so 32-bit wine "
+            native = f"this kernel runs no 32-bit programs ({refused}) and" if refused else \
+                "VORNAK_I386_VIA_QEMU=1, but"
+            print(f"SKIPPED: {native} qemu-i386 cannot run 32-bit programs here ({through_qemu}), so 32-bit wine "
                   "cannot run the shipped module (the unicorn ABI check runs its code instead)")
             sys.exit(SKIP)
         args.runner = ["bash", RUN_I386]
