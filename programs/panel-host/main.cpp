@@ -21,8 +21,9 @@
 // it is the window mode; a problem is then shown in a message box too.
 //
 // Exit status: 0 when done, 1 when a pushback did not finish or a reload
-// leaked, 2 for every mistake a user can make (one line on stderr). Only
-// main ends the program, once the gauge has been killed.
+// leaked, 2 for every mistake a user can make (one line on stderr). Past
+// the command line, which is read before anything runs, only main ends the
+// program, once the gauge has been killed.
 #include <cstdio>
 #include <string>
 

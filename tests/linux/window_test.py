@@ -263,6 +263,10 @@ def main():
         windows.append(real)
         real.click(MINUS, hold=HOLD)
         real.click(PLUS)
+        # The side is chosen once the push time shows: a window that takes
+        # both clicks in one update (wine hands them over together) would
+        # print the new time only after the choice.
+        wait_for(real.timeline, r'display "  5sec"', 10)
         check("real time: the crew calls after a direction is chosen", real.choose(RIGHT))
         real.screenshot(shot)
         real_text = real.close()
@@ -271,6 +275,7 @@ def main():
         windows.append(fast)
         fast.click(MINUS, hold=HOLD / 4)
         fast.click(PLUS)
+        wait_for(fast.timeline, r'display "  5sec"', 10)
         for n, side in ((1, RIGHT), (2, LEFT)):
             if n == 2:
                 fast.click(PLUS)
