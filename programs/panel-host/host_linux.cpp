@@ -795,15 +795,19 @@ int RunWindow(const PanelHostOptions& o) {
         AircraftStep(&watch.aircraft);
         HostSetValue(kHostTokenHeading, watch.aircraft.heading);
 
-        // Faster than real time, the window is drawn at most 60 times a second.
+        // Faster than real time, the window is drawn at most 60 times a
+        // second, and drawing takes at most half the time, so that the
+        // updates keep their pace where a picture is slow to draw.
         const auto now = std::chrono::steady_clock::now();
         if (now >= next_draw) {
-            next_draw = now + std::chrono::milliseconds(16);
             DrawWindow(l, art, font, &screen);
             SDL_UpdateTexture(texture, nullptr, screen.px.data(), screen.w * 4);
             SDL_RenderClear(renderer);
             SDL_RenderCopy(renderer, texture, nullptr, nullptr);
             SDL_RenderPresent(renderer);
+            const auto drawn = std::chrono::steady_clock::now();
+            next_draw = drawn + std::max<std::chrono::steady_clock::duration>(drawn - now,
+                                                                             std::chrono::milliseconds(16));
         }
         Pace(start, o.speed);
     }

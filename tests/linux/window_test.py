@@ -136,12 +136,18 @@ class Window:
         wait_for(self.timeline, r'display " 20sec"', 20)
         time.sleep(0.3)
 
-    def click(self, point, hold=0.0):
+    def click(self, point, hold=0.0, repeats=0):
+        """Clicks; or holds the button down `hold` seconds, or until the
+        timeline shows that many repeats."""
         xdotool(self.env, "mousemove", "--sync", str(self.left + point[0] * SCALE + 1),
                 str(self.top + point[1] * SCALE + 1))
         if hold:
             xdotool(self.env, "mousedown", "1")
             time.sleep(hold)
+            xdotool(self.env, "mouseup", "1")
+        elif repeats:
+            xdotool(self.env, "mousedown", "1")
+            wait_for(self.timeline, r"\(held, repeats\)", 20, repeats)
             xdotool(self.env, "mouseup", "1")
         else:
             xdotool(self.env, "click", "1")
@@ -200,7 +206,7 @@ def main():
 
         fast = Window(panel_host, env, out, "timeline", SPEED)
         windows.append(fast)
-        fast.click(MINUS, hold=HOLD / 4)
+        fast.click(MINUS, repeats=6)
         fast.click(PLUS)
         for n, side in ((1, RIGHT), (2, LEFT)):
             if n == 2:
