@@ -48,13 +48,17 @@ add_library(panel_host_lib STATIC
   hostsim/module_loader_posix.cpp
   programs/panel-host/aircraft.cpp
   programs/panel-host/panel_draw.cpp
-  programs/panel-host/image_files.cpp)
+  programs/panel-host/image_files.cpp
+  programs/panel-host/draw_sdl.cpp)
 target_include_directories(panel_host_lib PUBLIC "${PROJECT_SOURCE_DIR}")
 target_link_libraries(panel_host_lib PUBLIC hostsim SDL2::SDL2 PkgConfig::SDL2_TTF PkgConfig::SDL2_IMAGE
   PkgConfig::FONTCONFIG ${CMAKE_DL_LIBS} PRIVATE vornak_warnings)
 
-add_executable(panel-host programs/panel-host/host_linux.cpp programs/panel-host/command_line.cpp
-  programs/panel-host/driver.cpp)
+# Its modes are written once for every system (vornak_panel_host_sources,
+# cmake/PanelHost.cmake); the rest is Linux's own.
+include(PanelHost)
+add_executable(panel-host ${vornak_panel_host_sources} programs/panel-host/platform_linux.cpp
+  programs/panel-host/window_sdl.cpp)
 target_include_directories(panel-host PRIVATE "${CMAKE_BINARY_DIR}/generated")
 target_link_libraries(panel-host PRIVATE panel_host_lib vornak_cli11 vornak_warnings)
 add_dependencies(panel-host VORNAK_TOWS)

@@ -132,11 +132,19 @@ if(vornak_arch STREQUAL "i686")
   target_sources(gauge-replay PRIVATE programs/windows98_imports.cpp)
 endif()
 
-# panel-host.exe: loads a module file and drives it, without a window;
-# VORNAK_TOWS.gau sits beside it, where it looks by default.
-add_executable(panel-host programs/panel-host/host_win32.cpp programs/panel-host/command_line.cpp
-  programs/panel-host/driver.cpp hostsim/module_loader_win32.cpp programs/panel-host/aircraft.cpp)
-target_link_libraries(panel-host PRIVATE hostsim vornak_cli11 vornak_warnings)
+# panel-host.exe: loads a module file and drives it, with the same modes
+# as on Linux (cmake/PanelHost.cmake), its window drawn with GDI;
+# VORNAK_TOWS.gau sits beside it, where it looks by default. zlib is linked
+# in whole (its static library), for the PNG pictures.
+include(PanelHost)
+find_library(vornak_zlib NAMES libz.a REQUIRED)
+add_executable(panel-host ${vornak_panel_host_sources} programs/panel-host/platform_win32.cpp
+  programs/panel-host/window_gdi.cpp programs/panel-host/draw_gdi.cpp programs/panel-host/aircraft.cpp
+  programs/panel-host/panel_draw.cpp programs/panel-host/image_files.cpp hostsim/module_loader_win32.cpp
+  hostsim/clip_watch_win32.cpp)
+target_include_directories(panel-host PRIVATE "${CMAKE_BINARY_DIR}/generated")
+target_link_libraries(panel-host PRIVATE hostsim vornak_cli11 vornak_warnings ${vornak_zlib} gdi32)
+target_link_options(panel-host PRIVATE -s)
 if(vornak_arch STREQUAL "i686")
   target_sources(panel-host PRIVATE programs/windows98_imports.cpp)
 endif()
@@ -158,8 +166,9 @@ set_target_properties(vornak_setup PROPERTIES OUTPUT_NAME VORNAK_TOWS-setup)
 configure_file("${VORNAK_RESOURCE_DIR}/panel_face.bmp" "${CMAKE_CURRENT_BINARY_DIR}/VORNAK_TOWS.bmp"
   COPYONLY)
 
-# The release kit: the 32-bit module, the setup program, the pop-up
-# window's picture, its install page and a picture of the panel, as a ZIP (cmake --build --preset win32 --target package).
+# The release kit: the 32-bit module, the setup program, the preview, the
+# pop-up window's picture, its install page and a picture of the panel, as a
+# ZIP (cmake --build --preset win32 --target package).
 if(vornak_arch STREQUAL "i686")
   install(TARGETS vornak_tows LIBRARY DESTINATION . RUNTIME DESTINATION .)
   install(TARGETS vornak_setup RUNTIME DESTINATION .)
@@ -169,6 +178,9 @@ if(vornak_arch STREQUAL "i686")
     "${CMAKE_CURRENT_BINARY_DIR}/INSTALL.txt" @ONLY NEWLINE_STYLE CRLF)
   install(FILES "${CMAKE_CURRENT_BINARY_DIR}/INSTALL.txt" DESTINATION .)
   install(FILES docs/panel.png DESTINATION .)
+  # The preview: panel-host.exe under the name a simulator user knows it by;
+  # double-clicked beside the module it opens the gauge in a window.
+  install(PROGRAMS $<TARGET_FILE:panel-host> DESTINATION . RENAME VORNAK_TOWS-preview.exe)
   set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/packaging/zip_dates.cmake")
   set(CPACK_VORNAK_SOURCE_DIR "${PROJECT_SOURCE_DIR}")
   set(CPACK_GENERATOR ZIP)

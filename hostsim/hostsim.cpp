@@ -179,6 +179,7 @@ void HostInitialize() {
 
 void HostUpdate() {
     host.updates++;
+    if (host.on_update) host.on_update(host.update_context);
     host.gauge->update();
 }
 

@@ -5,7 +5,8 @@
 // lifecycle in the host's order, evaluates the element tree's value
 // callbacks once per update, keeps the simulator values the gauge binds,
 // dispatches clicks to the registered mouse areas, and owns the display's
-// text buffer. Events the gauge sends go to an observer.
+// text buffer. Events the gauge sends go to an observer, and another hears
+// each update begin.
 //
 // Usage:
 //   HostAttach(&ImportTable, &Linkage);   // or the records found by name
@@ -71,6 +72,11 @@ struct HostState {
 
     void (*on_event)(uint32_t event_id, uint32_t value, void* context);
     void*               event_context;
+    // Called as each update begins, before the gauge's update routine: a
+    // host keeps its own pace or says something once here, without
+    // touching the service table the module holds.
+    void (*on_update)(void* context);
+    void*               update_context;
 };
 
 extern HostState host;

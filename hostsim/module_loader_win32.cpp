@@ -6,16 +6,22 @@
 //   [x] load by path with LoadLibraryA (the loader runs the module's
 //       DllMain), without the loader's error dialogs
 //   [x] ImportTable and Linkage by their undecorated export names
-//   [x] the optional audio exports, where a module has them
+//   [x] the optional audio exports, where a module has them; a module
+//       without a clip observer of its own has its DirectSound watched for
+//       the clips it starts (clip_watch_win32.cpp)
 //   [x] a one-line reason for every failure, with the system's message
 //   [x] the default module: VORNAK_TOWS.gau beside the running program
-//   [ ] embedded resource directory: a PE module keeps its clips and
-//       bitmaps as Windows resources, so ModuleResource finds nothing here
+//   [x] resources: a PE module keeps its clips and bitmaps as Windows
+//       resources, found with FindResourceA on the loaded module
 #include "hostsim/module_loader.h"
 
 #include <windows.h>
 
 #include <cstring>
+
+// clip_watch_win32.cpp
+void WatchClipsOf(void* module_handle);
+void WatchDirectSoundClips(VornakClipObserver observer, void* context);
 
 namespace {
 
@@ -90,12 +96,30 @@ bool LoadModule(const std::string& path, LoadedModule* module, std::string* prob
     module->linkage = linkage;
     module->resources = nullptr;
     module->set_clip_observer = Export<VornakSetClipObserverFn>(handle, "vornak_set_clip_observer");
+    if (module->set_clip_observer == nullptr) {
+        WatchClipsOf(handle);
+        module->set_clip_observer = WatchDirectSoundClips;
+    }
     module->audio_loopback = Export<VornakAudioLoopbackFn>(handle, "vornak_audio_loopback");
     module->audio_render = Export<VornakAudioRenderFn>(handle, "vornak_audio_render");
     module->audio_counts = Export<VornakAudioCountsFn>(handle, "vornak_audio_counts");
     return true;
 }
 
-const EmbeddedResource* ModuleResource(const LoadedModule&, const char*, const char*, int32_t) {
-    return nullptr;
+const EmbeddedResource* ModuleResource(const LoadedModule& module, const char* type, const char* name,
+                                       int32_t number) {
+    // Bitmaps are of the system's type RT_BITMAP, clips of the module's own
+    // named type. The record handed out lives until the next look-up.
+    static EmbeddedResource found;
+    HMODULE handle = static_cast<HMODULE>(module.handle);
+    if (handle == nullptr || type == nullptr) return nullptr;
+    const bool bitmap = std::strcmp(type, "BITMAP") == 0;
+    if (!bitmap && name == nullptr) return nullptr;
+    HRSRC info = FindResourceA(handle, bitmap ? MAKEINTRESOURCEA(number) : name, bitmap ? MAKEINTRESOURCEA(2) : type);
+    HGLOBAL loaded = info ? LoadResource(handle, info) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (data == nullptr) return nullptr;
+    found = EmbeddedResource{type, bitmap ? "" : name, bitmap ? number : 0, static_cast<const uint8_t*>(data),
+                             uint32_t(SizeofResource(handle, info))};
+    return &found;
 }

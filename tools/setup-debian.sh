@@ -26,7 +26,7 @@ if [ "$profile" = test ]; then
     "unit tests and the checks' Python|libgtest-dev libgmock-dev python3 python3-pil python3-pefile python3-unicorn"
     "the clips' generator and the spoken-sound checks|espeak-ng sox fonts-dejavu-core flite festival festvox-us-slt-hts pocketsphinx pocketsphinx-en-us"
     "the panel window on a virtual screen|xvfb xauth xdotool imagemagick"
-    "the Windows builds and the 64-bit wine runs|g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 gcc-multilib wine64 zip"
+    "the Windows builds (zlib for the Windows host's PNG pictures) and the 64-bit wine runs|g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 libz-mingw-w64-dev binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 gcc-multilib wine64 zip"
     "fuzzing, leak checks, benchmarks and coverage|clang libclang-rt-14-dev valgrind libbenchmark-dev lcov"
   )
 fi

@@ -12,8 +12,8 @@ const int32_t kTimerStep = 5;
 const uint32_t kFirstLook = 18;          // a second before touching anything
 const uint32_t kClickGap = 9;            // half a second between clicks
 const uint32_t kReactUpdates = 27;       // a second and a half to react
-const uint32_t kNoWordUpdates = 12 * kUpdatesPerSecond;
-const uint32_t kAfterSlewOffUpdates = 8 * kUpdatesPerSecond;
+const uint32_t kNoWordUpdates = 12 * kTicksPerSecond;
+const uint32_t kAfterSlewOffUpdates = 8 * kTicksPerSecond;
 
 enum Stage { kWaiting, kSettingTimer, kChoosing, kAwaitRelease, kReleasing, kAwaitSet, kSetting, kDone };
 
@@ -75,7 +75,7 @@ void AircraftStep(Aircraft* a) {
     a->heading = NormalHeading(a->heading + a->rotation);
     if (a->back_steps != 0) {
         // Backwards: opposite to where the nose points (0 north, 90 east).
-        double metres = a->back_steps * kMetresPerSecondPerStep / kUpdatesPerSecond;
+        double metres = a->back_steps * kMetresPerSecondPerStep / double(kTicksPerSecond);
         double rad = a->heading * kPi / 180.0;
         a->x -= metres * std::sin(rad);
         a->y -= metres * std::cos(rad);
@@ -94,11 +94,11 @@ void PilotReset(Pilot* p, bool left, int32_t timer_goal) {
 }
 
 PilotAction PilotDecide(Pilot* p, uint32_t update) {
-    PilotAction none = {kPilotNothing, kButtonLeft, ""};
+    PilotAction none = {kPilotNothing, kLeftButton, ""};
     if (p->timer_goal == 0 && p->push_update != 0 && !p->raised_for_turn &&
         update >= p->push_update + kReactUpdates) {
         p->raised_for_turn = true;
-        return {kPilotClick, kButtonPlus, "push time 0 gives no turn: pilot raises it to 5 s during the push"};
+        return {kPilotClick, kPlusButton, "push time 0 gives no turn: pilot raises it to 5 s during the push"};
     }
     switch (p->stage) {
     case kWaiting:
@@ -110,11 +110,11 @@ PilotAction PilotDecide(Pilot* p, uint32_t update) {
         p->next_update = update + kClickGap;
         if (p->timer_shown < p->timer_goal) {
             p->timer_shown += kTimerStep;
-            return {kPilotClick, kButtonPlus, "pilot raises the push time"};
+            return {kPilotClick, kPlusButton, "pilot raises the push time"};
         }
         if (p->timer_shown > p->timer_goal) {
             p->timer_shown -= kTimerStep;
-            return {kPilotClick, kButtonMinus, "pilot lowers the push time"};
+            return {kPilotClick, kMinusButton, "pilot lowers the push time"};
         }
         p->stage = kChoosing;
         return none;
@@ -123,24 +123,24 @@ PilotAction PilotDecide(Pilot* p, uint32_t update) {
         p->stage = kAwaitRelease;
         p->chosen_update = update;
         p->next_update = update + kNoWordUpdates;
-        return {kPilotClick, p->left ? kButtonLeft : kButtonRight,
+        return {kPilotClick, p->left ? kLeftButton : kRightButton,
                 p->left ? "pilot chooses tail left" : "pilot chooses tail right"};
     case kAwaitRelease:
         if (update < p->next_update) return none;
         p->stage = kAwaitSet;
-        return {kPilotReleaseBrake, kButtonLeft, "no word from the crew: pilot releases the parking brake"};
+        return {kPilotReleaseBrake, kLeftButton, "no word from the crew: pilot releases the parking brake"};
     case kReleasing:
         if (update < p->next_update) return none;
         p->stage = kAwaitSet;
-        return {kPilotReleaseBrake, kButtonLeft, "pilot releases the parking brake"};
+        return {kPilotReleaseBrake, kLeftButton, "pilot releases the parking brake"};
     case kAwaitSet:
         if (!p->slew_off_seen || update < p->slew_off_update + kAfterSlewOffUpdates) return none;
         p->stage = kDone;
-        return {kPilotSetBrake, kButtonLeft, "tug gone quiet: pilot sets the parking brake"};
+        return {kPilotSetBrake, kLeftButton, "tug gone quiet: pilot sets the parking brake"};
     case kSetting:
         if (update < p->next_update) return none;
         p->stage = kDone;
-        return {kPilotSetBrake, kButtonLeft, "pilot sets the parking brake"};
+        return {kPilotSetBrake, kLeftButton, "pilot sets the parking brake"};
     default:
         return none;
     }

@@ -21,14 +21,13 @@
 #include <vector>
 
 #include "host/abi.h"
+#include "host/gauge_names.h"
 
-
-const int32_t kUpdatesPerSecond = 18;
 // 0.5 m/s for each step of backward speed.
 const double kMetresPerSecondPerStep = 0.5;
 // The gauge's turn command carries 37: that turns 90 degrees in 30 s, a
 // sixth of a degree per update, so the gauge sees every whole degree.
-const double kDegreesPerUpdatePerAxisUnit = 90.0 / (30.0 * kUpdatesPerSecond) / 37.0;
+const double kDegreesPerUpdatePerAxisUnit = 90.0 / (30.0 * double(kTicksPerSecond)) / 37.0;
 const double kMaxDegreesPerUpdate = 1.0;
 
 struct TrackPoint { double x, y; };
@@ -51,14 +50,11 @@ void AircraftStep(Aircraft* a);
 // A heading folded into [0, 360).
 double NormalHeading(double degrees);
 
-// Buttons in the order of the panel's mouse areas.
-enum PanelButton : int32_t { kButtonLeft = 0, kButtonRight = 1, kButtonMinus = 2, kButtonPlus = 3 };
-
 enum PilotActionKind { kPilotNothing, kPilotClick, kPilotReleaseBrake, kPilotSetBrake };
 
 struct PilotAction {
     PilotActionKind kind;
-    PanelButton     button;
+    GaugeButton     button;
     const char*     why;
 };
 

@@ -135,21 +135,15 @@ void CheckOutputFolder(const char* option, const std::string& dir) {
     if (access(parent.c_str(), W_OK) != 0) Fail(std::string(option) + ": the folder " + parent + " cannot be written");
 }
 
-// What CLI11 found, checked against what the host can do and against the
-// other options.
-void CheckTogether(const PanelHostOptions& o, bool files, unsigned abilities) {
-    if (o.mode == "window" && !(abilities & kHostHasWindow))
-        Fail("this panel-host has no window (the Linux panel-host has one)");
-    if (files && !(abilities & kHostWritesFiles))
-        Fail("this panel-host writes no sound or pictures (--audio, --snapshot, --frames and --path are the Linux "
-             "panel-host's)");
+// What CLI11 found, checked against the other options.
+void CheckTogether(const PanelHostOptions& o) {
     if (o.at >= 0.0 && o.snapshot.empty()) Fail("--at needs --snapshot");
     if (o.mode == "replay" && o.script.empty()) Fail("replay needs a script file");
 }
 
 }  // namespace
 
-void Fail(const std::string& message) {
+void ShowProblem(const std::string& message) {
     // What the user typed comes back in the message: control bytes are
     // shown as \xNN and a very long message is cut, so it stays one line.
     const size_t kLongest = 600;
@@ -167,10 +161,14 @@ void Fail(const std::string& message) {
     if (line.size() >= kLongest) line += "... (cut)";
     std::fflush(stdout);
     std::fprintf(stderr, "panel-host: %s\n", line.c_str());
+}
+
+void Fail(const std::string& message) {
+    ShowProblem(message);
     std::exit(2);
 }
 
-PanelHostOptions ReadCommandLine(int argc, char** argv, unsigned abilities) {
+PanelHostOptions ReadCommandLine(int argc, char** argv) {
     PanelHostOptions o;
     std::string timer_text, heading_text, at_text, count_text, speed_text;
     bool left = false, right = false, window_flag = false;
@@ -211,22 +209,22 @@ PanelHostOptions ReadCommandLine(int argc, char** argv, unsigned abilities) {
         ->default_str("0")
         ->check(Check("takes degrees from 0 to below 360", HeadingOk));
     run->add_flag("--realtime", o.realtime, "keep to 18 updates a second (a run takes about 100 s)");
-    run->add_option("--audio", o.audio, "record the module's sound to a WAV file (16-bit stereo, 22050 Hz) (Linux)")
+    run->add_option("--audio", o.audio, "record the module's sound to a WAV file (16-bit stereo, 22050 Hz; the Linux module)")
         ->type_name("FILE.wav");
-    run->add_option("--snapshot", o.snapshot, "write the panel (172 x 78) to a PNG file, at the end or --at (Linux)")
+    run->add_option("--snapshot", o.snapshot, "write the panel (172 x 78) to a PNG file, at the end or --at")
         ->type_name("FILE.png");
     run->add_option("--at", at_text, "when the snapshot is taken, in seconds of simulated time, 0 to 3600")
         ->type_name("S")
         ->check(Check("takes seconds from 0 to 3600 (no run lasts longer)", AtOk));
-    run->add_option("--frames", o.frames, "write the panel once a second, DIR/frame_0000.png on (Linux)")
+    run->add_option("--frames", o.frames, "write the panel once a second, DIR/frame_0000.png on")
         ->type_name("DIR");
-    run->add_option("--path", o.path, "write the aircraft's track seen from above (480 x 480) to a PNG file (Linux)")
+    run->add_option("--path", o.path, "write the aircraft's track seen from above (480 x 480) to a PNG file")
         ->type_name("FILE.png");
 
     CLI::App* window = app.add_subcommand(
         "window", "the panel in a window for a person to work, with a status strip, the crew's words and\n"
                   "the aircraft seen from above: click the buttons (hold minus or plus to repeat), B sets or\n"
-                  "releases the parking brake, Esc quits (Linux)");
+                  "releases the parking brake, Esc quits");
     window->add_option("--heading", heading_text, "the aircraft's heading at the start, in degrees, 0 to below 360")
         ->type_name("DEG")
         ->default_str("0")
@@ -303,8 +301,7 @@ PanelHostOptions ReadCommandLine(int argc, char** argv, unsigned abilities) {
     if (app.count("--module") && o.module.empty()) Fail("--module needs a file");
 
     if (app.count("--module") == 0) o.module = DefaultModulePath();
-    CheckTogether(o, run->count("--audio") + run->count("--snapshot") + run->count("--frames") + run->count("--path") > 0,
-                  abilities);
+    CheckTogether(o);
     if (run->count("--audio")) CheckOutputFile("--audio", o.audio, ".wav", "WAV sound");
     if (run->count("--snapshot")) CheckOutputFile("--snapshot", o.snapshot, ".png", "PNG pictures");
     if (run->count("--path")) CheckOutputFile("--path", o.path, ".png", "PNG pictures");

@@ -1,12 +1,6 @@
-// command_line.h - panel-host's one command line, read the same way by the
-// Linux host (host_linux.cpp) and the Windows host (host_win32.cpp) with
-// CLI11: the modes, their options, --help and --version, and the checks
-// that refuse a mistake before any work starts.
-//
-// Both hosts know every mode and option; what one platform cannot do (the
-// window and the files a run writes are the Linux host's, nothing else is
-// missing) is refused there with one line, so a command line means the same
-// wherever it is accepted.
+// command_line.h - panel-host's one command line, read the same way on
+// every system with CLI11: the modes, their options, --help and --version,
+// and the checks that refuse a mistake before any work starts.
 #pragma once
 
 #include <cstdint>
@@ -29,18 +23,18 @@ struct PanelHostOptions {
     double      at = -1.0;
 };
 
-// What the host running the command line can do beyond replay, run and
-// reload.
-enum HostAbilities : unsigned { kHostHasWindow = 1u, kHostWritesFiles = 2u };
-
 const long kMaxReloads = 100000;
 const double kLongestRunSeconds = 3600.0;   // a run stops after an hour of simulated time
 const double kSlowestSpeed = 0.1, kFastestSpeed = 100.0;   // window --speed
 
 // Reads the command line. -h/--help and --version print to stdout and exit
 // 0; any mistake exits 2 through Fail, naming the mode's options.
-PanelHostOptions ReadCommandLine(int argc, char** argv, unsigned abilities);
+PanelHostOptions ReadCommandLine(int argc, char** argv);
 
-// Prints "panel-host: MESSAGE" as the one line on stderr and exits with 2,
-// the status of every failure a user can cause.
+// Prints "panel-host: MESSAGE" as the one line on stderr: bytes that are not
+// printable as \xNN, a very long message cut.
+void ShowProblem(const std::string& message);
+
+// ShowProblem, then exit with 2, the status of every failure a user can
+// cause: for the command line only, which is read before anything runs.
 [[noreturn]] void Fail(const std::string& message);

@@ -1,29 +1,7 @@
-// driver.cpp - attaching, replaying and the modelled pushback,
-// shared by the panel-hosts (see driver.h).
+// driver.cpp - the modelled pushback's steps (see driver.h).
 #include "programs/panel-host/driver.h"
 
-#include "programs/panel-host/command_line.h"
-#include "hostsim/replay.h"
-
-void AttachModule(const std::string& path, LoadedModule* module) {
-    std::string problem;
-    if (!LoadModule(path, module, &problem)) Fail(problem);
-    HostReset();
-    if (!HostAttach(module->import_table, module->linkage)) Fail("module " + path + " holds no usable gauge");
-}
-
-FILE* OpenScript(const std::string& path) {
-    std::string problem;
-    FILE* in = OpenReplayScript(path, &problem);
-    if (in == nullptr) Fail(problem);
-    return in;
-}
-
-int ReplayScript(FILE* in, const std::string& path) {
-    const int status = ReplayWholeScript(in, path, stdout, stderr);
-    if (std::ferror(stdout)) Fail("cannot write the trace");
-    return status;
-}
+#include <cstdio>
 
 void PushbackReset(Pushback* p, double heading, bool left, int32_t timer) {
     *p = Pushback{};
@@ -32,8 +10,7 @@ void PushbackReset(Pushback* p, double heading, bool left, int32_t timer) {
 }
 
 const char* ButtonName(int32_t child) {
-    static const char* const kNames[] = {"left", "right", "minus", "plus"};
-    return child >= 0 && child < 4 ? kNames[child] : "?";
+    return child >= 0 && child < kButtonCount ? kButtonNames[child] : "?";
 }
 
 int32_t TurnTarget(double heading, bool left) {
@@ -51,7 +28,7 @@ void PushbackPowerUp(const Pushback& p) {
 
 void PushbackAct(Pushback* p, const PilotAction& act) {
     if (act.kind == kPilotClick) {
-        if (act.button == kButtonLeft || act.button == kButtonRight) p->chosen = true;
+        if (act.button == kLeftButton || act.button == kRightButton) p->chosen = true;
         int32_t x, y;
         if (HostChildCentre(act.button, &x, &y)) HostClick(x, y);
     } else if (act.kind == kPilotReleaseBrake) {
@@ -59,14 +36,6 @@ void PushbackAct(Pushback* p, const PilotAction& act) {
     } else if (act.kind == kPilotSetBrake) {
         HostSetValue(kHostTokenParkingBrake, kBrakeSet);
     }
-}
-
-void PushbackStep(Pushback* p, bool left) {
-    AircraftStep(&p->aircraft);
-    HostSetValue(kHostTokenHeading, p->aircraft.heading);
-    const double lamp = HostIconValue(left ? 0x1000 : 0x1500);
-    if (p->chosen && p->lamp_was == 1.0 && lamp != 1.0) p->reset = true;
-    p->lamp_was = lamp;
 }
 
 int PushbackStatus(const Pushback& p) {

@@ -1,14 +1,10 @@
-// driver.h - what panel-host does to a module the same way on
-// every platform: attaching it to the substitute host, replaying a script
-// and the modelled pushback of programs/panel-host/aircraft.h.
-//
-// The pushback is a record and a few steps, not a loop: each host keeps its
-// own loop around HostFrame, because what it prints, draws, records and how
-// it keeps time are what differ between them.
+// driver.h - the modelled pushback of programs/panel-host/aircraft.h as a
+// record and a few steps: the aircraft and the pilot set up, the gauge
+// powered up on the ground, the pilot's actions done on the panel. The run
+// (run.cpp) and the window (window.cpp) keep their loops around them.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "hostsim/hostsim.h"
@@ -16,20 +12,7 @@
 #include "programs/panel-host/aircraft.h"
 
 const double kBrakeSet = 32767.0;
-const uint32_t kMaxUpdates = 60u * 60u * kUpdatesPerSecond;   // an hour of simulated time
-
-// Loads the module at `path` into `module` and attaches the host to its
-// records; refuses (Fail) a file that is not a usable gauge module.
-void AttachModule(const std::string& path, LoadedModule* module);
-
-// Opens a replay script ("-" is standard input); refuses (Fail) a folder or
-// a file that cannot be read.
-FILE* OpenScript(const std::string& path);
-
-// Installs and initialises the attached gauge, prints the trace of `in` to
-// stdout, kills the gauge and closes `in`. Returns RunReplay's status;
-// refuses (Fail) when the trace could not be written.
-int ReplayScript(FILE* in, const std::string& path);
+const uint32_t kMaxUpdates = 60u * 60u * kTicksPerSecond;   // an hour of simulated time
 
 struct Pushback {
     Aircraft aircraft;
@@ -37,7 +20,6 @@ struct Pushback {
     int32_t  target = 0;        // the heading the turn should end on
     bool     chosen = false;    // the pilot has chosen the side of the tail
     bool     reset = false;     // the gauge went idle after the pushback
-    double   lamp_was = -1.0;
 };
 
 // The aircraft standing at `heading` and a pilot who will ask for the tail
@@ -57,10 +39,6 @@ void PushbackPowerUp(const Pushback& p);
 
 // Does what the pilot decided, on the panel or the brake.
 void PushbackAct(Pushback* p, const PilotAction& act);
-
-// After an update: the aircraft moves, the host sees its new heading, and
-// the pushback is over when the lamp of the chosen side goes out.
-void PushbackStep(Pushback* p, bool left);
 
 // The exit status of a run: 0 once the gauge reset, else 1 with the reason
 // on stderr.

@@ -1,8 +1,5 @@
-// image_files.cpp - PNG through SDL2_image, WAV by hand (SDL writes none).
+// image_files.cpp - images in memory, and WAV files by hand.
 #include "programs/panel-host/image_files.h"
-
-#include <SDL.h>
-#include <SDL_image.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -20,37 +17,6 @@ void ImageResize(Image* image, int32_t w, int32_t h, uint32_t fill) {
     image->w = w;
     image->h = h;
     image->px.assign(size_t(w) * size_t(h), fill);
-}
-
-bool WritePng(const std::string& path, const Image& image, std::string* problem) {
-    // The pixels as SDL sees them: 32 bits, 0x00RRGGBB, no alpha.
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
-        const_cast<uint32_t*>(image.px.data()), image.w, image.h, 32, image.w * 4, SDL_PIXELFORMAT_RGB888);
-    if (surface == nullptr) {
-        *problem = "cannot write " + path + ": " + SDL_GetError();
-        return false;
-    }
-    const bool ok = IMG_SavePNG(surface, path.c_str()) == 0;
-    SDL_FreeSurface(surface);
-    if (!ok) *problem = "cannot write " + path + ": " + IMG_GetError();
-    return ok;
-}
-
-bool ReadPng(const std::string& path, Image* image) {
-    SDL_Surface* loaded = IMG_Load(path.c_str());
-    if (loaded == nullptr) return false;
-    SDL_Surface* rgb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB888, 0);
-    SDL_FreeSurface(loaded);
-    if (rgb == nullptr) return false;
-    ImageResize(image, rgb->w, rgb->h, 0);
-    SDL_LockSurface(rgb);
-    for (int32_t y = 0; y < rgb->h; ++y) {
-        const uint32_t* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(rgb->pixels) + size_t(y) * rgb->pitch);
-        for (int32_t x = 0; x < rgb->w; ++x) image->px[size_t(y) * image->w + x] = row[x] & 0xFFFFFFu;
-    }
-    SDL_UnlockSurface(rgb);
-    SDL_FreeSurface(rgb);
-    return true;
 }
 
 bool WavOpen(WavWriter* wav, const std::string& path, uint32_t rate, std::string* problem) {

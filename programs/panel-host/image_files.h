@@ -1,5 +1,6 @@
 // image_files.h - the pictures and recordings panel-host writes: images in
-// memory, PNG files, and 16-bit stereo WAV files written as they grow.
+// memory and 16-bit stereo WAV files written as they grow. PNG files are
+// the platform's (fonts.h).
 #pragma once
 
 #include <cstdint>
@@ -24,11 +25,8 @@ inline uint32_t RgbFromColorref(uint32_t c) {
     return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
 }
 
-// Writes a PNG (SDL2_image). False with a one-line reason on failure.
-bool WritePng(const std::string& path, const Image& image, std::string* problem);
-
 // Reads a picture SDL2_image knows (PNG, and others) as RGB; alpha is
-// dropped. False when it cannot.
+// dropped. False when it cannot. Linux only (draw_sdl.cpp), for the tests.
 bool ReadPng(const std::string& path, Image* image);
 
 struct WavWriter {

@@ -1,10 +1,6 @@
-// panel_draw.cpp - software drawing of the panel and the track, with
-// SDL2_ttf for the text and fontconfig to find the font.
+// panel_draw.cpp - software drawing of the panel and the track; the text
+// comes from the platform's fonts (fonts.h).
 #include "programs/panel-host/panel_draw.h"
-
-#include <SDL.h>
-#include <SDL_ttf.h>
-#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,26 +13,6 @@ namespace {
 uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
-// The file of the best match for a font family, through fontconfig.
-std::string FindFontFile(const char* family) {
-    std::string file;
-    if (!FcInit()) return file;
-    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family));
-    if (pattern == nullptr) return file;
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-    if (match) {
-        FcChar8* path = nullptr;
-        if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path)
-            file = reinterpret_cast<const char*>(path);
-        FcPatternDestroy(match);
-    }
-    FcPatternDestroy(pattern);
-    return file;
-}
-
 // Copies a picture with black as the transparent colour.
 void BlitTransparent(const Image& src, int32_t x0, int32_t y0, Image* dst) {
     for (int32_t y = 0; y < src.h; ++y)
@@ -44,28 +20,6 @@ void BlitTransparent(const Image& src, int32_t x0, int32_t y0, Image* dst) {
             uint32_t p = ImageAt(src, x, y);
             if (p != 0) ImageSet(dst, x0 + x, y0 + y, p);
         }
-}
-
-// Text at (x, y) clipped to a box, with `font` in `rgb`, from a Solid
-// (unsmoothed) rendering, as the host's text drawing is.
-void DrawText(TTF_Font* font, const char* text, uint32_t rgb, int32_t x, int32_t y, int32_t box_x,
-              int32_t box_y, int32_t box_w, int32_t box_h, Image* dst) {
-    if (font == nullptr || text == nullptr || text[0] == '\0') return;
-    SDL_Color colour = {Uint8(rgb >> 16), Uint8(rgb >> 8), Uint8(rgb), 255};
-    SDL_Surface* s = TTF_RenderUTF8_Solid(font, text, colour);
-    if (s == nullptr) return;
-    SDL_LockSurface(s);
-    for (int32_t sy = 0; sy < s->h; ++sy) {
-        const uint8_t* row = static_cast<const uint8_t*>(s->pixels) + size_t(sy) * s->pitch;
-        for (int32_t sx = 0; sx < s->w; ++sx) {
-            if (row[sx] == 0) continue;   // index 0 is the background
-            int32_t px = x + sx, py = y + sy;
-            if (px < box_x || py < box_y || px >= box_x + box_w || py >= box_y + box_h) continue;
-            ImageSet(dst, px, py, rgb);
-        }
-    }
-    SDL_UnlockSurface(s);
-    SDL_FreeSurface(s);
 }
 
 void Disc(Image* img, double cx, double cy, double r, uint32_t rgb) {
@@ -95,33 +49,18 @@ void Blit(const Image& src, int32_t x0, int32_t y0, Image* dst) {
         for (int32_t x = 0; x < src.w; ++x) ImageSet(dst, x0 + x, y0 + y, ImageAt(src, x, y));
 }
 
-TTF_Font* OpenLabelFont(int32_t pixels, std::string* problem) {
-    if (!TTF_WasInit() && TTF_Init() != 0) {
-        *problem = std::string("cannot start the font renderer: ") + TTF_GetError();
-        return nullptr;
-    }
-    const std::string file = FindFontFile("DejaVu Sans:bold");
-    TTF_Font* font = file.empty() ? nullptr : TTF_OpenFont(file.c_str(), pixels);
-    if (font == nullptr) *problem = "no sans-serif font found for the window's text (install fonts-dejavu-core)";
-    return font;
-}
-
-void CloseLabelFont(TTF_Font* font) {
-    if (font) TTF_CloseFont(font);
-}
-
-int32_t LabelWidth(TTF_Font* font, const std::string& text) {
-    int w = 0, h = 0;
-    if (font == nullptr || text.empty() || TTF_SizeUTF8(font, text.c_str(), &w, &h) != 0) return 0;
+int32_t LabelWidth(Font* font, const std::string& text) {
+    int32_t w = 0, h = 0;
+    TextSize(font, text.c_str(), &w, &h);
     return w;
 }
 
-int32_t DrawLabel(TTF_Font* font, const std::string& text, uint32_t rgb, int32_t x, int32_t y, Image* dst) {
-    DrawText(font, text.c_str(), rgb, x, y, 0, 0, dst->w, dst->h, dst);
+int32_t DrawLabel(Font* font, const std::string& text, uint32_t rgb, int32_t x, int32_t y, Image* dst) {
+    PaintText(font, text.c_str(), rgb, x, y, 0, 0, dst->w, dst->h, dst);
     return LabelWidth(font, text);
 }
 
-void DrawTopView(const Aircraft& a, int32_t w, int32_t h, TTF_Font* font, Image* out) {
+void DrawTopView(const Aircraft& a, int32_t w, int32_t h, Font* font, Image* out) {
     const uint32_t kBackground = 0x1E2228, kGrid = 0x30363E, kPath = 0xF0C419, kBody = 0xE8ECF0, kText = 0xC8CCD2;
     ImageResize(out, w, h, kBackground);
     const double rad = a.heading * 3.14159265358979323846 / 180.0;
@@ -174,8 +113,8 @@ void DrawTopView(const Aircraft& a, int32_t w, int32_t h, TTF_Font* font, Image*
     Line(out, w - 16, 8, w - 21, 15, 2, kText);
     Line(out, w - 16, 8, w - 11, 15, 2, kText);
     if (font) {
-        DrawText(font, "N", kText, w - 21, 32, 0, 0, w, h, out);
-        DrawText(font, "grid 5 m", kText, 6, h - 18, 0, 0, w, h, out);
+        PaintText(font, "N", kText, w - 21, 32, 0, 0, w, h, out);
+        PaintText(font, "grid 5 m", kText, 6, h - 18, 0, 0, w, h, out);
     }
 }
 
@@ -244,10 +183,6 @@ bool LoadPanelArt(const LoadedModule& module, PanelArt* art, std::string* proble
         }
         art->lamp_bitmaps[i] = number;
     }
-    if (!TTF_WasInit() && TTF_Init() != 0) {
-        *problem = std::string("cannot start the font renderer: ") + TTF_GetError();
-        return false;
-    }
     // The element's name fills at most its 32 bytes, without a terminator
     // when it is that long; an empty one means the host's default.
     const char* family = (host.display && host.display->font_name[0]) ? host.display->font_name : "Courier New";
@@ -255,38 +190,33 @@ bool LoadPanelArt(const LoadedModule& module, PanelArt* art, std::string* proble
     char name[sizeof host.display->font_name + 1];
     std::memcpy(name, family, length);
     name[length] = '\0';
-    art->font_file = FindFontFile(name);
-    if (art->font_file.empty()) {
-        *problem = std::string("no font found for \"") + name + "\" (install fonts-liberation)";
-        return false;
-    }
     // The largest size at which the display's widest text fits its box.
     const int32_t box_w = host.display ? host.display->box_w : 47;
     const int32_t box_h = host.display ? host.display->box_h : 15;
     const int32_t chars = (host.display && host.display->max_chars > 0) ? host.display->max_chars : 6;
-    std::string widest(size_t(chars), '0');
+    const std::string widest(size_t(chars), '0');
     for (int32_t px = box_h; px >= 6 && art->font == nullptr; --px) {
-        TTF_Font* f = TTF_OpenFont(art->font_file.c_str(), px);
-        if (f == nullptr) break;
-        int w = 0, h = 0;
-        TTF_SizeUTF8(f, widest.c_str(), &w, &h);
-        if (w <= box_w && TTF_FontAscent(f) - TTF_FontDescent(f) <= box_h + 2) {
+        Font* f = OpenFont(name, px, problem);
+        if (f == nullptr) return false;
+        int32_t w = 0, h = 0;
+        TextSize(f, widest.c_str(), &w, &h);
+        if (w <= box_w && FontHeight(f) <= box_h + 2) {
             art->font = f;
             art->font_pixels = px;
         } else {
-            TTF_CloseFont(f);
+            CloseFont(f);
         }
     }
     if (art->font == nullptr) {
-        *problem = "cannot open the font " + art->font_file + ": " + TTF_GetError();
+        *problem = std::string("no size of the font \"") + name + "\" fits the display";
         return false;
     }
-    if (host.display) TTF_SetFontStyle(art->font, host.display->font_weight >= 700 ? TTF_STYLE_BOLD : TTF_STYLE_NORMAL);
+    if (host.display) SetFontBold(art->font, host.display->font_weight >= 700);
     return true;
 }
 
 void FreePanelArt(PanelArt* art) {
-    if (art->font) TTF_CloseFont(art->font);
+    CloseFont(art->font);
     *art = PanelArt{};
 }
 
@@ -301,9 +231,9 @@ void DrawPanel(const PanelArt& art, Image* out) {
     if (d == nullptr || d->text == nullptr || art.font == nullptr) return;
     const int32_t bx = d->header.x, by = d->header.y;
     FillRect(out, bx, by, d->box_w, d->box_h, RgbFromColorref(d->background_colour));
-    int tw = 0, th = 0;
-    TTF_SizeUTF8(art.font, d->text, &tw, &th);
-    DrawText(art.font, d->text, RgbFromColorref(d->text_colour), bx + (d->box_w - tw) / 2,
+    int32_t tw = 0, th = 0;
+    TextSize(art.font, d->text, &tw, &th);
+    PaintText(art.font, d->text, RgbFromColorref(d->text_colour), bx + (d->box_w - tw) / 2,
              by + (d->box_h - th) / 2, bx, by, d->box_w, d->box_h, out);
 }
 
@@ -356,9 +286,9 @@ void DrawTrack(const std::vector<TrackPoint>& track, double start_heading, doubl
     Line(out, size - 24, 14, size - 30, 22, 2, kText);
     Line(out, size - 24, 14, size - 18, 22, 2, kText);
     if (art && art->font) {
-        DrawText(art->font, "N", kText, size - 29, 46, 0, 0, size, size, out);
-        DrawText(art->font, "grid 5 m", kText, 8, size - 20, 0, 0, size, size, out);
-        DrawText(art->font, "start", kStart, int32_t(sx(start.x)) + 10, int32_t(sy(start.y)) + 4, 0, 0, size, size, out);
-        DrawText(art->font, "end", kEnd, int32_t(sx(end.x)) + 10, int32_t(sy(end.y)) + 4, 0, 0, size, size, out);
+        PaintText(art->font, "N", kText, size - 29, 46, 0, 0, size, size, out);
+        PaintText(art->font, "grid 5 m", kText, 8, size - 20, 0, 0, size, size, out);
+        PaintText(art->font, "start", kStart, int32_t(sx(start.x)) + 10, int32_t(sy(start.y)) + 4, 0, 0, size, size, out);
+        PaintText(art->font, "end", kEnd, int32_t(sx(end.x)) + 10, int32_t(sy(end.y)) + 4, 0, 0, size, size, out);
     }
 }

@@ -4,8 +4,8 @@
 // The face is the module's own bitmap; each lamp's picture goes over its
 // button when its callback returned 1.0 at the last update (black is
 // transparent, as the lamps' image flags ask); the display text is centred
-// in its box, in the colour the tick chose, in the element's font resolved
-// through fontconfig ("Courier New" is Liberation Mono on Debian).
+// in its box, in the colour the tick chose, in the element's font as the
+// platform finds it (fonts.h).
 #pragma once
 
 #include <cstdint>
@@ -13,10 +13,9 @@
 #include <vector>
 
 #include "programs/panel-host/aircraft.h"
+#include "programs/panel-host/fonts.h"
 #include "programs/panel-host/image_files.h"
 #include "hostsim/module_loader.h"
-
-typedef struct _TTF_Font TTF_Font;
 
 // Decodes a DIB as a resource stores it (BITMAPINFOHEADER, palette, pixels):
 // 1, 4 and 8 bits with a palette, 24 and 32 bits uncompressed; every read is
@@ -27,8 +26,7 @@ struct PanelArt {
     Image     face;
     int32_t   lamp_bitmaps[2] = {0, 0};
     Image     lamps[2];
-    TTF_Font* font = nullptr;
-    std::string font_file;
+    Font*     font = nullptr;
     int32_t   font_pixels = 0;
 };
 
@@ -54,16 +52,11 @@ void Blit(const Image& src, int32_t x, int32_t y, Image* dst);
 
 void FillRect(Image* img, int32_t x, int32_t y, int32_t w, int32_t h, uint32_t rgb);
 
-// A font for the window's own text (a sans-serif family through
-// fontconfig) at `pixels`; null with a reason when none opens.
-TTF_Font* OpenLabelFont(int32_t pixels, std::string* problem);
-void CloseLabelFont(TTF_Font* font);
-
 // Text with its top left corner at (x, y), unsmoothed, in `rgb`; returns
 // its width in pixels.
-int32_t DrawLabel(TTF_Font* font, const std::string& text, uint32_t rgb, int32_t x, int32_t y, Image* dst);
-int32_t LabelWidth(TTF_Font* font, const std::string& text);
+int32_t DrawLabel(Font* font, const std::string& text, uint32_t rgb, int32_t x, int32_t y, Image* dst);
+int32_t LabelWidth(Font* font, const std::string& text);
 
 // The aircraft seen from above as it moves: its track so far and its shape
 // at its heading, north up, a 5 m grid; the view widens as the track grows.
-void DrawTopView(const Aircraft& aircraft, int32_t w, int32_t h, TTF_Font* font, Image* out);
+void DrawTopView(const Aircraft& aircraft, int32_t w, int32_t h, Font* font, Image* out);

@@ -111,15 +111,15 @@ TEST(Pilot, DialsThePushTimeFromTwentyThenChoosesTheDirection) {
         std::vector<PilotAction> done = Actions(&p, 300, &first);
         int plus = 0, minus = 0;
         for (const PilotAction& a : done) {
-            plus += a.kind == kPilotClick && a.button == kButtonPlus;
-            minus += a.kind == kPilotClick && a.button == kButtonMinus;
+            plus += a.kind == kPilotClick && a.button == kPlusButton;
+            minus += a.kind == kPilotClick && a.button == kMinusButton;
         }
         EXPECT_EQ(plus, c.plus);
         EXPECT_EQ(minus, c.minus);
         EXPECT_GE(first, 18u) << "the pilot looks before touching anything";
         const PilotAction& choose = done[size_t(c.plus + c.minus)];
         EXPECT_EQ(choose.kind, kPilotClick);
-        EXPECT_EQ(choose.button, kButtonRight);
+        EXPECT_EQ(choose.button, kRightButton);
         EXPECT_EQ(done.back().kind, kPilotReleaseBrake) << "with no word from the crew he releases anyway";
     }
 }

@@ -2,6 +2,7 @@
 """panel-host's window under a bare X server, worked as a person works it.
 
     window_test.py PANEL_HOST OUT_DIR
+    window_test.py --wine WINE [--win32] --prefix DIR --home DIR PANEL_HOST_EXE MODULE OUT_DIR
 
 Starts Xvfb and, with xdotool, works `panel-host window` twice on it.
 
@@ -22,16 +23,29 @@ first), and quits with Esc. A screenshot in the turn
 held button's repeats, every phase of both pushbacks in order, each turn's
 end and reset, and the summary on Esc.
 
+The second form is the Windows preview under wine, as a simulator user
+starts it: panel-host.exe copied beside the module as
+VORNAK_TOWS-preview.exe, the real-time window started without arguments (a
+double-click). Its window is drawn by other code (GDI) but laid out by the
+same, so the same clicks and pixel checks hold; its DirectSound mix goes to
+a file through ALSA and must not be silent. Started alone, with no module
+beside it, it must refuse in a message box and exit with 2.
+
 Prints one line per check and "N passed, M failed"; exit 1 on a failed
 check.
 """
+import argparse
 import os
 import re
+import shutil
 import subprocess
 import sys
 import time
 
 from PIL import Image
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "windows"))
+import wine_run  # noqa: E402  (the wine prefixes, HOME and ALSA files of the Windows checks)
 
 SCALE = 3
 PANEL_H = 78 * SCALE
@@ -112,14 +126,15 @@ def count(image, box, colour):
 class Window:
     """One panel-host window on the X server, with its timeline file."""
 
-    def __init__(self, panel_host, env, out, name, speed):
+    def __init__(self, command, env, out, name, speed):
         self.env, self.speed = env, speed
         self.timeline, self.errors = (os.path.join(out, f"{name}{n}") for n in (".txt", "_stderr.txt"))
         with open(self.timeline, "w") as o, open(self.errors, "w") as e:
-            self.host = subprocess.Popen([panel_host, "window", "--speed", str(speed)], env=env, stdout=o,
-                                         stderr=e, stdin=subprocess.DEVNULL)
+            self.host = subprocess.Popen(command, env=env, stdout=o, stderr=e, stdin=subprocess.DEVNULL)
         self.id = None
-        for _ in range(40):   # the window appears within a second or two
+        # The window appears within a second or two; wine's first start on
+        # a display can take a minute.
+        for _ in range(180):
             try:
                 self.id = xdotool(env, "search", "--name", "VORNAK_TOWS panel-host").split()[0]
                 break
@@ -178,25 +193,79 @@ class Window:
             self.host.wait()
 
 
+def preview_refuses_alone(args, env, out):
+    """The preview with no module beside it: a message box, then exit 2."""
+    alone = os.path.join(out, "alone")
+    os.makedirs(alone, exist_ok=True)
+    exe = os.path.join(alone, "VORNAK_TOWS-preview.exe")
+    shutil.copyfile(args.panel_host, exe)
+    errors = os.path.join(out, "alone_stderr.txt")
+    with open(errors, "w") as e:
+        host = subprocess.Popen([args.wine, exe], env=env, stdout=subprocess.DEVNULL, stderr=e,
+                                stdin=subprocess.DEVNULL)
+    box = None
+    for _ in range(120):
+        try:
+            box = xdotool(env, "search", "--name", "VORNAK_TOWS preview").split()[0]
+            break
+        except RuntimeError:
+            time.sleep(0.5)
+    if box:
+        xdotool(env, "key", "--window", box, "Return")
+    status = host.wait(timeout=30)
+    lines = open(errors).read().strip().splitlines()
+    check("the preview alone says in a message box that its module is missing, and exits with 2",
+          box is not None and status == 2 and bool(lines) and "cannot load module" in lines[0] and
+          "VORNAK_TOWS.gau" in lines[0], (box, status, lines[:2]))
+
+
 def minus_clicks(text):
     return re.findall(r"click: minus( \(held, repeats\))?", text)
 
 
 def main():
-    panel_host, out = sys.argv[1], sys.argv[2]
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--wine")
+    parser.add_argument("--win32", action="store_true")
+    parser.add_argument("--prefix")
+    parser.add_argument("--home")
+    parser.add_argument("panel_host")
+    parser.add_argument("module", nargs="?")
+    parser.add_argument("out")
+    args = parser.parse_args()
+    out = args.out
     os.makedirs(out, exist_ok=True)
     shot, turn_shot = (os.path.join(out, n) for n in ("window.png", "window_turn.png"))
     for old in (shot, turn_shot):
         if os.path.exists(old):
             os.remove(old)
+
+    raw, preview = None, os.path.join(out, "kit", "VORNAK_TOWS-preview.exe")
+
+    def command(speed):
+        if not args.wine:
+            return [args.panel_host, "window", "--speed", str(speed)]
+        # In real time as a simulator user starts it: double-clicked, no arguments.
+        return [args.wine, preview] + ([] if speed == 1 else ["window", "--speed", str(speed)])
+    if args.wine:
+        if args.win32:
+            wine_run.need_32bit_wine(args)
+        wine_run.need_prefix(args)
+        os.makedirs(os.path.dirname(preview), exist_ok=True)
+        shutil.copyfile(args.panel_host, preview)
+        shutil.copyfile(args.module, os.path.join(out, "kit", "VORNAK_TOWS.gau"))
+        raw = os.path.join(args.home, "out.raw")
+        if os.path.exists(raw):
+            os.remove(raw)
     xvfb, display = start_xvfb(os.path.join(out, "xvfb.txt"))
-    env = dict(os.environ, DISPLAY=":" + display)
+    env = dict(wine_run.environment(args, wine_run.FILE_ASOUNDRC % raw) if args.wine else os.environ,
+               DISPLAY=":" + display)
     env.pop("WAYLAND_DISPLAY", None)
     windows = []
     try:
         # Real time: the hold's timing, and the window as the crew asks for
         # the brake.
-        real = Window(panel_host, env, out, "timeline_realtime", 1)
+        real = Window(command(1), env, out, "timeline_realtime", 1)
         windows.append(real)
         real.click(MINUS, hold=HOLD)
         real.click(PLUS)
@@ -204,7 +273,7 @@ def main():
         real.screenshot(shot)
         real_text = real.close()
 
-        fast = Window(panel_host, env, out, "timeline", SPEED)
+        fast = Window(command(SPEED), env, out, "timeline", SPEED)
         windows.append(fast)
         fast.click(MINUS, repeats=6)
         fast.click(PLUS)
@@ -225,6 +294,8 @@ def main():
             check(f"pushback {n}: the gauge resets after the final call",
                   wait_for(fast.timeline, r"reset: the gauge is idle again", 30, n))
         text = fast.close()
+        if args.wine:
+            preview_refuses_alone(args, env, out)
     finally:
         for w in windows:
             w.kill()
@@ -273,6 +344,11 @@ def main():
     check("in the turn the status strip names it and no caption shows",
           count(turn, (0, CAPTION_Y, w, CAPTION_Y + CAPTION_H), CAPTION_TEXT) == 0 and
           count(turn, (0, STATUS_Y, w, STATUS_Y + 22), STATUS_TEXT) > 300)
+    if raw is not None:
+        data = open(raw, "rb").read() if os.path.exists(raw) else b""
+        loud = len(data) - data.count(0)
+        check("the crew was heard: the module's DirectSound mix is not silent", loud >= 8192,
+              f"{loud} non-zero bytes of {len(data)}")
     passed = sum(results)
     print(f"{passed} passed, {len(results) - passed} failed")
     return 0 if all(results) else 1

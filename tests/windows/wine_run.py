@@ -20,7 +20,10 @@ every command prints one "SKIPPED: ..." line and exits 77.
   sound EXE MODULE SCRIPT        panel-host replay --realtime with
                                  DirectSound writing to a file through ALSA:
                                  the sound is not silent
-  run EXE MODULE                 a modelled pushback ends reset on target
+  run EXE MODULE [--linux PANEL_HOST]
+                                 a modelled pushback ends reset on target;
+                                 with --linux, its timeline is the Linux
+                                 panel-host's for the same run
   reload EXE MODULE COUNT        COUNT reloads leave no DirectSound object
   errors PANEL_HOST REPLAY_EXE MODULE SCRIPT
                                  user mistakes give exit 2 and one line
@@ -210,8 +213,8 @@ def cmd_sound(args):
 def cmd_run(args):
     need_prefix(args)
     require(args.exe, "build the win64 preset first")
-    status, out, err = wine(args, [args.exe, "--module", args.module, "run", "--left", "--timer", "5",
-                                   "--heading", "350"])
+    options = ["run", "--left", "--timer", "5", "--heading", "350"]
+    status, out, err = wine(args, [args.exe, "--module", args.module] + options)
     summary = [line for line in out.splitlines() if line.startswith("summary:")]
     print("\n".join(summary))
     checks = Checks()
@@ -220,6 +223,15 @@ def cmd_run(args):
     checks.check("the modelled pushback ends reset, turned to heading 80",
                  bool(summary) and summary[0].startswith("summary: reset") and
                  "final heading 80." in summary[0], summary[0] if summary else "no summary")
+    if args.linux:
+        # The same run on Linux: every line after the first (which names
+        # the module file) the same, clips and phases included.
+        linux = subprocess.run([args.linux] + options, capture_output=True, text=True, timeout=RUN_TIMEOUT)
+        ours, theirs = out.splitlines()[1:], linux.stdout.splitlines()[1:]
+        first = next((i for i, (a, b) in enumerate(zip(ours, theirs)) if a != b), min(len(ours), len(theirs)))
+        checks.check(f"the timeline equals the Linux panel-host's ({len(theirs)} lines)",
+                     linux.returncode == 0 and ours == theirs and any(" clip PB1 starts" in x for x in ours),
+                     f"line {first + 2}: Linux {theirs[first:first + 1]}, Windows {ours[first:first + 1]}")
     return checks.finish()
 
 
@@ -249,12 +261,14 @@ def cmd_errors(args):
     with open(bad_script, "w") as f:
         f.write("set ready 1\ntick 2\nset wheels 3\ntick\n")
     cases = [
-        ("panel-host without arguments", [args.exe], "usage:"),
+        ("panel-host without arguments (the window) where there is no display", [args.exe],
+         "cannot open a window"),
         ("panel-host with an unknown command", [args.exe, "fly"], "unexpected argument 'fly'"),
         ("panel-host with an unknown option", [args.exe, "run", "--fast"], "unknown option '--fast'"),
         ("panel-host with a push time off the 5 s steps", [args.exe, "run", "--timer", "7"],
          "--timer: takes whole seconds"),
-        ("panel-host asked for a window it does not have", [args.exe, "window"], "has no window"),
+        ("panel-host asked for a window where there is no display", [args.exe, "window"],
+         "cannot open a window"),
         ("panel-host with a missing module", [args.exe, "--module", missing, "replay", args.script],
          "cannot load module"),
         ("panel-host with a module that is no program at all (the system message names the file)",
@@ -309,6 +323,7 @@ def main():
     p = sub.add_parser("run")
     p.add_argument("exe")
     p.add_argument("module")
+    p.add_argument("--linux", help="the Linux panel-host, whose timeline of the same run must be the same")
     p = sub.add_parser("reload")
     p.add_argument("exe")
     p.add_argument("module")

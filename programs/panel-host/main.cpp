@@ -1,0 +1,57 @@
+// main.cpp - panel-host: loads a gauge module file and drives it, as the
+// flight simulator would, 18 panel updates a second.
+//
+//   panel-host [--module FILE] [--verbose] replay [--realtime] SCRIPT
+//   panel-host [--module FILE] [--verbose] run [--left|--right] [--timer S] [--heading DEG]
+//              [--realtime] [--audio FILE.wav] [--snapshot FILE.png [--at S]]
+//              [--frames DIR] [--path FILE.png]
+//   panel-host [--module FILE] [--verbose] window [--heading DEG] [--speed N]
+//   panel-host [--module FILE] [--verbose] reload COUNT
+//   panel-host -h|--help, --version
+//
+// The module is VORNAK_TOWS.so (VORNAK_TOWS.gau on Windows) beside this
+// program unless --module names another. The modes are written once for
+// every system: session.h (attach, replay, reload), run.h with timeline.h
+// and outputs.h, window.h; what is the system's own is behind platform.h,
+// fonts.h, window.h's seam and hostsim/module_loader.h. Every input is
+// checked (command_line.cpp) before the module is loaded, and every
+// output before it is opened.
+//
+// On Windows, started without arguments (double-clicked beside the module),
+// it is the window mode; a problem is then shown in a message box too.
+//
+// Exit status: 0 when done, 1 when a pushback did not finish or a reload
+// leaked, 2 for every mistake a user can make (one line on stderr). Only
+// main ends the program, once the gauge has been killed.
+#include <cstdio>
+#include <string>
+
+#include "programs/panel-host/command_line.h"
+#include "programs/panel-host/platform.h"
+#include "programs/panel-host/run.h"
+#include "programs/panel-host/session.h"
+#include "programs/panel-host/window.h"
+
+int main(int argc, char** argv) {
+    StartStandardStreams();
+    // Double-clicked on Windows: the window, with the module beside it.
+    const bool double_clicked = argc == 1 && WindowWithoutArguments();
+    char program[] = "panel-host", window[] = "window";
+    char* window_argv[] = {argc > 0 ? argv[0] : program, window, nullptr};
+    const PanelHostOptions o = double_clicked ? ReadCommandLine(2, window_argv) : ReadCommandLine(argc, argv);
+    BufferOutput(o.mode == "replay" && !o.realtime);
+    std::string problem;
+    int status = kRefused;
+    if (o.mode == "replay")
+        status = Replay(o, &problem);
+    else if (o.mode == "reload")
+        status = Reload(o, &problem);
+    else if (Attach(o, &problem))
+        status = o.mode == "window" ? RunWindow(o, &problem) : RunPushback(o, &problem);
+    std::fflush(stdout);
+    if (!problem.empty()) {
+        ShowProblem(problem);
+        if (double_clicked) ShowProblemToPerson(problem);
+    }
+    return status;
+}

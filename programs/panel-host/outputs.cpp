@@ -1,0 +1,162 @@
+// outputs.cpp - the files a run writes (see outputs.h).
+#include "programs/panel-host/outputs.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "hostsim/hostsim.h"
+#include "programs/panel-host/fonts.h"
+#include "programs/panel-host/image_files.h"
+#include "programs/panel-host/panel_draw.h"
+#include "programs/panel-host/platform.h"
+#include "programs/panel-host/session.h"
+#include "programs/panel-host/timeline.h"
+
+namespace {
+
+const uint32_t kAudioRate = 22050;                        // 1225 frames per update
+const uint32_t kFramesPerUpdate = kAudioRate / kTicksPerSecond;
+
+struct Outputs {
+    WavWriter wav;
+    std::vector<int16_t> mix;
+    PanelArt art;
+    Image    panel;
+    double   snapped_at = -1.0;
+    double   end_seconds = 0.0;
+    uint32_t frames_written = 0;
+    int      old_frames = 0;
+};
+
+Outputs out;
+
+bool Write(const std::string& path, const Image& image, std::string* problem) {
+    return WritePng(path, image, problem);
+}
+
+bool Snapshot(const PanelHostOptions& o, double seconds, std::string* problem) {
+    DrawPanel(out.art, &out.panel);
+    out.snapped_at = seconds;
+    return Write(o.snapshot, out.panel, problem);
+}
+
+// "frame_NNNN.png", as the run names its frames.
+bool IsFrameName(const char* name) {
+    if (std::strlen(name) != 14 || std::strncmp(name, "frame_", 6) != 0 || std::strcmp(name + 10, ".png") != 0)
+        return false;
+    for (int i = 6; i < 10; ++i)
+        if (name[i] < '0' || name[i] > '9') return false;
+    return true;
+}
+
+// Makes the frames' folder, or empties it of an earlier run's frames (only
+// those), counting them.
+bool PrepareFrames(const std::string& dir, std::string* problem) {
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0) return MakeFolder(dir, problem);
+    std::vector<std::string> names;
+    if (!ListFolder(dir, &names, problem)) return false;
+    for (const std::string& name : names) {
+        if (!IsFrameName(name.c_str())) continue;
+        if (std::remove((dir + "/" + name).c_str()) != 0) {
+            *problem = "cannot remove an earlier run's " + dir + "/" + name + ": " + std::strerror(errno);
+            return false;
+        }
+        ++out.old_frames;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool OutputsCheck(const PanelHostOptions& o, std::string* problem) {
+    out = Outputs{};
+    if (!o.audio.empty()) {
+        if (module.audio_loopback == nullptr || module.audio_render == nullptr) {
+            *problem = "module " + o.module + " offers no sound capture (needed for --audio)";
+            return false;
+        }
+        if (!module.audio_loopback(kAudioRate)) {
+            *problem = "this OpenAL cannot capture its mix (no ALC_SOFT_loopback)";
+            return false;
+        }
+    }
+    const bool drawing = !o.snapshot.empty() || !o.frames.empty() || !o.path.empty();
+    return !drawing || LoadPanelArt(module, &out.art, problem);
+}
+
+bool OutputsOpen(const PanelHostOptions& o, std::string* problem) {
+    if (!o.frames.empty() && !PrepareFrames(o.frames, problem)) return false;
+    if (o.audio.empty()) return true;
+    out.mix.assign(size_t(kFramesPerUpdate) * 2, 0);
+    return WavOpen(&out.wav, o.audio, kAudioRate, problem);
+}
+
+bool OutputsAfterUpdate(const PanelHostOptions& o, std::string* problem) {
+    if (out.wav.file) {
+        module.audio_render(out.mix.data(), kFramesPerUpdate);
+        if (!WavAppend(&out.wav, out.mix.data(), kFramesPerUpdate)) {
+            *problem = "cannot write " + o.audio;
+            return false;
+        }
+    }
+    const double seconds = double(host.updates - 1) / double(kTicksPerSecond);
+    if (!o.frames.empty() && (host.updates - 1) % kTicksPerSecond == 0) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame_%04" PRIu32 ".png", (host.updates - 1) / kTicksPerSecond);
+        DrawPanel(out.art, &out.panel);
+        if (!Write(o.frames + name, out.panel, problem)) return false;
+        ++out.frames_written;
+    }
+    if (!o.snapshot.empty() && o.at >= 0.0 && out.snapped_at < 0.0 && seconds + 1e-9 >= o.at)
+        return Snapshot(o, seconds, problem);
+    return true;
+}
+
+bool OutputsFinish(const PanelHostOptions& o, std::string* problem) {
+    out.end_seconds = double(host.updates - 1) / double(kTicksPerSecond);
+    if (!o.snapshot.empty() && out.snapped_at < 0.0 && !Snapshot(o, out.end_seconds, problem)) return false;
+    if (!o.path.empty()) {
+        Image track;
+        DrawTrack(watch.aircraft.track, o.heading, watch.aircraft.heading, &out.art, &track);
+        if (!Write(o.path, track, problem)) return false;
+    }
+    FreePanelArt(&out.art);
+    if (out.wav.file && !WavClose(&out.wav)) {
+        *problem = "cannot write " + o.audio;
+        std::remove(o.audio.c_str());
+        return false;
+    }
+    return true;
+}
+
+void OutputsAbandon(const PanelHostOptions& o) {
+    FreePanelArt(&out.art);
+    if (out.wav.file && !WavClose(&out.wav)) std::remove(o.audio.c_str());
+}
+
+void OutputsReport(const PanelHostOptions& o) {
+    if (!o.audio.empty())
+        std::printf("wrote %s: %.1f s of 16-bit stereo sound at %" PRIu32 " Hz\n", o.audio.c_str(),
+                    double(host.updates) / double(kTicksPerSecond), kAudioRate);
+    if (!o.snapshot.empty()) {
+        if (o.at > out.end_seconds + 1e-9)
+            std::printf("wrote %s: the panel at %.1f s, the end of the run (--at %g is past it)\n",
+                        o.snapshot.c_str(), out.snapped_at, o.at);
+        else
+            std::printf("wrote %s: the panel at %.1f s\n", o.snapshot.c_str(), out.snapped_at);
+    }
+    if (!o.frames.empty()) {
+        std::printf("wrote %s: %" PRIu32 " frames, frame_0000.png to frame_%04" PRIu32 ".png, one a second",
+                    o.frames.c_str(), out.frames_written, out.frames_written > 0 ? out.frames_written - 1 : 0);
+        if (out.old_frames > 0)
+            std::printf(" (%d frame%s of an earlier run removed)", out.old_frames, out.old_frames == 1 ? "" : "s");
+        std::printf("\n");
+    }
+    if (!o.path.empty()) std::printf("wrote %s: the track seen from above\n", o.path.c_str());
+}

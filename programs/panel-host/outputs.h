@@ -1,0 +1,24 @@
+// outputs.h - the files a run writes, the same on every system: the
+// module's sound (--audio, through the module's own capture), the panel at
+// one moment (--snapshot, --at), once a second (--frames) and the track
+// seen from above (--path).
+//
+// Usage: OutputsCheck refuses what cannot be done before anything is
+// written; OutputsOpen then prepares the frames' folder and opens the WAV;
+// OutputsAfterUpdate after every update; OutputsFinish at the end, or
+// OutputsAbandon when the run is refused on the way (the WAV is closed
+// with the sizes of what it holds, or removed when it could not be
+// written); OutputsReport prints what was written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "programs/panel-host/command_line.h"
+
+bool OutputsCheck(const PanelHostOptions& o, std::string* problem);
+bool OutputsOpen(const PanelHostOptions& o, std::string* problem);
+bool OutputsAfterUpdate(const PanelHostOptions& o, std::string* problem);
+bool OutputsFinish(const PanelHostOptions& o, std::string* problem);
+void OutputsAbandon(const PanelHostOptions& o);
+void OutputsReport(const PanelHostOptions& o);

@@ -1,0 +1,52 @@
+// platform.h - what panel-host asks of the system it runs on, beside the
+// module loader (hostsim/module_loader.h), the window (window.h) and the
+// text and pictures (fonts.h). platform_linux.cpp and platform_win32.cpp
+// implement it; nothing else in panel-host knows which system it is on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "hostsim/module_loader.h"
+#include "programs/panel-host/command_line.h"
+
+// Puts standard output and error in the mode that writes LF line ends, as
+// the command line is read (it may print the help).
+void StartStandardStreams();
+// Whether a start without arguments opens the window (a double-click on
+// Windows), and a problem shown to the person there as well as on stderr.
+bool WindowWithoutArguments();
+void ShowProblemToPerson(const std::string& problem);
+
+// Standard output's buffering: a trace at full speed in large blocks, a
+// timeline line by line, so that it is read as it happens also from a file
+// or a pipe.
+void BufferOutput(bool whole_blocks);
+
+// Chooses where the module's sound goes, before the module first starts
+// its sound device. Returns a note to show once, as the first update runs
+// (empty for none): by then every input has been checked.
+std::string ChooseSoundOutput(const PanelHostOptions& o);
+
+// The sound objects a module keeps alive, where it tells them.
+struct SoundObjects {
+    const char* system = "";       // "OpenAL", "DirectSound"
+    int32_t     kinds = 0;
+    const char* names[4] = {};     // "devices", "buffers", ...
+    uint32_t    alive[4] = {};
+    std::string made;              // what was made and released, where the device counts that
+};
+const char* SoundSystemName();
+// False when the module does not tell.
+bool CountSoundObjects(const LoadedModule& module, SoundObjects* out);
+
+// Seconds on a clock that only goes forward, and a sleep until it shows
+// `when`.
+double ClockSeconds();
+void   SleepUntil(double when);
+
+// Makes a folder. False with the system's reason.
+bool MakeFolder(const std::string& path, std::string* problem);
+// The names of the files in a folder. False with the system's reason.
+bool ListFolder(const std::string& path, std::vector<std::string>* names, std::string* problem);

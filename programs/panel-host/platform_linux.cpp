@@ -1,0 +1,140 @@
+// platform_linux.cpp - panel-host's seam to Linux (platform.h).
+//
+// Needs: POSIX, dlopen, the module's OpenAL. Provides:
+//   [x] every mode, the window and every file a run writes
+//   [x] the sound output: the default OpenAL device when one opens (tried
+//       in a child process), else OpenAL's null output, said once
+//   [x] the module's live OpenAL objects, where it tells them
+//   [x] a steady clock, folders made and listed
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "programs/panel-host/platform.h"
+
+namespace {
+
+// Whether OpenAL opens a playback device here. Tried in a child process:
+// OpenAL reads its driver list once, when first used, so the module must
+// not find it already started with the default list; and the sound
+// libraries' complaints about a missing card go nowhere unless verbose.
+// A child whose end cannot be learned counts as a device that does not open.
+bool SoundDeviceOpens(bool verbose) {
+    std::fflush(nullptr);
+    // A child of a process that ignores SIGCHLD is reaped unseen.
+    struct sigaction ignored, dfl = {};
+    dfl.sa_handler = SIG_DFL;
+    sigaction(SIGCHLD, &dfl, &ignored);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (!verbose) {
+            const int null = open("/dev/null", O_WRONLY);
+            if (null >= 0) {
+                dup2(null, 1);
+                dup2(null, 2);
+            }
+        }
+        void* al = dlopen("libopenal.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (al == nullptr) _exit(1);
+        using OpenFn = void* (*)(const char*);
+        using CloseFn = char (*)(void*);
+        auto open_device = reinterpret_cast<OpenFn>(dlsym(al, "alcOpenDevice"));
+        auto close_device = reinterpret_cast<CloseFn>(dlsym(al, "alcCloseDevice"));
+        void* device = open_device ? open_device(nullptr) : nullptr;
+        if (device && close_device) close_device(device);
+        _exit(device ? 0 : 1);
+    }
+    int status = 0;
+    pid_t waited = -1;
+    if (child > 0)
+        while ((waited = waitpid(child, &status, 0)) < 0 && errno == EINTR) {
+        }
+    sigaction(SIGCHLD, &ignored, nullptr);
+    return waited == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+void StartStandardStreams() {}
+
+bool WindowWithoutArguments() { return false; }
+
+void ShowProblemToPerson(const std::string&) {}
+
+void BufferOutput(bool whole_blocks) {
+    if (whole_blocks)
+        std::setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
+    else
+        std::setvbuf(stdout, nullptr, _IOLBF, 1 << 12);
+}
+
+std::string ChooseSoundOutput(const PanelHostOptions& o) {
+    if (!o.verbose) setenv("ALSOFT_LOGLEVEL", "0", 0);
+    // A run recorded to a file mixes on a loopback device and needs no card;
+    // a driver list the user set is theirs.
+    if (!o.audio.empty() || std::getenv("ALSOFT_DRIVERS") != nullptr) return "";
+    if (SoundDeviceOpens(o.verbose)) return "";
+    setenv("ALSOFT_DRIVERS", "null", 1);
+    return std::string("no sound device opens here, so the clips play on OpenAL's null output: "
+                       "they run and are shown, but nothing is audible") +
+           (o.verbose ? "" : " (--verbose shows why)");
+}
+
+const char* SoundSystemName() { return "OpenAL"; }
+
+bool CountSoundObjects(const LoadedModule& module, SoundObjects* out) {
+    if (module.audio_counts == nullptr) return false;
+    VornakAudioCounts c;
+    module.audio_counts(&c);
+    *out = SoundObjects{};
+    out->system = "OpenAL";
+    out->kinds = 4;
+    const char* names[4] = {"devices", "contexts", "buffers", "sources"};
+    const uint32_t alive[4] = {c.devices, c.contexts, c.buffers, c.sources};
+    for (int32_t k = 0; k < 4; ++k) {
+        out->names[k] = names[k];
+        out->alive[k] = alive[k];
+    }
+    return true;
+}
+
+double ClockSeconds() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+void SleepUntil(double when) {
+    timespec t;
+    t.tv_sec = time_t(when);
+    t.tv_nsec = long((when - double(t.tv_sec)) * 1e9);
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
+    }
+}
+
+bool MakeFolder(const std::string& path, std::string* problem) {
+    if (mkdir(path.c_str(), 0777) == 0) return true;
+    *problem = "cannot make the folder " + path + ": " + std::strerror(errno);
+    return false;
+}
+
+bool ListFolder(const std::string& path, std::vector<std::string>* names, std::string* problem) {
+    DIR* d = opendir(path.c_str());
+    if (d == nullptr) {
+        *problem = "cannot read the folder " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    while (dirent* e = readdir(d)) names->push_back(e->d_name);
+    closedir(d);
+    return true;
+}

@@ -1,0 +1,95 @@
+// platform_win32.cpp - panel-host's seam to Windows (platform.h).
+//
+// Needs: KERNEL32 as Windows 98 has it (ANSI calls only), and the C
+// library's _setmode. Provides:
+//   [x] every mode, the window and the pictures; the sound capture of
+//       --audio is refused by the run (a module here has no loopback)
+//   [x] started without arguments (double-clicked), the window; its
+//       problems in a message box too
+//   [x] standard output in binary mode: LF line ends, as on Linux, so the
+//       traces and timelines compare byte for byte
+//   [x] the sound output: the module's own DirectSound, nothing to choose
+//   [x] DirectSound objects made and released, from a counting module
+//   [x] a steady clock (the performance counter), folders made and listed
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cstdio>
+
+#include "programs/panel-host/platform.h"
+#include "sound/device_directsound.h"
+
+void StartStandardStreams() {
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}
+
+// Double-clicked beside the module, the program is the preview.
+bool WindowWithoutArguments() { return true; }
+
+void ShowProblemToPerson(const std::string& problem) {
+    MessageBoxA(nullptr, problem.c_str(), "VORNAK_TOWS preview", MB_OK | MB_ICONERROR);
+}
+
+void BufferOutput(bool whole_blocks) {
+    // The C library here buffers "line-buffered" streams fully: a timeline
+    // goes out unbuffered, to be read as it happens through a pipe too.
+    if (whole_blocks)
+        std::setvbuf(stdout, nullptr, _IOFBF, 1 << 20);
+    else
+        std::setvbuf(stdout, nullptr, _IONBF, 0);
+}
+
+std::string ChooseSoundOutput(const PanelHostOptions&) { return ""; }
+
+const char* SoundSystemName() { return "DirectSound"; }
+
+bool CountSoundObjects(const LoadedModule& module, SoundObjects* out) {
+    auto counts_of = reinterpret_cast<SoundDeviceCountsRoutine>(reinterpret_cast<void*>(
+        GetProcAddress(static_cast<HMODULE>(module.handle), "SoundDeviceCounts")));
+    if (counts_of == nullptr) return false;
+    const DirectSoundCounts c = *counts_of();
+    *out = SoundObjects{};
+    out->system = "DirectSound";
+    out->kinds = 2;
+    out->names[0] = "devices";
+    out->alive[0] = c.devices_created - c.devices_released;
+    out->names[1] = "buffers";
+    out->alive[1] = c.buffers_created - c.buffers_released;
+    out->made = "devices created " + std::to_string(c.devices_created) + ", released " +
+                std::to_string(c.devices_released) + "; buffers created " + std::to_string(c.buffers_created) +
+                ", released " + std::to_string(c.buffers_released);
+    return true;
+}
+
+double ClockSeconds() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return double(now.QuadPart) / double(frequency.QuadPart);
+}
+
+void SleepUntil(double when) {
+    const double wait = when - ClockSeconds();
+    if (wait > 0.0) Sleep(DWORD(wait * 1000.0));
+}
+
+bool MakeFolder(const std::string& path, std::string* problem) {
+    if (CreateDirectoryA(path.c_str(), nullptr)) return true;
+    *problem = "cannot make the folder " + path + " (error " + std::to_string(GetLastError()) + ")";
+    return false;
+}
+
+bool ListFolder(const std::string& path, std::vector<std::string>* names, std::string* problem) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        *problem = "cannot read the folder " + path + " (error " + std::to_string(GetLastError()) + ")";
+        return false;
+    }
+    do names->push_back(found.cFileName);
+    while (FindNextFileA(find, &found));
+    FindClose(find);
+    return true;
+}

@@ -1,0 +1,262 @@
+// timeline.cpp - the timeline of run and window (see timeline.h).
+#include "programs/panel-host/timeline.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "hostsim/hostsim.h"
+#include "programs/panel-host/driver.h"
+#include "programs/panel-host/session.h"
+
+Watch watch;
+
+namespace {
+
+// The crew's words, from resources/crew_words.txt.
+struct CrewWords { const char* clip; const char* words; };
+const CrewWords kCrewWords[] = {
+#include "crew_words.inc"
+};
+
+// How long a clip of the module plays, in updates (4 s when unknown).
+static uint32_t ClipUpdates(const std::string& clip) {
+    uint32_t updates = 4 * kTicksPerSecond;
+    const EmbeddedResource* r = ModuleResource(module, "WAV", clip.c_str(), 0);
+    if (r == nullptr || r->size < 12) return updates;
+    auto le32 = [&](uint32_t at) {
+        return uint32_t(r->data[at]) | uint32_t(r->data[at + 1]) << 8 | uint32_t(r->data[at + 2]) << 16 |
+               uint32_t(r->data[at + 3]) << 24;
+    };
+    uint32_t byte_rate = 0;
+    for (uint32_t at = 12; at + 8 <= r->size;) {
+        const uint32_t length = le32(at + 4);
+        if (std::memcmp(r->data + at, "fmt ", 4) == 0 && length >= 16 && at + 20 <= r->size) byte_rate = le32(at + 16);
+        if (std::memcmp(r->data + at, "data", 4) == 0 && byte_rate > 0)
+            return uint32_t(uint64_t(std::min(length, r->size - at - 8)) * kTicksPerSecond / byte_rate) + 1;
+        if (length > r->size - at - 8) break;
+        at += 8 + length + (length & 1);
+    }
+    return updates;
+}
+
+struct Timeline {
+    bool        in_update = false;
+    std::string last_text;
+    uint32_t    last_colour = 0;
+    // A run of one event repeated on consecutive updates is shown once,
+    // with the span it was repeated over.
+    uint32_t    repeat_id = 0, repeat_value = 0, repeat_first = 0, repeat_last = 0, repeat_count = 0;
+    // What happens inside an update is shown once the update is over, under
+    // the phase it ended in.
+    std::vector<std::pair<uint32_t, std::string>> pending;   // (update stamped, text)
+};
+
+Timeline timeline;
+
+}  // namespace
+
+const char* WordsOf(const std::string& clip) {
+    for (const CrewWords& c : kCrewWords)
+        if (clip == c.clip) return c.words;
+    return nullptr;
+}
+
+// The update that things happen in: the one running, or the next one for
+// clicks between updates. Its time is that of its start.
+static uint32_t CurrentUpdate() { return timeline.in_update ? host.updates : host.updates + 1; }
+
+std::string Clock(uint32_t update) {
+    const uint32_t tenths = (update > 0 ? update - 1 : 0) * 10 / kTicksPerSecond;
+    char text[32];
+    std::snprintf(text, sizeof text, "%02" PRIu32 ":%02" PRIu32 ".%" PRIu32, tenths / 600, tenths / 10 % 60,
+                  tenths % 10);
+    return text;
+}
+
+static void PrintLine(uint32_t update, const std::string& what) {
+    std::printf("%s  %-13s %s\n", Clock(update).c_str(), watch.phase, what.c_str());
+}
+
+void Say(const std::string& what) {
+    if (timeline.in_update) {
+        timeline.pending.emplace_back(host.updates, what);
+        return;
+    }
+    PrintLine(CurrentUpdate(), what);
+}
+
+static void FlushRepeats() {
+    if (timeline.repeat_count == 0) return;
+    // Stamped where the repeats ended, the line names their whole span: no
+    // repeat follows the time it is printed at.
+    const uint32_t first = timeline.repeat_first + 1, last = timeline.repeat_last;
+    char line[160];
+    if (timeline.repeat_count == 1)
+        std::snprintf(line, sizeof line, "  (0x%" PRIX32 " was sent again on the update after, at %s)",
+                      timeline.repeat_id, Clock(last).c_str());
+    else
+        std::snprintf(line, sizeof line, "  (0x%" PRIX32 " was sent again on each update from %s to %s: %" PRIu32
+                      " times)", timeline.repeat_id, Clock(first).c_str(), Clock(last).c_str(), timeline.repeat_count);
+    if (timeline.in_update)
+        timeline.pending.emplace_back(last, line);
+    else
+        PrintLine(last, line);
+    // Repeats after whatever interrupted them are a run of their own.
+    timeline.repeat_first = timeline.repeat_last;
+    timeline.repeat_count = 0;
+}
+
+static const char* ColourName(uint32_t colour) {
+    if (colour == 0x0000DEDE) return "yellow";
+    if (colour == 0x00DEDEDE) return "grey";
+    return "other colour";
+}
+
+static void ShowDisplay() {
+    const std::string text = HostDisplayText();
+    const uint32_t colour = HostDisplayColour();
+    if (text == timeline.last_text && colour == timeline.last_colour) return;
+    timeline.last_text = text;
+    timeline.last_colour = colour;
+    char line[96];
+    std::snprintf(line, sizeof line, "display \"%s\" %s (0x%08" PRIX32 ")", text.c_str(), ColourName(colour), colour);
+    Say(line);
+}
+
+
+static void NewPushback() {
+    watch.chosen = true;
+    watch.pushing = watch.turning = watch.turn_done = watch.wrapping = false;
+    watch.crew_asks_release = watch.crew_asks_set = false;
+    // The gauge aims 90 degrees to the tail's side of the heading it saw.
+    watch.target = TurnTarget(watch.aircraft.heading, watch.left);
+    watch.pushbacks++;
+    watch.phase = "arming";
+}
+
+static void OnEvent(uint32_t id, uint32_t value, void*) {
+    const uint32_t update = CurrentUpdate();
+    Aircraft& a = watch.aircraft;
+    const char* name = AircraftEvent(&a, id, value);
+    const bool repeat = id == timeline.repeat_id && value == timeline.repeat_value && update == timeline.repeat_last + 1;
+    if (watch.chosen) {
+        if (id == kEventCalibrate && !watch.pushing) watch.phase = "release wait";
+        if (id == kEventSlewAheadMinus && !watch.pushing) {
+            watch.pushing = true;
+            watch.phase = "straight push";
+        }
+        if (id == kEventSlewToggle && a.slew && watch.modelled_pilot) PilotSeesPushBegin(&watch.pilot, update);
+        if (id == kEventSlewRotate && !watch.turning) {
+            watch.turning = true;
+            watch.phase = "turn";
+        }
+        if (id == kEventSlewOff && !watch.wrapping) {
+            watch.wrapping = true;
+            watch.phase = "wrap-up";
+        }
+    }
+    if (id == kEventSlewOff && watch.modelled_pilot) PilotSeesSlewOff(&watch.pilot, update);
+    if (repeat) {
+        timeline.repeat_last = update;
+        timeline.repeat_count++;
+        return;
+    }
+    FlushRepeats();
+    char line[200];
+    std::snprintf(line, sizeof line, "event 0x%" PRIX32 " %" PRId32 ": %s", id, int32_t(value), name);
+    Say(line);
+    if (id == kEventSlewRotate) {
+        // Where the turn should end follows from the command itself (a
+        // negative rate turns the nose right), also in the window, where
+        // the person at the panel chose the side.
+        watch.target = TurnTarget(a.heading, static_cast<int32_t>(value) < 0);
+        std::snprintf(line, sizeof line, "  turning from heading %.1f toward %" PRId32, a.heading, watch.target);
+        Say(line);
+    }
+    if (id == kEventSlewFreeze && watch.turning && !watch.turn_done) {
+        watch.turn_done = true;
+        watch.turn_end_heading = a.heading;
+        double off = std::fabs(a.heading - watch.target);
+        if (off > 180.0) off = 360.0 - off;
+        watch.turn_end_off = off;
+        watch.phase = "after turn";
+        std::snprintf(line, sizeof line, "  turn ends at heading %.2f (target %" PRId32 ", %.2f off)", a.heading,
+                      watch.target, off);
+        Say(line);
+    }
+    timeline.repeat_id = id;
+    timeline.repeat_value = value;
+    timeline.repeat_first = timeline.repeat_last = update;
+    timeline.repeat_count = 0;
+}
+
+static void OnClip(const char* name, void*) {
+    FlushRepeats();
+    const uint32_t update = CurrentUpdate();
+    Say(std::string("clip ") + name + " starts");
+    watch.heard.push_back(name);
+    const std::string clip = name;
+    if (clip == "PB1" && watch.chosen && !watch.pushing) {
+        watch.crew_asks_release = true;
+        watch.phase = "release wait";
+    }
+    if (clip == "PB3") watch.crew_asks_set = true;
+    if (WordsOf(clip)) {
+        watch.speaking = clip;
+        watch.speaking_until = update + ClipUpdates(clip);
+    }
+    if (watch.modelled_pilot) PilotHears(&watch.pilot, name, update);
+}
+
+void OnBrake(bool set) {
+    if (set && watch.wrapping) watch.phase = "final";
+}
+
+// One update of the gauge, with what it shows and sends on the timeline;
+// true when it reset the gauge after a pushback.
+bool TimelineFrame() {
+    timeline.in_update = true;
+    HostFrame();
+    ShowDisplay();
+    // A repeated event that was not sent this time has stopped.
+    if (timeline.repeat_count > 0 && timeline.repeat_last != host.updates) FlushRepeats();
+    const bool lit = HostIconValue(kBitmapLeftLamp) == 1.0 || HostIconValue(kBitmapRightLamp) == 1.0;
+    bool reset = false;
+    if (lit && !watch.chosen) {
+        watch.left = HostIconValue(kBitmapLeftLamp) == 1.0;
+        NewPushback();
+    } else if (!lit && watch.chosen) {
+        FlushRepeats();
+        reset = true;
+    }
+    const std::string clock = Clock(host.updates);
+    for (const auto& [update, what] : timeline.pending) PrintLine(update, what);
+    timeline.pending.clear();
+    timeline.in_update = false;
+    if (reset) {
+        watch.chosen = false;
+        watch.resets++;
+        watch.phase = "idle";
+        std::printf("%s  %-13s reset: the gauge is idle again\n", clock.c_str(), watch.phase);
+    }
+    return reset;
+}
+
+
+void TimelineStart(double heading, bool modelled_pilot) {
+    watch = Watch{};
+    timeline = Timeline{};
+    watch.modelled_pilot = modelled_pilot;
+    AircraftReset(&watch.aircraft, heading);
+    if (module.set_clip_observer) module.set_clip_observer(OnClip, nullptr);
+    host.on_event = OnEvent;
+}
+
+void TimelineEnd() {
+    FlushRepeats();
+    if (module.set_clip_observer) module.set_clip_observer(nullptr, nullptr);
+    host.on_event = nullptr;
+}
