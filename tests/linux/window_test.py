@@ -151,12 +151,18 @@ class Window:
         wait_for(self.timeline, r'display " 20sec"', 20)
         time.sleep(0.3)
 
-    def click(self, point, hold=0.0):
+    def click(self, point, hold=0.0, repeats=0):
+        """Clicks; or holds the button down `hold` seconds, or until the
+        timeline shows that many repeats."""
         xdotool(self.env, "mousemove", "--sync", str(self.left + point[0] * SCALE + 1),
                 str(self.top + point[1] * SCALE + 1))
         if hold:
             xdotool(self.env, "mousedown", "1")
             time.sleep(hold)
+            xdotool(self.env, "mouseup", "1")
+        elif repeats:
+            xdotool(self.env, "mousedown", "1")
+            wait_for(self.timeline, r"\(held, repeats\)", 20, repeats)
             xdotool(self.env, "mouseup", "1")
         else:
             xdotool(self.env, "click", "1")
@@ -273,7 +279,7 @@ def main():
 
         fast = Window(command(SPEED), env, out, "timeline", SPEED)
         windows.append(fast)
-        fast.click(MINUS, hold=HOLD / 4)
+        fast.click(MINUS, repeats=6)
         fast.click(PLUS)
         wait_for(fast.timeline, r'display "  5sec"', 10)
         for n, side in ((1, RIGHT), (2, LEFT)):
