@@ -39,6 +39,7 @@ from gauge_names import BITMAP_FILES as BITMAPS, CLIPS
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
 SETUP_PROGRAM = "VORNAK_TOWS-setup.exe"
 WINDOW_PICTURE = "VORNAK_TOWS.bmp"
+PREVIEW_PROGRAM = "VORNAK_TOWS-preview.exe"   # panel-host.exe under the kit's name
 CLIP_SIZES = {"PB1": 41516, "PB2": 42748, "PB3": 53932, "PB4": 70580, "CLICK": 2476, "TUG": 55180}
 # Exactly what the gauge calls: resources and its own name from KERNEL32,
 # the host's window and DirectSound's entry by ordinal; the memory routines
@@ -315,18 +316,19 @@ def check_zip(report, zip_path, module_path, picture, resources):
     report.check("release ZIP holds the install page", "INSTALL.txt" in members)
     if picture and os.path.exists(picture):
         report.check("release ZIP holds the panel picture", "panel.png" in members)
-    # The setup program as built beside the module, and the pop-up window's
-    # picture, which is the panel face.
+    # The setup program and the preview as built beside the module, and the
+    # pop-up window's picture, which is the panel face.
     setup = os.path.join(os.path.dirname(module_path), SETUP_PROGRAM)
+    preview = os.path.join(os.path.dirname(module_path), "panel-host.exe")
     face = os.path.join(resources, "panel_face.bmp") if resources else None
-    for name, built in ((SETUP_PROGRAM, setup), (WINDOW_PICTURE, face)):
+    for name, built in ((SETUP_PROGRAM, setup), (PREVIEW_PROGRAM, preview), (WINDOW_PICTURE, face)):
         same = name in members and built is not None and os.path.exists(built)
         if same:
             with open(built, "rb") as f:
                 same = archive.read(members[name]) == f.read()
         report.check(f"release ZIP holds {name} as built", same, ", ".join(sorted(members)))
     extra = sorted(set(members) - {"VORNAK_TOWS.gau", "INSTALL.txt", "panel.png", SETUP_PROGRAM,
-                                   WINDOW_PICTURE})
+                                   PREVIEW_PROGRAM, WINDOW_PICTURE})
     report.check("release ZIP holds nothing else", not extra, ", ".join(extra))
 
 
