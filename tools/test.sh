@@ -6,19 +6,19 @@ cd "$(dirname "$0")/.."
 mkdir -p build
 began=$SECONDS
 mark=$SECONDS
-# The processor time the finished commands took, in whole seconds: on a
-# machine shared with other work it says more than the clock.
+# The processor time the finished commands took, in whole seconds, into
+# $cpu: on a machine shared with other work it says more than the clock.
+# (times must run in this shell, not in a subshell of its own.)
 cpu() {
   times >build/.times
-  awk 'NR == 2 { split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%d", u[1] * 60 + u[2] + s[1] * 60 + s[2] }' build/.times
+  cpu=$(awk 'NR == 2 { split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%d", u[1] * 60 + u[2] + s[1] * 60 + s[2] }' build/.times)
 }
 cpu_mark=0
 stage() {
-  local now
-  now=$(cpu)
-  echo "test.sh: $1: $((SECONDS - mark)) s, $((now - cpu_mark)) s of processor time"
+  cpu
+  echo "test.sh: $1: $((SECONDS - mark)) s, $((cpu - cpu_mark)) s of processor time"
   mark=$SECONDS
-  cpu_mark=$now
+  cpu_mark=$cpu
 }
 
 # A command's output kept in a log, shown only when it fails.
@@ -71,4 +71,5 @@ stage "coverage"
 # Windows checks are not repeated there).
 ctest --preset linux-asan
 stage "sanitizer suite"
-echo "test.sh: everything in $((SECONDS - began)) s, $(cpu) s of processor time"
+cpu
+echo "test.sh: everything in $((SECONDS - began)) s, $cpu s of processor time"
