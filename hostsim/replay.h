@@ -48,4 +48,4 @@ FILE* OpenReplayScript(const std::string& path, std::string* problem);
 // Installs and initialises the attached gauge, runs the script `in` read
 // from `path` (RunReplay, for the program named `program`), kills the
 // gauge and closes `in`. Returns RunReplay's status.
-int ReplayWholeScript(FILE* in, const std::string& path, FILE* out, FILE* err, const char* program = nullptr);
+int ReplayWholeScript(FILE* in, const std::string& path, FILE* out, FILE* err, const char* program);

@@ -49,6 +49,7 @@ const char* AircraftEvent(Aircraft* a, uint32_t event_id, uint32_t value) {
     case kEventSlewFreeze:
         a->back_steps = 0;
         a->rotation = 0.0;
+        a->hand_rotation = 0.0;
         return "slew freeze (all motion stops)";
     case kEventSlewRotate: {
         // Negative axis values turn the nose right: the heading increases.
@@ -64,6 +65,7 @@ const char* AircraftEvent(Aircraft* a, uint32_t event_id, uint32_t value) {
         a->slew = false;
         a->back_steps = 0;
         a->rotation = 0.0;
+        a->hand_rotation = 0.0;
         return "slew off";
     default:
         return "unknown event";
@@ -72,7 +74,7 @@ const char* AircraftEvent(Aircraft* a, uint32_t event_id, uint32_t value) {
 
 void AircraftStep(Aircraft* a) {
     if (!a->slew) return;
-    a->heading = NormalHeading(a->heading + a->rotation);
+    a->heading = NormalHeading(a->heading + a->rotation + a->hand_rotation);
     if (a->back_steps != 0) {
         // Backwards: opposite to where the nose points (0 north, 90 east).
         double metres = a->back_steps * kMetresPerSecondPerStep / double(kTicksPerSecond);
@@ -81,7 +83,7 @@ void AircraftStep(Aircraft* a) {
         a->y -= metres * std::cos(rad);
         a->moved = true;
     }
-    if (a->back_steps != 0 || a->rotation != 0.0) a->track.push_back({a->x, a->y});
+    if (a->back_steps != 0 || a->rotation != 0.0 || a->hand_rotation != 0.0) a->track.push_back({a->x, a->y});
 }
 
 void PilotReset(Pilot* p, bool left, int32_t timer_goal) {

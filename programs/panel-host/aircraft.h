@@ -4,7 +4,9 @@
 // The aircraft answers the host events the gauge sends the way the
 // simulator's slew mode does: slew on and off, a signed backward speed in
 // steps, a rotation rate set from an axis value, and a freeze of all slew
-// motion. It moves only while slew is on. Headings stay in [0, 360).
+// motion (a rotation key the pilot holds included, until pressed again).
+// The pilot turns it by hand with the slew rotation keys. It moves only
+// while slew is on. Headings stay in [0, 360).
 //
 // The pilot works the panel as a person would: waits a moment, sets the push
 // time with the minus and plus buttons, chooses the direction, releases the
@@ -29,6 +31,10 @@ const double kMetresPerSecondPerStep = 0.5;
 // sixth of a degree per update, so the gauge sees every whole degree.
 const double kDegreesPerUpdatePerAxisUnit = 90.0 / (30.0 * double(kTicksPerSecond)) / 37.0;
 const double kMaxDegreesPerUpdate = 1.0;
+// The simulator's slew rotation keys, held by the pilot: half a degree an
+// update (9 degrees a second), slow enough that the gauge sees every whole
+// degree on the way.
+const double kHandDegreesPerUpdate = 0.5;
 
 struct TrackPoint { double x, y; };
 
@@ -38,6 +44,7 @@ struct Aircraft {
     bool    slew;
     int32_t back_steps;       // signed: positive moves the tail first
     double  rotation;         // degrees per update, positive raises the heading
+    double  hand_rotation;    // the same, from a rotation key the pilot holds
     bool    moved;            // has moved since the start
     std::vector<TrackPoint> track;   // one point per update while slewing
 };

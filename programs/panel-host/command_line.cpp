@@ -2,6 +2,7 @@
 #include "programs/panel-host/command_line.h"
 
 #include "hostsim/module_loader.h"
+#include "programs/panel-host/platform.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,7 +37,9 @@ const char kFooter[] =
     "     or a reload that left sound objects alive\n"
     "  2  a mistake on the command line, a script line that cannot be read, a\n"
     "     module that cannot be loaded, or a file that cannot be written; one\n"
-    "     line on stderr says which, and nothing has run\n"
+    "     line on stderr says which, and nothing has run (or, for output that\n"
+    "     cannot be written, the run stopped there)\n"
+    "  130  a run ended by Ctrl-C: its files hold the run until then\n"
     "\n"
     "Without a sound card the module's clips play on OpenAL's null output: they\n"
     "still start, and the timeline shows them, but nothing is audible.";
@@ -224,7 +227,8 @@ PanelHostOptions ReadCommandLine(int argc, char** argv) {
     CLI::App* window = app.add_subcommand(
         "window", "the panel in a window for a person to work, with a status strip, the crew's words and\n"
                   "the aircraft seen from above: click the buttons (hold minus or plus to repeat), B sets or\n"
-                  "releases the parking brake, Esc quits");
+                  "releases the parking brake, Left and Right (keypad 1 and 3) held turn the aircraft by hand\n"
+                  "while the tug pushes, Esc quits");
     window->add_option("--heading", heading_text, "the aircraft's heading at the start, in degrees, 0 to below 360")
         ->type_name("DEG")
         ->default_str("0")
@@ -252,6 +256,9 @@ PanelHostOptions ReadCommandLine(int argc, char** argv) {
     // follow it: it is read as the word "window" leading the arguments.
     std::vector<std::string> args;
     for (int i = argc - 1; i >= 1; --i) args.push_back(argv[i]);   // CLI11 takes them last first
+    // Asked for the help as the system's own programs are.
+    for (std::string& a : args)
+        if (AsksForHelp(a)) a = "--help";
     for (auto it = args.begin(); it != args.end(); ++it) {
         if (*it != "--window") continue;
         for (const std::string& a : args)
@@ -261,6 +268,7 @@ PanelHostOptions ReadCommandLine(int argc, char** argv) {
         args.push_back("window");
         break;
     }
+    const std::vector<std::string> given = args;   // the parse uses them up
     const char* usage = kUsageAny;
     try {
         app.parse(args);
@@ -284,6 +292,28 @@ PanelHostOptions ReadCommandLine(int argc, char** argv) {
         }
     for (const std::string& extra : app.remaining(true)) {
         const bool option = extra.size() > 1 && extra[0] == '-';
+        // An option of a mode given before its mode, or with none: where it goes.
+        size_t extra_at = given.size(), mode_at = given.size();
+        for (size_t i = given.size(); i-- > 0;) {
+            if (given[i] == extra && extra_at == given.size()) extra_at = i;
+            if (given[i] == o.mode && mode_at == given.size()) mode_at = i;
+        }
+        // CLI11 holds the arguments last first: a larger index came earlier.
+        if (option && (o.mode.empty() || extra_at > mode_at)) {
+            std::string modes, first_mode;
+            const CLI::Option* known = nullptr;
+            for (CLI::App* sub : {replay, run, window, reload}) {
+                const CLI::Option* opt = sub->get_option_no_throw(extra);
+                if (opt == nullptr || (!o.mode.empty() && sub->get_name() != o.mode)) continue;
+                modes += (modes.empty() ? "'" : " and '") + sub->get_name() + "'";
+                if (known == nullptr) first_mode = sub->get_name();
+                known = opt;
+            }
+            const std::string value = known && !known->get_type_name().empty() ? " " + known->get_type_name() : "";
+            if (known)
+                Fail(extra + " is an option of " + modes + ": give it after the mode, as in panel-host " +
+                     first_mode + " " + extra + value);
+        }
         Fail(std::string(option ? "unknown option " : "unexpected argument ") + Shown(extra) +
              (o.mode.empty() ? "" : " for '" + o.mode + "'") + "; usage: " + usage);
     }

@@ -21,10 +21,13 @@
 // it is the window mode; a problem is then shown in a message box too.
 //
 // Exit status: 0 when done, 1 when a pushback did not finish or a reload
-// leaked, 2 for every mistake a user can make (one line on stderr). Past
-// the command line, which is read before anything runs, only main ends the
+// leaked, 2 for every mistake a user can make and for output that cannot be
+// written (one line on stderr), 130 for a run ended by Ctrl-C. Past the
+// command line, which is read before anything runs, only main ends the
 // program, once the gauge has been killed.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "programs/panel-host/command_line.h"
@@ -49,7 +52,13 @@ int main(int argc, char** argv) {
         status = Reload(o, &problem);
     else if (Attach(o, &problem))
         status = o.mode == "window" ? RunWindow(o, &problem) : RunPushback(o, &problem);
-    std::fflush(stdout);
+    // What was printed must have been written: a full disk or a closed
+    // pipe is said, not lost.
+    errno = 0;
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && problem.empty()) {
+        problem = std::string("cannot write to standard output") + (errno ? std::string(": ") + std::strerror(errno) : "");
+        status = kRefused;
+    }
     if (!problem.empty()) {
         ShowProblem(problem);
         if (double_clicked) ShowProblemToPerson(problem);

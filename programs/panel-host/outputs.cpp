@@ -72,6 +72,37 @@ bool PrepareFrames(const std::string& dir, std::string* problem) {
     return true;
 }
 
+// Two outputs may not name one file, nor may a file go into the frames'
+// folder, which the run fills and empties of an earlier run's frames.
+bool OutputsApart(const PanelHostOptions& o, std::string* problem) {
+    struct Named { const char* option; const std::string* path; };
+    const Named files[] = {{"--audio", &o.audio}, {"--snapshot", &o.snapshot}, {"--path", &o.path}};
+    const std::string frames = o.frames.empty() ? "" : FileIdentity(o.frames);
+    for (size_t i = 0; i < 3; ++i) {
+        if (files[i].path->empty()) continue;
+        const std::string id = FileIdentity(*files[i].path);
+        for (size_t j = i + 1; j < 3; ++j)
+            if (!files[j].path->empty() && FileIdentity(*files[j].path) == id) {
+                *problem = std::string(files[i].option) + " and " + files[j].option + " name one file, " +
+                           *files[i].path + ": give each its own";
+                return false;
+            }
+        if (frames.empty()) continue;
+        if (id == frames) {
+            *problem = std::string(files[i].option) + " and --frames name one file, " + *files[i].path +
+                       ": give each its own";
+            return false;
+        }
+        if (id.compare(0, frames.size(), frames) == 0 && id.size() > frames.size() &&
+            (id[frames.size()] == '/' || id[frames.size()] == '\\')) {
+            *problem = std::string(files[i].option) + " " + *files[i].path +
+                       " is inside the --frames folder, which the run fills: put it elsewhere";
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool OutputsCheck(const PanelHostOptions& o, std::string* problem) {
@@ -86,11 +117,14 @@ bool OutputsCheck(const PanelHostOptions& o, std::string* problem) {
             return false;
         }
     }
-    const bool drawing = !o.snapshot.empty() || !o.frames.empty() || !o.path.empty();
-    return !drawing || LoadPanelArt(module, &out.art, problem);
+    return OutputsApart(o, problem);
 }
 
 bool OutputsOpen(const PanelHostOptions& o, std::string* problem) {
+    // The panel's pictures are taken from the installed gauge: its elements
+    // name the lamps and the display's font only then.
+    const bool drawing = !o.snapshot.empty() || !o.frames.empty() || !o.path.empty();
+    if (drawing && !LoadPanelArt(module, &out.art, problem)) return false;
     if (!o.frames.empty() && !PrepareFrames(o.frames, problem)) return false;
     if (o.audio.empty()) return true;
     out.mix.assign(size_t(kFramesPerUpdate) * 2, 0);

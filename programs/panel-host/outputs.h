@@ -3,8 +3,10 @@
 // one moment (--snapshot, --at), once a second (--frames) and the track
 // seen from above (--path).
 //
-// Usage: OutputsCheck refuses what cannot be done before anything is
-// written; OutputsOpen then prepares the frames' folder and opens the WAV;
+// Usage: OutputsCheck refuses what cannot be done (two outputs naming one
+// file among it) before the gauge is installed and anything is written;
+// OutputsOpen, once it is installed, takes the panel's pictures, prepares
+// the frames' folder and opens the WAV;
 // OutputsAfterUpdate after every update; OutputsFinish at the end, or
 // OutputsAbandon when the run is refused on the way (the WAV is closed
 // with the sizes of what it holds, or removed when it could not be

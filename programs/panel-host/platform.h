@@ -46,6 +46,15 @@ bool CountSoundObjects(const LoadedModule& module, SoundObjects* out);
 double ClockSeconds();
 void   SleepUntil(double when);
 
+// One name for the file or folder `path` names, however it is written
+// ("./x", "a/../x", a link; letter case on Windows), to tell two outputs
+// apart. A path not there yet is named through its folder.
+std::string FileIdentity(const std::string& path);
+
+// Whether `arg` asks for the help the way the system's own programs are
+// asked ("/?" on Windows).
+bool AsksForHelp(const std::string& arg);
+
 // Makes a folder. False with the system's reason.
 bool MakeFolder(const std::string& path, std::string* problem);
 // The names of the files in a folder. False with the system's reason.

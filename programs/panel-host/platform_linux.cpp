@@ -5,7 +5,8 @@
 //   [x] the sound output: the default OpenAL device when one opens (tried
 //       in a child process), else OpenAL's null output, said once
 //   [x] the module's live OpenAL objects, where it tells them
-//   [x] a steady clock, folders made and listed
+//   [x] a steady clock, folders made and listed, one name for a file however
+//       written
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -15,6 +16,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -121,6 +123,20 @@ void SleepUntil(double when) {
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
     }
 }
+
+std::string FileIdentity(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    char full[PATH_MAX];
+    if (realpath(p.c_str(), full) != nullptr) return full;
+    const size_t slash = p.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : p.substr(0, slash);
+    const std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
+    if (realpath(folder.c_str(), full) == nullptr) return p;
+    return std::string(full) + (std::string(full) == "/" ? "" : "/") + name;
+}
+
+bool AsksForHelp(const std::string&) { return false; }
 
 bool MakeFolder(const std::string& path, std::string* problem) {
     if (mkdir(path.c_str(), 0777) == 0) return true;

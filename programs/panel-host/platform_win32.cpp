@@ -10,12 +10,16 @@
 //       traces and timelines compare byte for byte
 //   [x] the sound output: the module's own DirectSound, nothing to choose
 //   [x] DirectSound objects made and released, from a counting module
-//   [x] a steady clock (the performance counter), folders made and listed
+//   [x] a steady clock (the performance counter), folders made and listed,
+//       one name for a file however written (letter case too)
+//   [x] /? asks for the help
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 
 #include "programs/panel-host/platform.h"
 #include "sound/device_directsound.h"
@@ -74,6 +78,16 @@ void SleepUntil(double when) {
     const double wait = when - ClockSeconds();
     if (wait > 0.0) Sleep(DWORD(wait * 1000.0));
 }
+
+std::string FileIdentity(const std::string& path) {
+    char full[MAX_PATH];
+    std::string p = _fullpath(full, path.c_str(), sizeof full) ? full : path;
+    for (char& c : p) c = c == '/' ? '\\' : char(std::tolower(static_cast<unsigned char>(c)));
+    while (p.size() > 3 && p.back() == '\\') p.pop_back();
+    return p;
+}
+
+bool AsksForHelp(const std::string& arg) { return arg == "/?"; }
 
 bool MakeFolder(const std::string& path, std::string* problem) {
     if (CreateDirectoryA(path.c_str(), nullptr)) return true;

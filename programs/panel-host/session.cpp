@@ -48,6 +48,8 @@ void PaceFromNow(double speed) {
     pace_rate = double(kTicksPerSecond) * speed;
 }
 
+double NextUpdateAt() { return pace_start + double(host.updates + 1) / pace_rate; }
+
 int Replay(const PanelHostOptions& o, std::string* problem) {
     FILE* in = OpenReplayScript(o.script, problem);
     if (in == nullptr) return kRefused;
@@ -56,7 +58,7 @@ int Replay(const PanelHostOptions& o, std::string* problem) {
         return kRefused;
     }
     if (o.realtime) PaceFromNow();
-    const int status = ReplayWholeScript(in, o.script, stdout, stderr);
+    const int status = ReplayWholeScript(in, o.script, stdout, stderr, "panel-host");
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         *problem = "cannot write the trace";
         return kRefused;

@@ -22,6 +22,8 @@ bool Attach(const PanelHostOptions& o, std::string* problem);
 // From now on every update starts on its slot: 1/18 s, or `speed` times
 // as fast.
 void PaceFromNow(double speed = 1.0);
+// When the next update is to start, on the clock of ClockSeconds.
+double NextUpdateAt();
 
 // The modes that need no aircraft: the trace of a script (without play
 // lines: the clips play in the module), and COUNT kill/initialise cycles

@@ -129,7 +129,7 @@ static void ShowDisplay() {
 
 static void NewPushback() {
     watch.chosen = true;
-    watch.pushing = watch.turning = watch.turn_done = watch.wrapping = false;
+    watch.pushing = watch.turning = watch.turn_done = watch.wrapping = watch.by_hand = false;
     watch.crew_asks_release = watch.crew_asks_set = false;
     // The gauge aims 90 degrees to the tail's side of the heading it saw.
     watch.target = TurnTarget(watch.aircraft.heading, watch.left);
@@ -146,6 +146,7 @@ static void OnEvent(uint32_t id, uint32_t value, void*) {
         if (id == kEventCalibrate && !watch.pushing) watch.phase = "release wait";
         if (id == kEventSlewAheadMinus && !watch.pushing) {
             watch.pushing = true;
+            watch.push_start = update;
             watch.phase = "straight push";
         }
         if (id == kEventSlewToggle && a.slew && watch.modelled_pilot) PilotSeesPushBegin(&watch.pilot, update);
@@ -173,7 +174,8 @@ static void OnEvent(uint32_t id, uint32_t value, void*) {
         // negative rate turns the nose right), also in the window, where
         // the person at the panel chose the side.
         watch.target = TurnTarget(a.heading, static_cast<int32_t>(value) < 0);
-        std::snprintf(line, sizeof line, "  turning from heading %.1f toward %" PRId32, a.heading, watch.target);
+        std::snprintf(line, sizeof line, "  turning from heading %s toward %" PRId32, HeadingText(a.heading).c_str(),
+                      watch.target);
         Say(line);
     }
     if (id == kEventSlewFreeze && watch.turning && !watch.turn_done) {
@@ -211,6 +213,52 @@ static void OnClip(const char* name, void*) {
     if (watch.modelled_pilot) PilotHears(&watch.pilot, name, update);
 }
 
+std::string HeadingText(double heading) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%.1f", std::floor(heading * 10.0 + 1e-9) / 10.0);
+    return text;
+}
+
+// The panel's push time, in steps of 5 s up to 995 s; the gauge turns on
+// the update of the push 4 short of it.
+const int32_t kTimerStep = 5, kTimerCap = 995, kTurnBeforeEnd = 4;
+
+bool TurnIsThePilots() {
+    if (!watch.pushing || watch.turning) return false;
+    // The update after this one is the push's (host.updates - push_start + 2)th.
+    const int64_t turn_at = int64_t(watch.timer) * kTicksPerSecond - kTurnBeforeEnd;
+    return turn_at < int64_t(host.updates) - int64_t(watch.push_start) + 2;
+}
+
+void NoteTimerClick(bool plus) {
+    if (!watch.pushing || watch.turning) return;
+    watch.timer = std::clamp(watch.timer + (plus ? kTimerStep : -kTimerStep), 0, kTimerCap);
+    if (plus && TurnIsThePilots()) {
+        watch.too_late_until = host.updates + 4 * kTicksPerSecond;
+        Say("  too late for this pushback: its push time has passed, the turn is the pilot's");
+    }
+}
+
+void HandTurn(int32_t direction) {
+    Aircraft& a = watch.aircraft;
+    const double was = a.hand_rotation;
+    a.hand_rotation = a.slew ? direction * kHandDegreesPerUpdate : 0.0;
+    if (a.hand_rotation == was) return;
+    if (a.hand_rotation == 0.0) {
+        Say("pilot lets go of the rotation key");
+        return;
+    }
+    Say(direction < 0 ? "pilot turns the nose left by hand" : "pilot turns the nose right by hand");
+    if (TurnIsThePilots()) {
+        watch.turning = watch.by_hand = true;
+        watch.phase = "turn";
+        char line[96];
+        std::snprintf(line, sizeof line, "  turning by hand from heading %s toward %" PRId32,
+                      HeadingText(a.heading).c_str(), watch.target);
+        Say(line);
+    }
+}
+
 void OnBrake(bool set) {
     if (set && watch.wrapping) watch.phase = "final";
 }
@@ -221,6 +269,8 @@ bool TimelineFrame() {
     timeline.in_update = true;
     HostFrame();
     ShowDisplay();
+    // Until the push begins the display shows the push time itself.
+    if (!watch.chosen || !watch.pushing) watch.timer = int32_t(host.display_value);
     // A repeated event that was not sent this time has stopped.
     if (timeline.repeat_count > 0 && timeline.repeat_last != host.updates) FlushRepeats();
     const bool lit = HostIconValue(kBitmapLeftLamp) == 1.0 || HostIconValue(kBitmapRightLamp) == 1.0;
@@ -238,6 +288,7 @@ bool TimelineFrame() {
     timeline.in_update = false;
     if (reset) {
         watch.chosen = false;
+        watch.target = -1;
         watch.resets++;
         watch.phase = "idle";
         std::printf("%s  %-13s reset: the gauge is idle again\n", clock.c_str(), watch.phase);

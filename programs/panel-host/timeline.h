@@ -33,6 +33,12 @@ struct Watch {
     int32_t  target = -1;
     double   turn_end_heading = -1.0, turn_end_off = -1.0;
     bool     crew_asks_release = false, crew_asks_set = false;
+    // The push time as set: what the display shows until the push begins,
+    // then changed by the clicks on minus and plus (NoteTimerClick).
+    int32_t  timer = -1;
+    uint32_t push_start = 0;      // the update the push began on
+    bool     by_hand = false;     // the pilot turns the aircraft, not the gauge
+    uint32_t too_late_until = 0;  // a + came too late: said until this update
     uint32_t pushbacks = 0, resets = 0;
     std::vector<std::string> heard;   // clips heard so far, in order
     // The crew call being spoken, for the window's caption.
@@ -56,6 +62,25 @@ bool TimelineFrame();
 void Say(const std::string& what);
 // The parking brake set or released by the pilot.
 void OnBrake(bool set);
+
+// The phases of a pushback, as the timeline names them.
+const char* const kPhases[] = {"idle", "arming", "release wait", "straight push", "turn", "after turn", "wrap-up",
+                               "final"};
+
+// A heading as the timeline and the window show it: one decimal, cut
+// rather than rounded, so that 359.97 is 359.9 and never 360.0.
+std::string HeadingText(double heading);
+
+// True during a straight push whose turn the gauge will no longer give:
+// the push time has passed (a push time of 0 never gives one). The turn is
+// then the pilot's, by hand.
+bool TurnIsThePilots();
+// The pilot clicked minus or plus during the push (the push time the
+// gauge counts against changes with it).
+void NoteTimerClick(bool plus);
+// The pilot presses (direction -1 nose left, +1 nose right) or lets go (0)
+// of a slew rotation key.
+void HandTurn(int32_t direction);
 
 // "MM:SS.T", the time an update starts at.
 std::string Clock(uint32_t update);

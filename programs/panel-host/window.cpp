@@ -6,6 +6,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -54,35 +55,122 @@ struct WindowLayout {
     int32_t w, panel_h, status_y, view_y, caption_y, h;
 };
 
-void DrawWindow(const WindowLayout& l, const PanelArt& art, Font* font, Image* screen) {
+// The hints under the status, one for every phase and the states within
+// it; %d is the target heading.
+enum Hint {
+    kHintChoose, kHintNoTurn, kHintConnecting, kHintRelease, kHintReleased, kHintPushing, kHintYourTurn,
+    kHintTooLate, kHintTurning, kHintTurningByHand, kHintClear, kHintDisconnecting, kHintSet, kHintFinal, kHintCount
+};
+const char* const kHints[kHintCount] = {
+    /* kHintChoose        */ "click an arrow to choose the tail's side; - + set push time",
+    /* kHintNoTurn        */ "push time 0: no turn will come; + or Left/Right for one",
+    /* kHintConnecting    */ "the tug connects: wait for the crew's call",
+    /* kHintRelease       */ "the crew asks: press B to release the parking brake",
+    /* kHintReleased      */ "brake released: the push begins in a few seconds",
+    /* kHintPushing       */ "pushing straight; the turn comes as the timer ends",
+    /* kHintYourTurn      */ "no turn from the gauge: hold Left or Right to heading %d",
+    /* kHintTooLate       */ "+ too late: push time passed. Turn with Left or Right",
+    /* kHintTurning       */ "turning to heading %d; the gauge stops the turn there",
+    /* kHintTurningByHand */ "hold Left or Right to heading %d; the gauge stops there",
+    /* kHintClear         */ "turn done: the tug pulls the aircraft clear",
+    /* kHintDisconnecting */ "the tug disconnects: wait for the crew's call",
+    /* kHintSet           */ "the crew asks: press B to set the parking brake",
+    /* kHintFinal         */ "brake set: the crew says goodbye, then the gauge resets",
+};
+
+Hint ChooseHint(bool brake_set) {
+    if (!watch.chosen) return watch.timer == 0 ? kHintNoTurn : kHintChoose;
+    if (host.updates < watch.too_late_until) return kHintTooLate;
+    if (!watch.pushing) {
+        if (!watch.crew_asks_release) return kHintConnecting;
+        return brake_set ? kHintRelease : kHintReleased;
+    }
+    if (!watch.turning) return TurnIsThePilots() ? kHintYourTurn : kHintPushing;
+    if (!watch.turn_done) return watch.by_hand ? kHintTurningByHand : kHintTurning;
+    if (!watch.wrapping) return kHintClear;
+    if (watch.crew_asks_set && !brake_set) return kHintSet;
+    return std::strcmp(watch.phase, "final") == 0 ? kHintFinal : kHintDisconnecting;
+}
+
+std::string HintText(Hint hint, int32_t target) {
+    char text[160];
+    std::snprintf(text, sizeof text, kHints[hint], int(target));
+    return text;
+}
+
+std::string StatusText(const char* phase, bool brake_set, const std::string& heading, int32_t target) {
+    return std::string(phase) + " | brake " + (brake_set ? "SET" : "off") + " | heading " + heading + " | target " +
+           (target >= 0 ? std::to_string(target) : std::string("-"));
+}
+
+// The status strip's font: the largest, up to the window's own, in which
+// the widest status (every phase, the longest values) and every hint fit
+// the strip, whatever fonts the system has.
+Font* OpenStatusFont(int32_t largest, int32_t width, std::string* problem) {
+    for (int32_t pixels = largest;; --pixels) {
+        Font* font = OpenLabelFont(pixels, problem);
+        if (font == nullptr || pixels <= 8) return font;
+        int32_t widest = 0;
+        for (const char* phase : kPhases)
+            for (bool brake : {false, true})
+                widest = std::max(widest, LabelWidth(font, StatusText(phase, brake, "359.9", 359)));
+        for (int32_t h = 0; h < kHintCount; ++h) widest = std::max(widest, LabelWidth(font, HintText(Hint(h), 359)));
+        if (widest <= width) return font;
+        CloseFont(font);
+    }
+}
+
+// What the window shows, to tell when it changed.
+struct Shown {
+    std::string display, status, hint, caption;
+    uint32_t    colour = 0;
+    std::vector<double> lamps;   // every icon's value at the last update
+    double      x = 0, y = 0, heading = 0;
+    size_t      track = 0;
+    bool operator==(const Shown& o) const {
+        return display == o.display && status == o.status && hint == o.hint && caption == o.caption &&
+               colour == o.colour && lamps == o.lamps && x == o.x &&
+               y == o.y && heading == o.heading && track == o.track;
+    }
+};
+
+Shown NowShown() {
+    Shown s;
+    const bool brake_set = HostGetValue(kHostTokenParkingBrake) > 0.0;
+    s.display = HostDisplayText();
+    s.colour = HostDisplayColour();
+    for (int32_t i = 0; i < host.icon_count; ++i) s.lamps.push_back(host.icons[i].value);
+    s.status = StatusText(watch.phase, brake_set, HeadingText(watch.aircraft.heading), watch.target);
+    s.hint = HintText(ChooseHint(brake_set), watch.target);
+    if (!watch.speaking.empty() && host.updates <= watch.speaking_until) s.caption = WordsOf(watch.speaking);
+    s.x = watch.aircraft.x;
+    s.y = watch.aircraft.y;
+    s.heading = watch.aircraft.heading;
+    s.track = watch.aircraft.track.size();
+    return s;
+}
+
+void DrawWindow(const WindowLayout& l, const PanelArt& art, Font* font, Font* status_font, const Shown& shown,
+                Image* screen) {
     ImageResize(screen, l.w, l.h, 0);
     Image panel, scaled, view;
     DrawPanel(art, &panel);
     ScaleImage(panel, kWindowScale, &scaled);
     Blit(scaled, 0, 0, screen);
 
-    // The status strip: phase, brake, heading, target, and when to press B.
+    // The status strip: phase, brake, heading, target, and what to do now.
     FillRect(screen, 0, l.status_y, l.w, kStatusHeight, kStatusBackground);
-    const bool brake_set = HostGetValue(kHostTokenParkingBrake) > 0.0;
-    char status[160];
-    std::snprintf(status, sizeof status, "%s   |   brake %s   |   heading %05.1f   |   target %s", watch.phase,
-                  brake_set ? "SET" : "released", watch.aircraft.heading,
-                  watch.target >= 0 ? std::to_string(watch.target).c_str() : "-");
     const int32_t text_y = l.status_y + 3;
-    DrawLabel(font, status, kStatusText, 8, text_y, screen);
-    const char* hint = nullptr;
-    if (watch.chosen && watch.crew_asks_release && brake_set && !watch.pushing) hint = "the crew asks: press B to release the parking brake";
-    if (watch.chosen && watch.crew_asks_set && !brake_set) hint = "the crew asks: press B to set the parking brake";
-    if (!watch.chosen) hint = "click an arrow to choose the tail's side";
-    if (hint) DrawLabel(font, hint, kHintText, 8, text_y + 20, screen);
+    DrawLabel(status_font, shown.status, kStatusText, 8, text_y, screen);
+    DrawLabel(status_font, shown.hint, kHintText, 8, text_y + 20, screen);
 
     DrawTopView(watch.aircraft, l.w, kViewHeight, font, &view);
     Blit(view, 0, l.view_y, screen);
 
     // The caption: the crew's words while the call plays.
     FillRect(screen, 0, l.caption_y, l.w, kCaptionHeight, kCaptionBackground);
-    if (!watch.speaking.empty() && host.updates <= watch.speaking_until) {
-        const std::vector<std::string> lines = Wrap(font, WordsOf(watch.speaking), l.w - 16);
+    if (!shown.caption.empty()) {
+        const std::vector<std::string> lines = Wrap(font, shown.caption, l.w - 16);
         int32_t y = l.caption_y + (lines.size() > 1 ? 6 : 17);
         for (const std::string& line : lines) {
             DrawLabel(font, line, kCaptionText, (l.w - LabelWidth(font, line)) / 2, y, screen);
@@ -96,50 +184,60 @@ void Click(int32_t child, bool repeat) {
     if (!HostChildCentre(child, &x, &y)) return;
     Say(std::string("click: ") + ButtonName(child) + (repeat ? " (held, repeats)" : ""));
     HostClick(x, y);
+    if (child == kMinusButton || child == kPlusButton) NoteTimerClick(child == kPlusButton);
 }
 
 }  // namespace
 
 int RunWindow(const PanelHostOptions& o, std::string* problem) {
-    PanelArt art;
-    if (!LoadPanelArt(module, &art, problem)) return kRefused;
-    Font* font = OpenLabelFont(15, problem);
-    if (font == nullptr) {
-        FreePanelArt(&art);
-        return kRefused;
-    }
-    WindowLayout l;
-    l.w = art.face.w * kWindowScale;
-    l.panel_h = art.face.h * kWindowScale;
-    l.status_y = l.panel_h;
-    l.view_y = l.status_y + kStatusHeight;
-    l.caption_y = l.view_y + kViewHeight;
-    l.h = l.caption_y + kCaptionHeight;
-    if (!WindowOpen("VORNAK_TOWS panel-host", l.w, l.h, o.verbose, problem)) {
-        CloseFont(font);
-        FreePanelArt(&art);
-        return kRefused;
-    }
+    // The panel's pictures are taken once the gauge is installed: its
+    // elements name the lamps and the display's font only then.
     TimelineStart(o.heading, false);
     Pushback push;
     PushbackReset(&push, o.heading, true, 20);
     PushbackPowerUp(push);
+    PanelArt art;
+    Font* font = nullptr;
+    Font* status_font = nullptr;
+    WindowLayout l = {};
+    bool ready = LoadPanelArt(module, &art, problem) && (font = OpenLabelFont(15, problem)) != nullptr;
+    if (ready) {
+        l.w = art.face.w * kWindowScale;
+        l.panel_h = art.face.h * kWindowScale;
+        l.status_y = l.panel_h;
+        l.view_y = l.status_y + kStatusHeight;
+        l.caption_y = l.view_y + kViewHeight;
+        l.h = l.caption_y + kCaptionHeight;
+        ready = (status_font = OpenStatusFont(15, l.w - 16, problem)) != nullptr &&
+                WindowOpen("VORNAK_TOWS panel-host", l.w, l.h, o.verbose, problem);
+    }
+    if (!ready) {
+        TimelineEnd();
+        HostKill();
+        if (status_font) CloseFont(status_font);
+        if (font) CloseFont(font);
+        FreePanelArt(&art);
+        return kRefused;
+    }
     PaceFromNow(o.speed);
     std::printf("panel-host: click the buttons (hold minus or plus to repeat); B sets or releases the parking "
-                "brake; Esc quits\n");
+                "brake; Left and Right turn the aircraft by hand during a push; Esc quits\n");
     Say("on the ground, parking brake set");
 
     std::map<std::string, int> clicks;
     int32_t held = -1;              // the button held down, if it repeats
     uint32_t next_repeat = 0;
     int32_t mouse_x = 0, mouse_y = 0;
-    bool quit = false;
+    bool quit = false, stale = true;
     Image screen;
+    Shown shown;
     double next_draw = 0.0;
     while (!quit) {
         WindowInput in;
         while (WindowNextInput(&in)) {
             if (in.kind == kInputQuit) quit = true;
+            if (in.kind == kInputExposed) stale = true;
+            if (in.kind == kInputTurn) HandTurn(in.x);
             if (in.kind == kInputBrakeKey) {
                 const bool set = HostGetValue(kHostTokenParkingBrake) > 0.0;
                 HostSetValue(kHostTokenParkingBrake, set ? 0.0 : kBrakeSet);
@@ -162,6 +260,14 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
             }
             if (in.kind == kInputRelease) held = -1;
         }
+        if (quit) break;
+        // Between updates the window waits for the person or the next
+        // update's moment, whichever comes first.
+        const double wait = NextUpdateAt() - ClockSeconds();
+        if (wait > 0.0) {
+            WindowWait(wait);
+            continue;
+        }
         // A held button repeats while the pointer stays on it.
         if (held >= 0 && host.updates >= next_repeat) {
             bool repeats = false;
@@ -174,13 +280,20 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
         TimelineFrame();
         AircraftStep(&watch.aircraft);
         HostSetValue(kHostTokenHeading, watch.aircraft.heading);
-        // Faster than real time, the window is drawn at most 60 times a
-        // second, and drawing takes at most half the time, so that the
-        // updates keep their pace where a picture is slow to draw.
+        // Drawn when something shown changed, or the window lost it; faster
+        // than real time, at most 60 times a second, and drawing takes at
+        // most half the time, so that the updates keep their pace where a
+        // picture is slow to draw.
+        const Shown now_shown = NowShown();
+        if (!(now_shown == shown)) {
+            shown = now_shown;
+            stale = true;
+        }
         const double now = ClockSeconds();
-        if (now >= next_draw) {
-            DrawWindow(l, art, font, &screen);
+        if (stale && now >= next_draw) {
+            DrawWindow(l, art, font, status_font, shown, &screen);
             WindowShow(screen);
+            stale = false;
             const double drawn = ClockSeconds();
             next_draw = drawn + std::max(drawn - now, 1.0 / 60.0);
         }
@@ -191,11 +304,12 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
     for (const char* b : {"left", "right", "minus", "plus"})
         counted += std::string(counted.empty() ? "" : ", ") + b + " " + std::to_string(clicks[b]);
     std::printf("summary: %" PRIu32 " updates (%s); %" PRIu32 " pushback%s begun, %" PRIu32
-                " reset; clicks: %s; heading %.2f; pushed %.1f m from the start; %zu clips heard\n",
+                " reset; clicks: %s; heading %.2f; pushed %.1f m from the start; %zu clips started\n",
                 host.updates, Clock(host.updates).c_str(), watch.pushbacks, watch.pushbacks == 1 ? "" : "s",
                 watch.resets, counted.c_str(), watch.aircraft.heading,
                 std::hypot(watch.aircraft.x, watch.aircraft.y), watch.heard.size());
     std::fflush(stdout);
+    CloseFont(status_font);
     CloseFont(font);
     FreePanelArt(&art);
     WindowClose();

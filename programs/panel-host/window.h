@@ -17,7 +17,10 @@ int RunWindow(const PanelHostOptions& o, std::string* problem);
 
 // --- the system's window -------------------------------------------------
 
-enum WindowInputKind { kInputQuit, kInputBrakeKey, kInputPress, kInputRelease, kInputMove };
+// kInputTurn: a slew rotation key pressed (x -1 nose left, +1 nose right)
+// or let go (x 0); kInputExposed: what the window showed was lost and is to
+// be shown again.
+enum WindowInputKind { kInputQuit, kInputBrakeKey, kInputPress, kInputRelease, kInputMove, kInputTurn, kInputExposed };
 
 struct WindowInput {
     WindowInputKind kind;
@@ -29,6 +32,9 @@ struct WindowInput {
 bool WindowOpen(const char* title, int32_t w, int32_t h, bool verbose, std::string* problem);
 // The next thing the person did, false when nothing more is waiting.
 bool WindowNextInput(WindowInput* input);
+// Waits until the person does something or `seconds` have passed,
+// whichever is first, without using the processor meanwhile.
+void WindowWait(double seconds);
 // Shows `screen` (as large as the window).
 void WindowShow(const Image& screen);
 void WindowClose();

@@ -6,7 +6,9 @@
 //   [x] a window whose inside is the picture's size, drawn with
 //       SetDIBitsToDevice, and again whenever Windows asks
 //   [x] left button press (the pointer captured while held), release and
-//       motion; B for the brake; Esc and closing the window to quit
+//       motion; B for the brake; the arrows (or keypad 1 and 3) held to
+//       turn; Esc and closing the window to quit
+//   [x] waiting for input or a moment without using the processor
 //   [x] a one-line reason when no window opens
 #include <windows.h>
 
@@ -33,6 +35,14 @@ void Paint(HDC dc) {
                       DIB_RGB_COLORS);
 }
 
+// The slew rotation keys: the arrows, or 1 and 3 on the keypad; -1 turns
+// the nose left.
+int32_t TurnSide(WPARAM key) {
+    if (key == VK_LEFT || key == VK_NUMPAD1) return -1;
+    if (key == VK_RIGHT || key == VK_NUMPAD3) return 1;
+    return 0;
+}
+
 LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     const int32_t x = int16_t(LOWORD(lparam)), y = int16_t(HIWORD(lparam));
     switch (message) {
@@ -43,6 +53,10 @@ LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
             if (wparam == VK_ESCAPE) inputs.push_back({kInputQuit, 0, 0});
             // Bit 30: the key was already down, a repeat of the keyboard's own.
             if (wparam == 'B' && (lparam & (1L << 30)) == 0) inputs.push_back({kInputBrakeKey, 0, 0});
+            if (TurnSide(wparam) != 0 && (lparam & (1L << 30)) == 0) inputs.push_back({kInputTurn, TurnSide(wparam), 0});
+            return 0;
+        case WM_KEYUP:
+            if (TurnSide(wparam) != 0) inputs.push_back({kInputTurn, 0, 0});
             return 0;
         case WM_LBUTTONDOWN:
             SetCapture(hwnd);
@@ -100,6 +114,11 @@ bool WindowNextInput(WindowInput* input) {
     *input = inputs.front();
     inputs.pop_front();
     return true;
+}
+
+void WindowWait(double seconds) {
+    if (!inputs.empty()) return;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(seconds * 1000.0) + 1, QS_ALLINPUT);
 }
 
 void WindowShow(const Image& screen) {

@@ -4,8 +4,11 @@
 //
 // Needs: SDL2 (video only; the module has its own sound). Provides:
 //   [x] a window of a given size, shown through a software renderer
-//   [x] left button press, release and motion; B for the brake; Esc and
-//       closing the window to quit
+//   [x] left button press, release and motion; B for the brake; the
+//       arrows (or keypad 1 and 3) held to turn; Esc and closing the window
+//       to quit
+//   [x] waiting for input or a moment without using the processor; the
+//       picture shown again when the window lost it
 //   [x] without a display, a reason: DISPLAY unset, or set and unreachable
 //   [x] the video libraries' own complaints off the terminal unless --verbose
 #define SDL_MAIN_HANDLED
@@ -93,6 +96,20 @@ bool WindowNextInput(WindowInput* input) {
             *input = {kInputBrakeKey, 0, 0};
             return true;
         }
+        // The slew rotation keys: the arrows, or 1 and 3 on the keypad.
+        if ((e.type == SDL_KEYDOWN && !e.key.repeat) || e.type == SDL_KEYUP) {
+            const SDL_Keycode k = e.key.keysym.sym;
+            const int32_t side = (k == SDLK_LEFT || k == SDLK_KP_1) ? -1 : (k == SDLK_RIGHT || k == SDLK_KP_3) ? 1 : 0;
+            if (side != 0) {
+                *input = {kInputTurn, e.type == SDL_KEYDOWN ? side : 0, 0};
+                return true;
+            }
+        }
+        if (e.type == SDL_WINDOWEVENT &&
+            (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_RESTORED)) {
+            *input = {kInputExposed, 0, 0};
+            return true;
+        }
         if (e.type == SDL_MOUSEMOTION) {
             *input = {kInputMove, e.motion.x, e.motion.y};
             return true;
@@ -103,6 +120,11 @@ bool WindowNextInput(WindowInput* input) {
         }
     }
     return false;
+}
+
+void WindowWait(double seconds) {
+    // Left in the queue for WindowNextInput.
+    SDL_WaitEventTimeout(nullptr, int(seconds * 1000.0) + 1);
 }
 
 void WindowShow(const Image& screen) {

@@ -218,6 +218,16 @@ TEST_F(DefaultRun, LeavesThePanelTheTrackAndOneFrameASecond) {
     ASSERT_TRUE(ReadPng(*dir + "/track.png", &track));
     EXPECT_EQ(track.w, 480);
     ASSERT_TRUE(ReadPng(*dir + "/frames/frame_0000.png", &frame));
+    // At 30 s, mid-push, the chosen lamp (tail left) is lit over its button:
+    // its pixels differ from the idle face of the first frame, the other's not.
+    auto changed = [&](int32_t x0) {
+        int n = 0;
+        for (int32_t y = 27; y < 49; ++y)
+            for (int32_t x = x0; x < x0 + 29; ++x) n += ImageAt(panel, x, y) != ImageAt(frame, x, y);
+        return n;
+    };
+    EXPECT_GT(changed(13), 100) << "the left lamp is lit";
+    EXPECT_EQ(changed(57), 0) << "the right lamp is dark";
     EXPECT_TRUE(ReadPng(*dir + "/frames/frame_0060.png", &frame));
     // A fresh set of frames: the earlier run's are gone, the user's file stays.
     EXPECT_TRUE(Slurp(*dir + "/frames/frame_0500.png").empty());
@@ -236,6 +246,8 @@ TEST(PanelHostRun, EndsTheTurnWithinADegreeAcrossNorthAndWithAPushTimeOfZero) {
         // No turn comes at the end of a push time of 0: the pilot raises it.
         {"run --timer 0 --snapshot " + dir + "/end.png --at 3000", "target 90",
          "push time 0 gives no turn: pilot raises it to 5 s during the push"},
+        // A heading is cut to its tenths, never rounded up to 360.
+        {"run --heading 359.97 --timer 5", "heading 359.9, target 89", "turning from heading 359.9"},
     };
     for (const auto& c : cases) {
         Result r = RunHost(c.args, NoSoundCard());
@@ -273,12 +285,23 @@ TEST(PanelHostRun, WithoutASoundDeviceTheClipsPlayOnTheNullOutput) {
 }
 
 // With its output in a file, a real-time run's timeline is there as it
-// happens, also when the run is stopped.
-TEST(PanelHostRun, TheRealtimeTimelineIsWrittenLineByLine) {
-    Result r = RunHost("run --realtime", "timeout -s INT 2.5");
-    EXPECT_EQ(r.status, 124);
+// happens. Stopped with Ctrl-C, the run ends as its end would: its files
+// hold what it did so far (a WAV whose sizes are right), and it says so.
+TEST(PanelHostRun, TheRealtimeTimelineIsWrittenLineByLineAndCtrlCFinishesTheFiles) {
+    const std::string dir = TempDir();
+    Result r = RunHost("run --realtime --audio " + dir + "/a.wav --frames " + dir + "/f",
+                       "timeout --preserve-status -s INT 2.5");
+    EXPECT_EQ(r.status, 130);
     EXPECT_NE(r.out.find("on the ground, parking brake set"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("pilot chooses tail left"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("summary: interrupted after "), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("panel-host: interrupted at 00:02."), std::string::npos) << r.err;
+    Wav wav;
+    ASSERT_TRUE(ReadWav(dir + "/a.wav", &wav)) << "the WAV's sizes match what it holds";
+    EXPECT_NEAR(double(wav.samples.size()) / 2 / wav.rate, 2.5, 0.3);
+    Image frame;
+    EXPECT_TRUE(ReadPng(dir + "/f/frame_0002.png", &frame));
+    std::system(("rm -rf " + dir).c_str());
 }
 
 // A bound on the address space, far below what reading a 200 MB file whole
@@ -321,6 +344,14 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
         {PANEL_HOST, "run --audio OUT/none/a.wav", "panel-host: --audio: the folder OUT/none does not exist"},
         {PANEL_HOST, "run --frames OUT/none/f", "panel-host: --frames: the folder OUT/none does not exist"},
         {PANEL_HOST, "run --frames IN/ok.script", "panel-host: --frames: IN/ok.script is not a folder"},
+        {PANEL_HOST, "run --snapshot OUT/x.png --frames OUT/x.png",
+         "panel-host: --snapshot and --frames name one file, OUT/x.png: give each its own"},
+        {PANEL_HOST, "run --snapshot OUT/same.png --path OUT/../" + out.substr(out.rfind('/') + 1) + "/./same.png",
+         "panel-host: --snapshot and --path name one file, OUT/same.png"},
+        {PANEL_HOST, "run --frames OUT --audio OUT/a.wav",
+         "panel-host: --audio OUT/a.wav is inside the --frames folder, which the run fills: put it elsewhere"},
+        {PANEL_HOST, "--heading 5 run", "panel-host: --heading is an option of 'run': give it after the mode, as in "
+                                        "panel-host run --heading DEG"},
         {PANEL_HOST, "replay", "panel-host: replay needs a script file"},
         {PANEL_HOST, "replay IN", "panel-host: IN is a folder, not a replay script"},
         {PANEL_HOST, "replay IN/missing.script", "panel-host: cannot open IN/missing.script"},
@@ -344,6 +375,7 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
         {GAUGE_REPLAY, "IN/ok.script IN/ok.script", "gauge-replay: unexpected argument 'IN/ok.script'; usage:"},
         {GAUGE_REPLAY, "--fast IN/ok.script", "gauge-replay: unknown option '--fast'; usage:"},
         {GAUGE_REPLAY, "- < IN", "gauge-replay: cannot read <stdin>: Is a directory"},
+        {PANEL_HOST, "replay - < IN", "panel-host: cannot read <stdin>: Is a directory"},
         {GAUGE_REPLAY, "IN/zeros.script", "IN/zeros.script:1: the line is longer than 4096 bytes"},
         {GAUGE_REPLAY, "IN/overflow.script", "IN/overflow.script:2: '1e999999' is too large for a number"},
     };
@@ -366,10 +398,13 @@ TEST(PanelHostRun, AWriteErrorOnStandardOutputIsSaid) {
     WriteFile(in + "/ok.script", "tick\n");
     struct { const char* program; std::string args, message; } cases[] = {
         {GAUGE_REPLAY, in + "/ok.script", "gauge-replay: cannot write the trace"},
+        {PANEL_HOST, "replay " + in + "/ok.script", "panel-host: cannot write the trace"},
+        {PANEL_HOST, "run", "panel-host: cannot write the timeline to standard output"},
+        {PANEL_HOST, "reload 3", "panel-host: cannot write to standard output"},
     };
     for (const auto& c : cases) {
         // The program's standard output goes to /dev/full, its messages to the file.
-        Result r = RunProgram(c.program, c.args, NoSoundCard() + " sh -c 'exec \"$0\" \"$@\" >/dev/full'");
+        Result r = RunProgram(c.program, c.args, "ALSOFT_DRIVERS=null sh -c 'exec \"$0\" \"$@\" >/dev/full'");
         EXPECT_EQ(r.status, 2) << c.args;
         EXPECT_EQ(r.err.find(c.message), 0u) << r.err;
         EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;

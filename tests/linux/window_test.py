@@ -17,11 +17,15 @@ its countdown, the view below it the aircraft; then quits with Esc.
 Then SPEED times as fast (`window --speed`), the same clicks and hold and
 two whole pushbacks: releases the parking brake with B when the crew asks,
 sets it when asked at the end; after the reset it pushes back once more,
-tail to the left (the reset left the push time at 0, so one click on plus
-first), and quits with Esc. A screenshot in the turn
-(OUT_DIR/window_turn.png) must show the track. The timeline must show the
-held button's repeats, every phase of both pushbacks in order, each turn's
-end and reset, and the summary on Esc.
+tail to the left, with the push time the reset left at 0: no turn comes
+from the gauge, and the pilot turns the aircraft by hand, holding the Right
+arrow until the gauge stops it at its target; then quits with Esc. A
+screenshot in the turn (OUT_DIR/window_turn.png) must show the track; one
+in the push whose turn is the pilot's (OUT_DIR/window_by_hand.png) the hint
+naming the keys. In none of the three may the status strip's text reach
+the window's edge. The timeline must show the held button's repeats, every
+phase of both pushbacks in order, each turn's end and reset, and the
+summary on Esc.
 
 The second form is the Windows preview under wine, as a simulator user
 starts it: panel-host.exe copied beside the module as
@@ -235,8 +239,9 @@ def main():
     args = parser.parse_args()
     out = args.out
     os.makedirs(out, exist_ok=True)
-    shot, turn_shot = (os.path.join(out, n) for n in ("window.png", "window_turn.png"))
-    for old in (shot, turn_shot):
+    shot, turn_shot, hand_shot = (os.path.join(out, n) for n in ("window.png", "window_turn.png",
+                                                                  "window_by_hand.png"))
+    for old in (shot, turn_shot, hand_shot):
         if os.path.exists(old):
             os.remove(old)
 
@@ -283,8 +288,6 @@ def main():
         fast.click(PLUS)
         wait_for(fast.timeline, r'display "  5sec"', 10)
         for n, side in ((1, RIGHT), (2, LEFT)):
-            if n == 2:
-                fast.click(PLUS)
             check(f"pushback {n}: the crew calls after a direction is chosen", fast.choose(side, n))
             fast.key("b")
             if n == 1:
@@ -293,6 +296,15 @@ def main():
                 tugs = len(re.findall(r"clip TUG starts", open(fast.timeline).read()))
                 wait_for(fast.timeline, r"clip TUG starts", 20, tugs + 3)
                 fast.screenshot(turn_shot)
+            else:
+                # Push time 0: the gauge pushes straight on until the
+                # pilot's turn by hand reaches its target.
+                wait_for(fast.timeline, r"slew mode toggled: on", 40, 2)
+                fast.screenshot(hand_shot)
+                xdotool(fast.env, "keydown", "Right")
+                check("pushback 2: the gauge stops the pilot's turn by hand at its target",
+                      wait_for(fast.timeline, r"turn ends at heading", 60, 2))
+                xdotool(fast.env, "keyup", "Right")
             check(f"pushback {n}: the crew asks for the brake to be set at the end",
                   wait_for(fast.timeline, r"clip PB3 starts", 120, n))
             fast.key("b")
@@ -327,10 +339,11 @@ def main():
     one = ["arming", "release wait", "straight push", "turn", "after turn", "wrap-up", "final", "idle"]
     check("the phases follow the gauge through both pushbacks", order == ["idle"] + one + one, order)
     turns = re.findall(r"turn ends at heading (\d+\.\d\d) \(target (\d+),", text)
+    check("the second turn is the pilot's, by hand", re.search(r"turning by hand from heading 27\d\.\d toward 0", text) is not None)
     check("each turn's end is on the timeline: right to 270, then left to 0",
           [t for _, t in turns] == ["270", "0"] and all(0 <= float(h) - int(t) < 1 for h, t in turns), turns)
     check("the summary on Esc counts both pushbacks and names the clicks",
-          re.search(r"summary: .*2 pushbacks begun, 2 reset; clicks: left 1, right 1, minus \d+, plus 2;", text)
+          re.search(r"summary: .*2 pushbacks begun, 2 reset; clicks: left 1, right 1, minus \d+, plus 1;", text)
           is not None, text.splitlines()[-1:])
 
     image = Image.open(shot).convert("RGB")
@@ -349,6 +362,12 @@ def main():
     check("in the turn the status strip names it and no caption shows",
           count(turn, (0, CAPTION_Y, w, CAPTION_Y + CAPTION_H), CAPTION_TEXT) == 0 and
           count(turn, (0, STATUS_Y, w, STATUS_Y + 22), STATUS_TEXT) > 300)
+    hand = Image.open(hand_shot).convert("RGB")
+    check("in a push whose turn is the pilot's the hint names the keys that turn the aircraft",
+          count(hand, (0, STATUS_Y + 22, w, STATUS_Y + STATUS_H), HINT_TEXT) > 200)
+    for name, picture in (("first call", image), ("turn", turn), ("turn by hand", hand)):
+        edge = sum(count(picture, (w - 8, STATUS_Y, w, STATUS_Y + STATUS_H), c) for c in (STATUS_TEXT, HINT_TEXT))
+        check(f"{name}: the status strip's text ends short of the window's edge", edge == 0, edge)
     if raw is not None:
         data = open(raw, "rb").read() if os.path.exists(raw) else b""
         loud = len(data) - data.count(0)

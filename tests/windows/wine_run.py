@@ -292,6 +292,9 @@ def cmd_errors(args):
         checks.check(f"{os.path.basename(exe)} --help: exit 0, the help in LF lines",
                      status == 0 and out.startswith(first_line) and "Exit status" in out and "\r" not in out,
                      f"exit {status}, stdout {out[:80]!r}")
+        asked, windows_way, _ = wine(args, [exe, "/?"])
+        checks.check(f"{os.path.basename(exe)} /?: the same help", asked == 0 and windows_way == out,
+                     f"exit {asked}, stdout {windows_way[:80]!r}")
     for label, argv, message in cases:
         status, _, err = wine(args, argv)
         lines = err.strip().splitlines()
