@@ -19,7 +19,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 
 #include "programs/panel-host/platform.h"
 #include "sound/device_directsound.h"
@@ -81,7 +80,8 @@ void SleepUntil(double when) {
 
 std::string FileIdentity(const std::string& path) {
     char full[MAX_PATH];
-    std::string p = _fullpath(full, path.c_str(), sizeof full) ? full : path;
+    const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    std::string p = n > 0 && n < sizeof full ? full : path;
     for (char& c : p) c = c == '/' ? '\\' : char(std::tolower(static_cast<unsigned char>(c)));
     while (p.size() > 3 && p.back() == '\\') p.pop_back();
     return p;
