@@ -20,6 +20,13 @@
 
 namespace {
 
+// A mistake on the command line, carried out of the parse to ReadCommandLine.
+struct Refusal { std::string message; };
+// The help or the version has been printed: nothing more to do.
+struct Answered {};
+
+[[noreturn]] void Fail(const std::string& message) { throw Refusal{message}; }
+
 const char kVersion[] = "panel-host 1.0";
 
 const char kUsageReplay[] = "panel-host [--module FILE] [--verbose] replay [--realtime] SCRIPT";
@@ -44,7 +51,7 @@ const char kFooter[] =
     "Without a sound card the module's clips play on OpenAL's null output: they\n"
     "still start, and the timeline shows them, but nothing is audible.";
 
-// A whole finite number, nothing after it.
+// A finite decimal number (fractions too), nothing after it.
 bool ParseDouble(const std::string& text, double* value) {
     if (text.empty()) return false;
     char* end = nullptr;
@@ -56,7 +63,7 @@ bool ParseDouble(const std::string& text, double* value) {
 }
 
 // A word the user gave, as a message shows it: quoted, cut after 40 bytes
-// (control bytes are escaped by Fail).
+// (control bytes are escaped by ShowProblem).
 std::string Shown(const std::string& text) {
     if (text.size() <= 40) return "'" + text + "'";
     return "'" + text.substr(0, 40) + "' (cut, " + std::to_string(text.size()) + " bytes)";
@@ -166,12 +173,9 @@ void ShowProblem(const std::string& message) {
     std::fprintf(stderr, "panel-host: %s\n", line.c_str());
 }
 
-void Fail(const std::string& message) {
-    ShowProblem(message);
-    std::exit(2);
-}
+namespace {
 
-PanelHostOptions ReadCommandLine(int argc, char** argv) {
+PanelHostOptions ParseCommandLine(int argc, char** argv) {
     PanelHostOptions o;
     std::string timer_text, heading_text, at_text, count_text, speed_text;
     bool left = false, right = false, window_flag = false;
@@ -274,10 +278,10 @@ PanelHostOptions ReadCommandLine(int argc, char** argv) {
         app.parse(args);
     } catch (const CLI::CallForAllHelp&) {
         std::cout << app.help("", CLI::AppFormatMode::All);
-        std::exit(0);
+        throw Answered{};
     } catch (const CLI::CallForVersion&) {
         std::cout << kVersion << "\n";
-        std::exit(0);
+        throw Answered{};
     } catch (const CLI::ParseError& e) {
         for (auto [sub, text] : {std::pair{replay, kUsageReplay}, {run, kUsageRun}, {window, kUsageWindow},
                                  {reload, kUsageReload}})
@@ -337,4 +341,19 @@ PanelHostOptions ReadCommandLine(int argc, char** argv) {
     if (run->count("--path")) CheckOutputFile("--path", o.path, ".png", "PNG pictures");
     if (run->count("--frames")) CheckOutputFolder("--frames", o.frames);
     return o;
+}
+
+}  // namespace
+
+bool ReadCommandLine(int argc, char** argv, PanelHostOptions* o, int* status, std::string* problem) {
+    try {
+        *o = ParseCommandLine(argc, argv);
+        return true;
+    } catch (const Refusal& r) {
+        *problem = r.message;
+        *status = 2;
+    } catch (const Answered&) {
+        *status = 0;
+    }
+    return false;
 }

@@ -27,14 +27,12 @@ const long kMaxReloads = 100000;
 const double kLongestRunSeconds = 3600.0;   // a run stops after an hour of simulated time
 const double kSlowestSpeed = 0.1, kFastestSpeed = 100.0;   // window --speed
 
-// Reads the command line. -h/--help and --version print to stdout and exit
-// 0; any mistake exits 2 through Fail, naming the mode's options.
-PanelHostOptions ReadCommandLine(int argc, char** argv);
+// Reads the command line into *o, every value checked. False when the
+// program is to end at once with *status: 0 after -h/--help or --version,
+// printed to stdout; 2 after a mistake, which *problem then says in one
+// line, naming the mode's options. Nothing is opened or written before.
+bool ReadCommandLine(int argc, char** argv, PanelHostOptions* o, int* status, std::string* problem);
 
 // Prints "panel-host: MESSAGE" as the one line on stderr: bytes that are not
 // printable as \xNN, a very long message cut.
 void ShowProblem(const std::string& message);
-
-// ShowProblem, then exit with 2, the status of every failure a user can
-// cause: for the command line only, which is read before anything runs.
-[[noreturn]] void Fail(const std::string& message);

@@ -22,9 +22,8 @@
 //
 // Exit status: 0 when done, 1 when a pushback did not finish or a reload
 // leaked, 2 for every mistake a user can make and for output that cannot be
-// written (one line on stderr), 130 for a run ended by Ctrl-C. Past the
-// command line, which is read before anything runs, only main ends the
-// program, once the gauge has been killed.
+// written (one line on stderr), 130 for a run ended by Ctrl-C. Only main
+// ends the program, once the gauge has been killed.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -42,16 +41,20 @@ int main(int argc, char** argv) {
     const bool double_clicked = argc == 1 && WindowWithoutArguments();
     char program[] = "panel-host", window[] = "window";
     char* window_argv[] = {argc > 0 ? argv[0] : program, window, nullptr};
-    const PanelHostOptions o = double_clicked ? ReadCommandLine(2, window_argv) : ReadCommandLine(argc, argv);
-    BufferOutput(o.mode == "replay" && !o.realtime);
+    PanelHostOptions o;
     std::string problem;
     int status = kRefused;
-    if (o.mode == "replay")
-        status = Replay(o, &problem);
-    else if (o.mode == "reload")
-        status = Reload(o, &problem);
-    else if (Attach(o, &problem))
-        status = o.mode == "window" ? RunWindow(o, &problem) : RunPushback(o, &problem);
+    const bool read = double_clicked ? ReadCommandLine(2, window_argv, &o, &status, &problem)
+                                     : ReadCommandLine(argc, argv, &o, &status, &problem);
+    if (read) {
+        BufferOutput(o.mode == "replay" && !o.realtime);
+        if (o.mode == "replay")
+            status = Replay(o, &problem);
+        else if (o.mode == "reload")
+            status = Reload(o, &problem);
+        else if (Attach(o, &problem))
+            status = o.mode == "window" ? RunWindow(o, &problem) : RunPushback(o, &problem);
+    }
     // What was printed must have been written: a full disk or a closed
     // pipe is said, not lost.
     errno = 0;
