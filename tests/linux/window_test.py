@@ -205,7 +205,7 @@ def preview_refuses_alone(args, env, out):
     shutil.copyfile(args.panel_host, exe)
     errors = os.path.join(out, "alone_stderr.txt")
     with open(errors, "w") as e:
-        host = subprocess.Popen([args.wine, exe], env=env, stdout=subprocess.DEVNULL, stderr=e,
+        host = subprocess.Popen(args.runner + [args.wine, exe], env=env, stdout=subprocess.DEVNULL, stderr=e,
                                 stdin=subprocess.DEVNULL)
     box = None
     for _ in range(120):
@@ -237,6 +237,7 @@ def main():
     parser.add_argument("module", nargs="?")
     parser.add_argument("out")
     args = parser.parse_args()
+    args.runner = []   # 32-bit wine through qemu where the kernel runs no 32-bit code
     out = args.out
     os.makedirs(out, exist_ok=True)
     shot, turn_shot, hand_shot = (os.path.join(out, n) for n in ("window.png", "window_turn.png",
@@ -251,7 +252,7 @@ def main():
         if not args.wine:
             return [args.panel_host, "window", "--speed", str(speed)]
         # In real time as a simulator user starts it: double-clicked, no arguments.
-        return [args.wine, preview] + ([] if speed == 1 else ["window", "--speed", str(speed)])
+        return args.runner + [args.wine, preview] + ([] if speed == 1 else ["window", "--speed", str(speed)])
     if args.wine:
         if args.win32:
             wine_run.need_32bit_wine(args)
@@ -266,6 +267,14 @@ def main():
     env = dict(wine_run.environment(args, wine_run.FILE_ASOUNDRC % raw) if args.wine else os.environ,
                DISPLAY=":" + display)
     env.pop("WAYLAND_DISPLAY", None)
+    if args.wine:
+        # A wine server left by an earlier test of this prefix was started
+        # without a display, and a window made through it never shows:
+        # start afresh on this one.
+        server = os.path.join(os.path.dirname(args.wine), "wineserver")
+        for flag in ("-k", "-w"):
+            subprocess.run(args.runner + [server, flag], env=env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
     windows = []
     try:
         # Real time: the hold's timing, and the window as the crew asks for
