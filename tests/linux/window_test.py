@@ -301,9 +301,11 @@ def main():
             fast.key("b")
             if n == 1:
                 wait_for(fast.timeline, r"turning from heading", 40)
-                # About 10 s into the turn: the tug's clip starts every 3.8 s.
+                # About 19 s into the 30 s turn (the tug's clip starts every
+                # 3.8 s): the track has grown well past the aircraft, and the
+                # turn's end and the crew's next call are still seconds away.
                 tugs = len(re.findall(r"clip TUG starts", open(fast.timeline).read()))
-                wait_for(fast.timeline, r"clip TUG starts", 20, tugs + 3)
+                wait_for(fast.timeline, r"clip TUG starts", 20, tugs + 5)
                 fast.screenshot(turn_shot)
             else:
                 # Push time 0: the gauge pushes straight on until the
