@@ -287,10 +287,13 @@ TEST(PanelHostRun, WithoutASoundDeviceTheClipsPlayOnTheNullOutput) {
 // With its output in a file, a real-time run's timeline is there as it
 // happens. Stopped with Ctrl-C, the run ends as its end would: its files
 // hold what it did so far (a WAV whose sizes are right), and it says so.
+// One SIGINT, as a terminal's Ctrl-C sends: without --foreground, timeout
+// sends it to the host and again to its process group, which is the
+// second Ctrl-C that ends the program at once.
 TEST(PanelHostRun, TheRealtimeTimelineIsWrittenLineByLineAndCtrlCFinishesTheFiles) {
     const std::string dir = TempDir();
     Result r = RunHost("run --realtime --audio " + dir + "/a.wav --frames " + dir + "/f",
-                       "timeout --preserve-status -s INT 2.5");
+                       "timeout --foreground --preserve-status -s INT 2.5");
     EXPECT_EQ(r.status, 130);
     EXPECT_NE(r.out.find("on the ground, parking brake set"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("pilot chooses tail left"), std::string::npos) << r.out;
