@@ -51,11 +51,12 @@ uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | 
 
 // The size of a clip's sound data, as the module makes its buffer.
 uint32_t DataBytes(const char* clip) {
-    HRSRC info = FindResourceA(watch.module, clip, "WAV");
-    HGLOBAL loaded = info ? LoadResource(watch.module, info) : nullptr;
-    const uint8_t* r = loaded ? static_cast<const uint8_t*>(LockResource(loaded)) : nullptr;
-    const uint32_t size = info ? SizeofResource(watch.module, info) : 0;
-    if (r == nullptr || size < 12) return 0;
+    LoadedModule loaded{};
+    loaded.handle = watch.module;
+    const EmbeddedResource* found = ModuleResource(loaded, "WAV", clip, 0);
+    if (found == nullptr || found->size < 12) return 0;
+    const uint8_t* r = found->data;
+    const uint32_t size = found->size;
     for (uint32_t at = 12; at + 8 <= size;) {
         const uint32_t length = Le32(r + at + 4);
         if (std::memcmp(r + at, "data", 4) == 0) return length < size - at - 8 ? length : size - at - 8;
