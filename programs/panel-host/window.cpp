@@ -127,11 +127,7 @@ struct Shown {
     std::vector<double> lamps;   // every icon's value at the last update
     double      x = 0, y = 0, heading = 0;
     size_t      track = 0;
-    bool operator==(const Shown& o) const {
-        return display == o.display && status == o.status && hint == o.hint && caption == o.caption &&
-               colour == o.colour && lamps == o.lamps && x == o.x &&
-               y == o.y && heading == o.heading && track == o.track;
-    }
+    bool operator==(const Shown&) const = default;
 };
 
 Shown NowShown() {
