@@ -35,14 +35,10 @@ struct Outputs {
 
 Outputs out;
 
-bool Write(const std::string& path, const Image& image, std::string* problem) {
-    return WritePng(path, image, problem);
-}
-
 bool Snapshot(const PanelHostOptions& o, double seconds, std::string* problem) {
     DrawPanel(out.art, &out.panel);
     out.snapped_at = seconds;
-    return Write(o.snapshot, out.panel, problem);
+    return WritePng(o.snapshot, out.panel, problem);
 }
 
 // "frame_NNNN.png", as the run names its frames.
@@ -144,7 +140,7 @@ bool OutputsAfterUpdate(const PanelHostOptions& o, std::string* problem) {
         char name[32];
         std::snprintf(name, sizeof name, "/frame_%04" PRIu32 ".png", (host.updates - 1) / kTicksPerSecond);
         DrawPanel(out.art, &out.panel);
-        if (!Write(o.frames + name, out.panel, problem)) return false;
+        if (!WritePng(o.frames + name, out.panel, problem)) return false;
         ++out.frames_written;
     }
     if (!o.snapshot.empty() && o.at >= 0.0 && out.snapped_at < 0.0 && seconds + 1e-9 >= o.at)
@@ -158,7 +154,7 @@ bool OutputsFinish(const PanelHostOptions& o, std::string* problem) {
     if (!o.path.empty()) {
         Image track;
         DrawTrack(watch.aircraft.track, o.heading, watch.aircraft.heading, &out.art, &track);
-        if (!Write(o.path, track, problem)) return false;
+        if (!WritePng(o.path, track, problem)) return false;
     }
     FreePanelArt(&out.art);
     if (out.wav.file && !WavClose(&out.wav)) {
