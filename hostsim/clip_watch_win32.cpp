@@ -47,26 +47,15 @@ struct Watch {
 
 Watch watch;
 
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-
 // The size of a clip's sound data, as the module makes its buffer.
 uint32_t DataBytes(const char* clip) {
     LoadedModule loaded{};
     loaded.handle = watch.module;
-    const EmbeddedResource* found = ModuleResource(loaded, "WAV", clip, 0);
-    if (found == nullptr || found->size < 12) return 0;
-    const uint8_t* r = found->data;
-    const uint32_t size = found->size;
-    for (uint32_t at = 12; at + 8 <= size;) {
-        const uint32_t length = Le32(r + at + 4);
-        if (std::memcmp(r + at, "data", 4) == 0) return length < size - at - 8 ? length : size - at - 8;
-        if (length > size - at - 8) break;
-        at += 8 + length + (length & 1);
-    }
-    return 0;
+    uint32_t bytes, byte_rate;
+    ModuleClipData(loaded, clip, &bytes, &byte_rate);
+    return bytes;
 }
 
-// Our table for an object: its own, copied once, with `entry` replaced.
 void Retable(void* object, void** table, int count, int entry, void* routine, void** original) {
     void** own = *static_cast<void***>(object);
     if (own == table) return;

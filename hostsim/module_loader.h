@@ -38,3 +38,8 @@ bool LoadModule(const std::string& path, LoadedModule* module, std::string* prob
 // by number ("BITMAP", number). Null when absent.
 const EmbeddedResource* ModuleResource(const LoadedModule& module, const char* type,
                                        const char* name, int32_t number);
+
+// The sound data of the module's clip `clip`: its size in bytes (cut at the
+// resource's end) and the byte rate of the format before it (0 when none
+// came first). False, with both 0, when the clip or its data is missing.
+bool ModuleClipData(const LoadedModule& module, const char* clip, uint32_t* data_bytes, uint32_t* byte_rate);

@@ -22,24 +22,10 @@ const CrewWords kCrewWords[] = {
 };
 
 // How long a clip of the module plays, in updates (4 s when unknown).
-static uint32_t ClipUpdates(const std::string& clip) {
-    uint32_t updates = 4 * kTicksPerSecond;
-    const EmbeddedResource* r = ModuleResource(module, "WAV", clip.c_str(), 0);
-    if (r == nullptr || r->size < 12) return updates;
-    auto le32 = [&](uint32_t at) {
-        return uint32_t(r->data[at]) | uint32_t(r->data[at + 1]) << 8 | uint32_t(r->data[at + 2]) << 16 |
-               uint32_t(r->data[at + 3]) << 24;
-    };
-    uint32_t byte_rate = 0;
-    for (uint32_t at = 12; at + 8 <= r->size;) {
-        const uint32_t length = le32(at + 4);
-        if (std::memcmp(r->data + at, "fmt ", 4) == 0 && length >= 16 && at + 20 <= r->size) byte_rate = le32(at + 16);
-        if (std::memcmp(r->data + at, "data", 4) == 0 && byte_rate > 0)
-            return uint32_t(uint64_t(std::min(length, r->size - at - 8)) * kTicksPerSecond / byte_rate) + 1;
-        if (length > r->size - at - 8) break;
-        at += 8 + length + (length & 1);
-    }
-    return updates;
+uint32_t ClipUpdates(const std::string& clip) {
+    uint32_t bytes, byte_rate;
+    if (!ModuleClipData(module, clip.c_str(), &bytes, &byte_rate) || byte_rate == 0) return 4 * kTicksPerSecond;
+    return uint32_t(uint64_t(bytes) * kTicksPerSecond / byte_rate) + 1;
 }
 
 struct Timeline {
