@@ -48,7 +48,7 @@ add_library(panel_host_lib STATIC
   hostsim/module_loader_posix.cpp
   programs/panel-host/aircraft.cpp
   programs/panel-host/panel_draw.cpp
-  programs/panel-host/image_files.cpp
+  programs/panel-host/wav_file.cpp
   programs/panel-host/draw_sdl.cpp)
 target_include_directories(panel_host_lib PUBLIC "${PROJECT_SOURCE_DIR}")
 target_link_libraries(panel_host_lib PUBLIC hostsim SDL2::SDL2 PkgConfig::SDL2_TTF PkgConfig::SDL2_IMAGE

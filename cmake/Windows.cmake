@@ -140,7 +140,7 @@ include(PanelHost)
 find_library(vornak_zlib NAMES libz.a REQUIRED)
 add_executable(panel-host ${vornak_panel_host_sources} programs/panel-host/platform_win32.cpp
   programs/panel-host/window_gdi.cpp programs/panel-host/draw_gdi.cpp programs/panel-host/aircraft.cpp
-  programs/panel-host/panel_draw.cpp programs/panel-host/image_files.cpp hostsim/module_loader_win32.cpp
+  programs/panel-host/panel_draw.cpp programs/panel-host/wav_file.cpp hostsim/module_loader_win32.cpp
   hostsim/clip_watch_win32.cpp)
 target_include_directories(panel-host PRIVATE "${CMAKE_BINARY_DIR}/generated")
 target_link_libraries(panel-host PRIVATE hostsim vornak_cli11 vornak_warnings ${vornak_zlib} gdi32)

@@ -12,7 +12,6 @@
 
 namespace {
 
-const int32_t kQuarterTurn = 90;
 const int32_t kFullTurn    = 360;
 
 // heading_now may be anything the host fed the last tick; 64-bit arithmetic

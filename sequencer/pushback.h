@@ -34,6 +34,7 @@ enum : int32_t {
     kTimerStep         = 5,
     kTimerCap          = 995,   // "995sec" is the widest text the display holds
     kTugTimerInitial   = 72,
+    kQuarterTurn       = 90,    // degrees a pushback turns the heading through
 };
 
 enum : uint32_t {

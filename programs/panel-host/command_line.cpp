@@ -1,11 +1,11 @@
 // command_line.cpp - panel-host's command line (see command_line.h).
 #include "programs/panel-host/command_line.h"
 
+#include "host/gauge.h"
+#include "host/gauge_names.h"
 #include "hostsim/module_loader.h"
 #include "programs/panel-host/platform.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
+#include "sequencer/pushback.h"
 
 #include <CLI/CLI.hpp>
 
@@ -70,15 +70,15 @@ std::string Shown(const std::string& text) {
 }
 
 // A value check with our own words; CLI11 puts the option's name before it.
-CLI::Validator Check(const char* what, bool (*ok)(const std::string&)) {
+CLI::Validator Check(const std::string& what, bool (*ok)(const std::string&)) {
     return CLI::Validator(
-        [what, ok](std::string& text) { return ok(text) ? std::string() : std::string(what) + ", not " + Shown(text); },
+        [what, ok](std::string& text) { return ok(text) ? std::string() : what + ", not " + Shown(text); },
         "", "");
 }
 
 bool TimerOk(const std::string& t) {
     double s;
-    return ParseDouble(t, &s) && s == std::floor(s) && s >= 0 && s <= 995 && std::fmod(s, 5.0) == 0.0;
+    return ParseDouble(t, &s) && s == std::floor(s) && s >= 0 && s <= double(kTimerCap) && std::fmod(s, double(kTimerStep)) == 0.0;
 }
 bool HeadingOk(const std::string& t) {
     double h;
@@ -108,41 +108,30 @@ bool EndsWith(const std::string& name, const char* extension) {
     return low.size() > n && low.compare(low.size() - n, n, extension) == 0;
 }
 
-// The folder a file name puts its file in.
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // A file a run is to write: a name with the right extension, in a folder
 // that exists and can be written, and not itself a folder.
 void CheckOutputFile(const char* option, const std::string& path, const char* extension, const char* kind) {
     if (path.empty()) Fail(std::string(option) + " needs a file name");
     if (!EndsWith(path, extension))
         Fail(std::string(option) + " writes " + kind + ": give a name ending in " + extension + ", not '" + path + "'");
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) Fail(std::string(option) + ": " + path + " is a folder");
+    if (WhatIsAt(path) == PathHolds::kFolder) Fail(std::string(option) + ": " + path + " is a folder");
     const std::string folder = FolderOf(path);
-    if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (WhatIsAt(folder) != PathHolds::kFolder)
         Fail(std::string(option) + ": the folder " + folder + " does not exist");
-    if (access(folder.c_str(), W_OK) != 0) Fail(std::string(option) + ": the folder " + folder + " cannot be written");
+    if (!FolderWritable(folder)) Fail(std::string(option) + ": the folder " + folder + " cannot be written");
 }
 
 void CheckOutputFolder(const char* option, const std::string& dir) {
     if (dir.empty()) Fail(std::string(option) + " needs a folder name");
-    struct stat st;
-    if (stat(dir.c_str(), &st) == 0) {
-        if (!S_ISDIR(st.st_mode)) Fail(std::string(option) + ": " + dir + " is not a folder");
-        if (access(dir.c_str(), W_OK) != 0) Fail(std::string(option) + ": the folder " + dir + " cannot be written");
+    const PathHolds at = WhatIsAt(dir);
+    if (at != PathHolds::kNothing) {
+        if (at != PathHolds::kFolder) Fail(std::string(option) + ": " + dir + " is not a folder");
+        if (!FolderWritable(dir)) Fail(std::string(option) + ": the folder " + dir + " cannot be written");
         return;
     }
-    std::string parent = dir;
-    while (parent.size() > 1 && parent.back() == '/') parent.pop_back();
-    parent = FolderOf(parent);
-    if (stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        Fail(std::string(option) + ": the folder " + parent + " does not exist");
-    if (access(parent.c_str(), W_OK) != 0) Fail(std::string(option) + ": the folder " + parent + " cannot be written");
+    const std::string parent = FolderOf(dir, true);
+    if (WhatIsAt(parent) != PathHolds::kFolder) Fail(std::string(option) + ": the folder " + parent + " does not exist");
+    if (!FolderWritable(parent)) Fail(std::string(option) + ": the folder " + parent + " cannot be written");
 }
 
 // What CLI11 found, checked against the other options.
@@ -177,11 +166,14 @@ namespace {
 
 PanelHostOptions ParseCommandLine(int argc, char** argv) {
     PanelHostOptions o;
+    o.timer = kInitialTimer;
     std::string timer_text, heading_text, at_text, count_text, speed_text;
     bool left = false, right = false, window_flag = false;
 
+    const std::string ticks = std::to_string(kTicksPerSecond), turn = std::to_string(kQuarterTurn);
+    const std::string timers = "0 to " + std::to_string(kTimerCap) + " in steps of " + std::to_string(kTimerStep);
     CLI::App app("panel-host - the substitute panel host: loads the VORNAK_TOWS gauge module and drives it,\n"
-                 "as the flight simulator would, 18 panel updates a second.",
+                 "as the flight simulator would, " + ticks + " panel updates a second.",
                  "panel-host");
     // A path such as /tmp/x.script is a file, not a Windows-style option
     // (CLI11 reads "/x" as one on Windows unless told otherwise).
@@ -201,24 +193,25 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
         "replay", "print the trace of a replay script, as gauge-replay does but without its 'play' lines:\n"
                   "the module's clips play on its own sound device");
     replay->add_option("SCRIPT", o.script, "the script file ('-' reads standard input)")->type_name("");
-    replay->add_flag("--realtime", o.realtime, "keep to 18 updates a second, so the clips are heard as in the cockpit");
+    replay->add_flag("--realtime", o.realtime, "keep to " + ticks + " updates a second, so the clips are heard as in the cockpit");
 
     CLI::App* run = app.add_subcommand(
         "run", "a whole pushback with a modelled aircraft and pilot; prints its timeline, line by line");
-    run->add_flag("--left", left, "the tail swings left: the heading turns 90 degrees up (default)");
-    run->add_flag("--right", right, "the tail swings right: the heading turns 90 degrees down");
-    run->add_option("--timer", timer_text, "push time the pilot dials, in whole seconds, 0 to 995 in steps of 5")
+    run->add_flag("--left", left, "the tail swings left: the heading turns " + turn + " degrees up (default)");
+    run->add_flag("--right", right, "the tail swings right: the heading turns " + turn + " degrees down");
+    run->add_option("--timer", timer_text, "push time the pilot dials, in whole seconds, " + timers)
         ->type_name("S")
-        ->default_str("20")
-        ->check(Check("takes whole seconds from 0 to 995 in steps of 5", TimerOk));
+        ->default_str(std::to_string(kInitialTimer))
+        ->check(Check("takes whole seconds from " + timers, TimerOk));
     run->add_option("--heading", heading_text, "the aircraft's heading at the start, in degrees, 0 to below 360")
         ->type_name("DEG")
         ->default_str("0")
         ->check(Check("takes degrees from 0 to below 360", HeadingOk));
-    run->add_flag("--realtime", o.realtime, "keep to 18 updates a second (a run takes about 100 s)");
+    run->add_flag("--realtime", o.realtime, "keep to " + ticks + " updates a second (a run takes about 100 s)");
     run->add_option("--audio", o.audio, "record the module's sound to a WAV file (16-bit stereo, 22050 Hz; the Linux module)")
         ->type_name("FILE.wav");
-    run->add_option("--snapshot", o.snapshot, "write the panel (172 x 78) to a PNG file, at the end or --at")
+    run->add_option("--snapshot", o.snapshot, "write the panel (" + std::to_string(kPanelWidth) + " x " + std::to_string(kPanelHeight) +
+                                         ") to a PNG file, at the end or --at")
         ->type_name("FILE.png");
     run->add_option("--at", at_text, "when the snapshot is taken, in seconds of simulated time, 0 to 3600")
         ->type_name("S")
@@ -238,7 +231,7 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
         ->default_str("0")
         ->check(Check("takes degrees from 0 to below 360", HeadingOk));
     window->add_option("--speed", speed_text,
-                       "run N times as fast as real time: N x 18 updates a second, a held button repeating N times\n"
+                       "run N times as fast as real time: N x " + ticks + " updates a second, a held button repeating N times\n"
                        "as fast (the crew's calls still play at their own pace), 0.1 to 100")
         ->type_name("N")
         ->default_str("1")

@@ -13,9 +13,9 @@ struct PanelHostOptions {
     long        reloads = 0;     // reload
     bool        left = true;
     bool        side_given = false;
-    int32_t     timer = 20;      // seconds
+    int32_t     timer = 0;       // seconds: the gauge's own first push time unless given
     double      heading = 0.0;   // degrees
-    double      speed = 1.0;     // window: times real time (18 updates a second)
+    double      speed = 1.0;     // window: times real time
     bool        realtime = false;
     bool        verbose = false;
     // The files a run writes, and when its snapshot is taken (seconds).

@@ -1,6 +1,6 @@
-// draw_gdi.cpp - text and PNG files for panel-host on Windows (fonts.h):
-// GDI draws the text into a bitmap of its own, whose pixels are copied into
-// the picture; zlib compresses the PNG's pixels.
+// draw_gdi.cpp - text and PNG files for panel-host on Windows (fonts.h,
+// png_files.h): GDI draws the text into a bitmap of its own, whose pixels
+// are copied into the picture; zlib compresses the PNG's pixels.
 //
 // Needs: GDI32 as Windows 98 has it (ANSI calls), zlib (linked in).
 // Provides:
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "programs/panel-host/fonts.h"
+#include "programs/panel-host/png_files.h"
 
 struct Font {
     HFONT   handle;

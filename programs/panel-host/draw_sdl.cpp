@@ -1,6 +1,6 @@
-// draw_sdl.cpp - text and PNG files for panel-host on Linux (fonts.h):
-// SDL2_ttf renders, fontconfig finds the font files, SDL2_image writes and
-// reads PNG.
+// draw_sdl.cpp - text and PNG files for panel-host on Linux (fonts.h,
+// png_files.h): SDL2_ttf renders, fontconfig finds the font files,
+// SDL2_image writes and reads PNG.
 //
 // Needs: SDL2, SDL2_ttf, SDL2_image, fontconfig. Provides:
 //   [x] fonts by family name through fontconfig ("Courier New" is
@@ -13,6 +13,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include "programs/panel-host/fonts.h"
+#include "programs/panel-host/png_files.h"
 
 struct Font { TTF_Font* ttf; };
 

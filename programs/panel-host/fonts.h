@@ -1,6 +1,6 @@
-// fonts.h - the drawing the platform does for panel-host: text into its
-// pictures, and pictures into PNG files. Everything else is drawn by hand
-// into an Image (panel_draw.cpp), the same on every system.
+// fonts.h - the text the platform draws for panel-host into its pictures.
+// Everything else is drawn by hand into an Image (panel_draw.cpp), the
+// same on every system.
 //
 // draw_sdl.cpp does it with SDL2_ttf, fontconfig and SDL2_image (Linux);
 // draw_gdi.cpp with GDI's fonts and zlib (Windows). Text is unsmoothed, as
@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "programs/panel-host/image_files.h"
+#include "programs/panel-host/image.h"
 
 struct Font;
 
@@ -32,6 +32,3 @@ int32_t FontHeight(Font* font);
 // inside the box (box_x, box_y, box_w, box_h).
 void PaintText(Font* font, const char* text, uint32_t rgb, int32_t x, int32_t y, int32_t box_x, int32_t box_y,
               int32_t box_w, int32_t box_h, Image* dst);
-
-// Writes a PNG file. False with a one-line reason.
-bool WritePng(const std::string& path, const Image& image, std::string* problem);

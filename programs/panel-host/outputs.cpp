@@ -1,8 +1,6 @@
 // outputs.cpp - the files a run writes (see outputs.h).
 #include "programs/panel-host/outputs.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
@@ -10,12 +8,12 @@
 #include <vector>
 
 #include "hostsim/hostsim.h"
-#include "programs/panel-host/fonts.h"
-#include "programs/panel-host/image_files.h"
 #include "programs/panel-host/panel_draw.h"
 #include "programs/panel-host/platform.h"
+#include "programs/panel-host/png_files.h"
 #include "programs/panel-host/session.h"
 #include "programs/panel-host/timeline.h"
+#include "programs/panel-host/wav_file.h"
 
 namespace {
 
@@ -53,14 +51,14 @@ bool IsFrameName(const char* name) {
 // Makes the frames' folder, or empties it of an earlier run's frames (only
 // those), counting them.
 bool PrepareFrames(const std::string& dir, std::string* problem) {
-    struct stat st;
-    if (stat(dir.c_str(), &st) != 0) return MakeFolder(dir, problem);
+    if (WhatIsAt(dir) == PathHolds::kNothing) return MakeFolder(dir, problem);
     std::vector<std::string> names;
     if (!ListFolder(dir, &names, problem)) return false;
     for (const std::string& name : names) {
         if (!IsFrameName(name.c_str())) continue;
-        if (std::remove((dir + "/" + name).c_str()) != 0) {
-            *problem = "cannot remove an earlier run's " + dir + "/" + name + ": " + std::strerror(errno);
+        const std::string frame = InFolder(dir, name);
+        if (std::remove(frame.c_str()) != 0) {
+            *problem = "cannot remove an earlier run's " + frame + ": " + std::strerror(errno);
             return false;
         }
         ++out.old_frames;
@@ -89,8 +87,7 @@ bool OutputsApart(const PanelHostOptions& o, std::string* problem) {
                        ": give each its own";
             return false;
         }
-        if (id.compare(0, frames.size(), frames) == 0 && id.size() > frames.size() &&
-            (id[frames.size()] == '/' || id[frames.size()] == '\\')) {
+        if (InsideFolder(id, frames)) {
             *problem = std::string(files[i].option) + " " + *files[i].path +
                        " is inside the --frames folder, which the run fills: put it elsewhere";
             return false;
@@ -138,9 +135,9 @@ bool OutputsAfterUpdate(const PanelHostOptions& o, std::string* problem) {
     const double seconds = double(host.updates - 1) / double(kTicksPerSecond);
     if (!o.frames.empty() && (host.updates - 1) % kTicksPerSecond == 0) {
         char name[32];
-        std::snprintf(name, sizeof name, "/frame_%04" PRIu32 ".png", (host.updates - 1) / kTicksPerSecond);
+        std::snprintf(name, sizeof name, "frame_%04" PRIu32 ".png", (host.updates - 1) / kTicksPerSecond);
         DrawPanel(out.art, &out.panel);
-        if (!WritePng(o.frames + name, out.panel, problem)) return false;
+        if (!WritePng(InFolder(o.frames, name), out.panel, problem)) return false;
         ++out.frames_written;
     }
     if (!o.snapshot.empty() && o.at >= 0.0 && out.snapped_at < 0.0 && seconds + 1e-9 >= o.at)

@@ -14,7 +14,7 @@
 
 #include "programs/panel-host/aircraft.h"
 #include "programs/panel-host/fonts.h"
-#include "programs/panel-host/image_files.h"
+#include "programs/panel-host/image.h"
 #include "hostsim/module_loader.h"
 
 // Decodes a DIB as a resource stores it (BITMAPINFOHEADER, palette, pixels):

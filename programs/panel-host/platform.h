@@ -1,7 +1,8 @@
 // platform.h - what panel-host asks of the system it runs on, beside the
-// module loader (hostsim/module_loader.h), the window (window.h) and the
-// text and pictures (fonts.h). platform_linux.cpp and platform_win32.cpp
-// implement it; nothing else in panel-host knows which system it is on.
+// module loader (hostsim/module_loader.h), the window (window.h), the text
+// (fonts.h) and the PNG files (png_files.h). platform_linux.cpp and
+// platform_win32.cpp implement it; nothing else in panel-host knows which
+// system it is on, nor how its paths are written.
 #pragma once
 
 #include <cstdint>
@@ -54,6 +55,22 @@ std::string FileIdentity(const std::string& path);
 // Whether `arg` asks for the help the way the system's own programs are
 // asked ("/?" on Windows).
 bool AsksForHelp(const std::string& arg);
+
+// Paths as the system writes them: parts apart by '/' on Linux; by '\\' or
+// '/' on Windows, after an optional drive letter (C:).
+// The folder a file name puts its file in ("." for a bare name). With
+// `of_folder`, `path` names a folder whose trailing separators are ignored.
+std::string FolderOf(const std::string& path, bool of_folder = false);
+// `name` inside the folder `folder`.
+std::string InFolder(const std::string& folder, const std::string& name);
+// Whether the path `inner` lies inside the folder `folder`, both as
+// FileIdentity names them.
+bool InsideFolder(const std::string& inner, const std::string& folder);
+// What is at `path`: nothing, a folder, or something else (a file).
+enum class PathHolds { kNothing, kFolder, kOther };
+PathHolds WhatIsAt(const std::string& path);
+// Whether a file can be made in the folder `folder`.
+bool FolderWritable(const std::string& folder);
 
 // Makes a folder. False with the system's reason.
 bool MakeFolder(const std::string& path, std::string* problem);

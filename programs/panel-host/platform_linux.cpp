@@ -6,7 +6,7 @@
 //       in a child process), else OpenAL's null output, said once
 //   [x] the module's live OpenAL objects, where it tells them
 //   [x] a steady clock, folders made and listed, one name for a file however
-//       written
+//       written; paths apart by '/'
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -137,6 +137,30 @@ std::string FileIdentity(const std::string& path) {
 }
 
 bool AsksForHelp(const std::string&) { return false; }
+
+std::string FolderOf(const std::string& path, bool of_folder) {
+    std::string p = path;
+    if (of_folder)
+        while (p.size() > 1 && p.back() == '/') p.pop_back();
+    const size_t slash = p.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : p.substr(0, slash);
+}
+
+std::string InFolder(const std::string& folder, const std::string& name) { return folder + "/" + name; }
+
+bool InsideFolder(const std::string& inner, const std::string& folder) {
+    return inner.size() > folder.size() && inner.compare(0, folder.size(), folder) == 0 &&
+           inner[folder.size()] == '/';
+}
+
+PathHolds WhatIsAt(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return PathHolds::kNothing;
+    return S_ISDIR(st.st_mode) ? PathHolds::kFolder : PathHolds::kOther;
+}
+
+bool FolderWritable(const std::string& folder) { return access(folder.c_str(), W_OK) == 0; }
 
 bool MakeFolder(const std::string& path, std::string* problem) {
     if (mkdir(path.c_str(), 0777) == 0) return true;

@@ -12,6 +12,8 @@
 //   [x] DirectSound objects made and released, from a counting module
 //   [x] a steady clock (the performance counter), folders made and listed,
 //       one name for a file however written (letter case too)
+//   [x] paths with a drive letter or none, apart by '\\' or '/'; a folder
+//       proven writable by making a file in it
 //   [x] /? asks for the help
 #include <fcntl.h>
 #include <io.h>
@@ -88,6 +90,59 @@ std::string FileIdentity(const std::string& path) {
 }
 
 bool AsksForHelp(const std::string& arg) { return arg == "/?"; }
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// How many leading bytes of `path` are its root: "C:", "C:\\", "\\" or none.
+size_t RootLength(const std::string& path) {
+    size_t n = 0;
+    if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) n = 2;
+    if (path.size() > n && IsSeparator(path[n])) ++n;
+    return n;
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& path, bool of_folder) {
+    const size_t root = RootLength(path);
+    std::string p = path;
+    if (of_folder)
+        while (p.size() > root && IsSeparator(p.back())) p.pop_back();
+    size_t last = std::string::npos;
+    for (size_t i = root; i < p.size(); ++i)
+        if (IsSeparator(p[i])) last = i;
+    if (last != std::string::npos) return p.substr(0, last);
+    return root > 0 ? p.substr(0, root) : ".";
+}
+
+std::string InFolder(const std::string& folder, const std::string& name) {
+    if (folder.empty() || IsSeparator(folder.back()) || folder.back() == ':') return folder + name;
+    // Written with the separator the folder's own name uses.
+    const bool slashes = folder.find('/') != std::string::npos && folder.find('\\') == std::string::npos;
+    return folder + (slashes ? "/" : "\\") + name;
+}
+
+bool InsideFolder(const std::string& inner, const std::string& folder) {
+    if (inner.size() <= folder.size() || inner.compare(0, folder.size(), folder) != 0) return false;
+    return IsSeparator(inner[folder.size()]) || IsSeparator(folder.back());
+}
+
+PathHolds WhatIsAt(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PathHolds::kNothing;
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathHolds::kFolder : PathHolds::kOther;
+}
+
+// A folder's read-only flag says nothing on Windows: a file is made there
+// and removed again.
+bool FolderWritable(const std::string& folder) {
+    char made[MAX_PATH];
+    if (GetTempFileNameA(folder.c_str(), "vtw", 0, made) == 0) return false;
+    DeleteFileA(made);
+    return true;
+}
 
 bool MakeFolder(const std::string& path, std::string* problem) {
     if (CreateDirectoryA(path.c_str(), nullptr)) return true;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "programs/panel-host/command_line.h"
-#include "programs/panel-host/image_files.h"
+#include "programs/panel-host/image.h"
 
 // The window mode whole: 0 when the person closed it, kRefused with
 // `problem` when no window opens or the panel cannot be drawn.

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "programs/panel-host/image_files.h"
+#include "programs/panel-host/png_files.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// image_files.cpp - images in memory, and WAV files by hand.
-#include "programs/panel-host/image_files.h"
+// wav_file.cpp - WAV files by hand (see wav_file.h).
+#include "programs/panel-host/wav_file.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -12,12 +12,6 @@ void PutLe(FILE* f, uint32_t v, int bytes) {
 }
 
 }  // namespace
-
-void ImageResize(Image* image, int32_t w, int32_t h, uint32_t fill) {
-    image->w = w;
-    image->h = h;
-    image->px.assign(size_t(w) * size_t(h), fill);
-}
 
 bool WavOpen(WavWriter* wav, const std::string& path, uint32_t rate, std::string* problem) {
     wav->file = std::fopen(path.c_str(), "wb");
