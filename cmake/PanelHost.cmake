@@ -7,7 +7,7 @@ set(vornak_panel_host_sources
   programs/panel-host/command_line.cpp
   programs/panel-host/session.cpp
   programs/panel-host/timeline.cpp
-  programs/panel-host/driver.cpp
+  programs/panel-host/world.cpp
   programs/panel-host/run.cpp
   programs/panel-host/outputs.cpp
   programs/panel-host/window.cpp)

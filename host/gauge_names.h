@@ -15,6 +15,9 @@ enum : int32_t { kTicksPerSecond = 18 };
 // of the same name (PB1.wav, ...); the gauge loads them in this order.
 inline constexpr const char* kClipNames[] = {"PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"};
 inline constexpr int32_t kClipCount = sizeof kClipNames / sizeof kClipNames[0];
+// Each clip's place in kClipNames.
+enum GaugeClip : int32_t { kClipPB1, kClipPB2, kClipPB3, kClipPB4, kClipClick, kClipTug };
+static_assert(kClipTug + 1 == kClipCount);
 
 // The bitmaps, resources by number, and the files they are built from.
 enum : int32_t {
@@ -36,3 +39,5 @@ enum : int32_t {
     kTokenHeading      = 81,    // magnetic heading, degrees
     kTokenParkingBrake = 323,   // 0 released, up to 32767 set
 };
+// The parking brake fully set, as the simulator reports it.
+const double kParkingBrakeSet = 32767.0;

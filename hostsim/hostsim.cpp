@@ -102,7 +102,10 @@ int32_t GAUGE_CALL UnregisterMouseAreas(MouseArea*, GaugeHeader*) {
 }
 
 int32_t GAUGE_CALL SendEvent(uint32_t event_id, uint32_t value) {
-    if (host.on_event) host.on_event(event_id, value, host.event_context);
+    for (int32_t i = 0; i < host.event_hook_count; ++i) {
+        const HostEventHook hook = host.event_hooks[i];
+        hook.call(event_id, value, hook.context);
+    }
     return 1;
 }
 
@@ -129,7 +132,44 @@ int32_t GAUGE_CALL InitializeVariable(ModuleVariable* variable) {
     return 1;
 }
 
+// Adds `hook` to a list of at most kHostMaxHooks, once; removes it keeping
+// the others' order.
+template <typename Hook>
+bool AddHook(Hook* list, int32_t* count, Hook hook) {
+    for (int32_t i = 0; i < *count; ++i)
+        if (list[i].call == hook.call && list[i].context == hook.context) return true;
+    if (*count == kHostMaxHooks) return false;
+    list[(*count)++] = hook;
+    return true;
+}
+
+template <typename Hook>
+void RemoveHook(Hook* list, int32_t* count, Hook hook) {
+    for (int32_t i = 0; i < *count; ++i)
+        if (list[i].call == hook.call && list[i].context == hook.context) {
+            for (int32_t j = i + 1; j < *count; ++j) list[j - 1] = list[j];
+            --*count;
+            return;
+        }
+}
+
 }  // namespace
+
+bool HostAddEventHook(void (*call)(uint32_t, uint32_t, void*), void* context) {
+    return AddHook(host.event_hooks, &host.event_hook_count, HostEventHook{call, context});
+}
+
+void HostRemoveEventHook(void (*call)(uint32_t, uint32_t, void*), void* context) {
+    RemoveHook(host.event_hooks, &host.event_hook_count, HostEventHook{call, context});
+}
+
+bool HostAddUpdateHook(void (*call)(void*), void* context) {
+    return AddHook(host.update_hooks, &host.update_hook_count, HostUpdateHook{call, context});
+}
+
+void HostRemoveUpdateHook(void (*call)(void*), void* context) {
+    RemoveHook(host.update_hooks, &host.update_hook_count, HostUpdateHook{call, context});
+}
 
 void HostReset() {
     host = HostState();
@@ -179,7 +219,10 @@ void HostInitialize() {
 
 void HostUpdate() {
     host.updates++;
-    if (host.on_update) host.on_update(host.update_context);
+    for (int32_t i = 0; i < host.update_hook_count; ++i) {
+        const HostUpdateHook hook = host.update_hooks[i];
+        hook.call(hook.context);
+    }
     host.gauge->update();
 }
 

@@ -5,8 +5,8 @@
 // lifecycle in the host's order, evaluates the element tree's value
 // callbacks once per update, keeps the simulator values the gauge binds,
 // dispatches clicks to the registered mouse areas, and owns the display's
-// text buffer. Events the gauge sends go to an observer, and another hears
-// each update begin.
+// text buffer. Events the gauge sends go to the event hooks, in the order
+// they were added, and the update hooks hear each update begin.
 //
 // Usage:
 //   HostAttach(&ImportTable, &Linkage);   // or the records found by name
@@ -31,7 +31,7 @@ enum : int32_t {
     kHostTokenParkingBrake = kTokenParkingBrake,
 };
 
-enum : int32_t { kHostMaxIcons = 8, kHostMaxBound = 16, kHostMaxValues = 16 };
+enum : int32_t { kHostMaxIcons = 8, kHostMaxBound = 16, kHostMaxValues = 16, kHostMaxHooks = 4 };
 
 struct HostIcon {
     IconElement* element;
@@ -41,6 +41,20 @@ struct HostIcon {
 struct HostValue {
     int32_t token;
     double  value;
+};
+
+// Told of every event the gauge sends.
+struct HostEventHook {
+    void (*call)(uint32_t event_id, uint32_t value, void* context);
+    void* context;
+};
+
+// Told as each update begins, before the gauge's update routine: a host
+// keeps its own pace or says something once here, without touching the
+// service table the module holds.
+struct HostUpdateHook {
+    void (*call)(void* context);
+    void* context;
 };
 
 struct HostState {
@@ -70,13 +84,10 @@ struct HostState {
     bool                initialized;
     uint32_t            updates;        // completed or in progress
 
-    void (*on_event)(uint32_t event_id, uint32_t value, void* context);
-    void*               event_context;
-    // Called as each update begins, before the gauge's update routine: a
-    // host keeps its own pace or says something once here, without
-    // touching the service table the module holds.
-    void (*on_update)(void* context);
-    void*               update_context;
+    HostEventHook       event_hooks[kHostMaxHooks];
+    int32_t             event_hook_count;
+    HostUpdateHook      update_hooks[kHostMaxHooks];
+    int32_t             update_hook_count;
 };
 
 extern HostState host;
@@ -87,6 +98,13 @@ void HostReset();
 // Gives the module the service table and takes its one gauge. False when
 // the records do not look like a gauge module's.
 bool HostAttach(ImportTableRecord* import_table, const LinkageRecord* linkage);
+
+// Adds a hook after those already there; one already there is not added
+// twice. False when the list is full. Removing one not there does nothing.
+bool HostAddEventHook(void (*call)(uint32_t event_id, uint32_t value, void* context), void* context);
+void HostRemoveEventHook(void (*call)(uint32_t event_id, uint32_t value, void* context), void* context);
+bool HostAddUpdateHook(void (*call)(void* context), void* context);
+void HostRemoveUpdateHook(void (*call)(void* context), void* context);
 
 void HostQuery();
 void HostInstall();

@@ -282,7 +282,7 @@ std::string QuoteWord(const std::string& word) {
 
 int RunReplay(FILE* in, const char* source, FILE* out, FILE* err, const char* program) {
     trace_out = out;
-    host.on_event = PrintEvent;
+    HostAddEventHook(PrintEvent, nullptr);
     // The whole script is read and checked first: a mistake on its last
     // line stops it before the gauge has run a single update.
     std::vector<Command> commands;

@@ -10,27 +10,6 @@
 #include "sequencer/pushback.h"
 #include "sound/clip.h"
 
-namespace {
-
-const int32_t kFullTurn    = 360;
-
-// heading_now may be anything the host fed the last tick; 64-bit arithmetic
-// keeps the target exact for headings at the ends of the 32-bit range (the
-// results always fit back into 32 bits).
-int32_t TargetLeftOf(int32_t heading) {
-    int64_t target = static_cast<int64_t>(heading) + kQuarterTurn;
-    if (target >= kFullTurn) target -= kFullTurn;
-    return static_cast<int32_t>(target);
-}
-
-int32_t TargetRightOf(int32_t heading) {
-    int64_t target = static_cast<int64_t>(heading) - kQuarterTurn;
-    if (target < 0) target += kFullTurn;
-    return static_cast<int32_t>(target);
-}
-
-}  // namespace
-
 int32_t GAUGE_CALL TailLeftClick(int32_t, int32_t) {
     if (pushback.tail_right == 0) pushback.tail_left = 1;
     if (pushback.tail_left == 1) {

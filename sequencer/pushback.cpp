@@ -16,32 +16,6 @@
 
 namespace {
 
-const int32_t kArmTicksCap       = 180;
-const int32_t kArmPb1Tick        = 91;
-const int32_t kArmReleaseAfter   = 160;
-const int32_t kReleaseTicksCap   = 120;
-const int32_t kReleasePb2Tick    = 56;
-const int32_t kReleaseCalibrateA = 101;
-const int32_t kReleaseCalibrateB = 102;
-const int32_t kReleasePushAfter  = 118;
-const int32_t kPushSlewOnTick    = 2;
-const int32_t kPushAheadTicks[]  = {1, 37, 73, 101};
-const int32_t kFreezeBeforeEnd   = 7;
-const int32_t kTurnBeforeEnd     = 4;
-const int32_t kTurnRate          = 37;
-const int32_t kTugRepeatAbove    = 72;
-const int32_t kTugAfterPlay      = 5;
-const int32_t kAfterTurnAheadA   = 1;
-const int32_t kAfterTurnAheadB   = 19;
-const int32_t kAfterTurnPlusA    = 151;
-const int32_t kAfterTurnPlusB    = 201;
-const int32_t kAfterTurnTicksCap = 220;
-const int32_t kWrapupTugStop     = 16;
-const int32_t kWrapupPb3Tick     = 71;
-const int32_t kWrapupTicksCap    = 170;
-const int32_t kWrapupFinalAfter  = 160;
-const int32_t kFinalPb4Tick      = 61;
-const int32_t kFinalTicksLimit   = 140;
 const int32_t kCounterMax        = 2147483647;
 
 bool Within(int32_t counter, int32_t above, int32_t below) {

@@ -34,13 +34,41 @@ enum : int32_t {
     kTimerStep         = 5,
     kTimerCap          = 995,   // "995sec" is the widest text the display holds
     kTugTimerInitial   = 72,
-    kQuarterTurn       = 90,    // degrees a pushback turns the heading through
 };
 
 enum : uint32_t {
     kColourCountdown = 0x0000DEDE,
     kColourIdle      = 0x00DEDEDE,
 };
+
+// The tick's schedule (pushback.cpp): the counter values its steps are tied
+// to, in ticks, also for a host that follows a pushback by them.
+const int32_t kArmTicksCap       = 180;
+const int32_t kArmPb1Tick        = 91;
+const int32_t kArmReleaseAfter   = 160;
+const int32_t kReleaseTicksCap   = 120;
+const int32_t kReleasePb2Tick    = 56;
+const int32_t kReleaseCalibrateA = 101;
+const int32_t kReleaseCalibrateB = 102;
+const int32_t kReleasePushAfter  = 118;
+const int32_t kPushSlewOnTick    = 2;
+inline constexpr int32_t kPushAheadTicks[] = {1, 37, 73, 101};
+const int32_t kFreezeBeforeEnd   = 7;
+const int32_t kTurnBeforeEnd     = 4;
+const int32_t kTurnRate          = 37;
+const int32_t kTugRepeatAbove    = 72;
+const int32_t kTugAfterPlay      = 5;
+const int32_t kAfterTurnAheadA   = 1;
+const int32_t kAfterTurnAheadB   = 19;
+const int32_t kAfterTurnPlusA    = 151;
+const int32_t kAfterTurnPlusB    = 201;
+const int32_t kAfterTurnTicksCap = 220;
+const int32_t kWrapupTugStop     = 16;
+const int32_t kWrapupPb3Tick     = 71;
+const int32_t kWrapupTicksCap    = 170;
+const int32_t kWrapupFinalAfter  = 160;
+const int32_t kFinalPb4Tick      = 61;
+const int32_t kFinalTicksLimit   = 140;
 
 extern PushbackState pushback;
 
@@ -82,3 +110,23 @@ void FormatSeconds(char* text, int32_t seconds);
 // A heading in degrees as whole degrees, truncated toward zero. NaN gives 0;
 // values beyond the 32-bit range give the nearest 32-bit limit.
 int32_t WholeDegrees(double degrees);
+
+// Where a turn chosen at `heading` (whole degrees) ends: 90 degrees up for
+// the tail to the left, down for the tail to the right, in [0, 360) for a
+// heading in [0, 360). heading_now may be anything the host fed the last
+// tick; 64-bit arithmetic keeps the target exact for headings at the ends
+// of the 32-bit range (the results always fit back into 32 bits).
+const int32_t kQuarterTurn = 90;
+const int32_t kFullTurn    = 360;
+
+inline int32_t TargetLeftOf(int32_t heading) {
+    int64_t target = static_cast<int64_t>(heading) + kQuarterTurn;
+    if (target >= kFullTurn) target -= kFullTurn;
+    return static_cast<int32_t>(target);
+}
+
+inline int32_t TargetRightOf(int32_t heading) {
+    int64_t target = static_cast<int64_t>(heading) - kQuarterTurn;
+    if (target < 0) target += kFullTurn;
+    return static_cast<int32_t>(target);
+}

@@ -7,8 +7,6 @@
 namespace {
 
 const double kPi = 3.14159265358979323846;
-const int32_t kInitialTimer = 20;        // the gauge's push time at load
-const int32_t kTimerStep = 5;
 const uint32_t kFirstLook = 18;          // a second before touching anything
 const uint32_t kClickGap = 9;            // half a second between clicks
 const uint32_t kReactUpdates = 27;       // a second and a half to react
@@ -149,10 +147,10 @@ PilotAction PilotDecide(Pilot* p, uint32_t update) {
 }
 
 void PilotHears(Pilot* p, const char* clip, uint32_t update) {
-    if (p->stage == kAwaitRelease && std::strcmp(clip, "PB1") == 0) {
+    if (p->stage == kAwaitRelease && std::strcmp(clip, kClipNames[kClipPB1]) == 0) {
         p->stage = kReleasing;
         p->next_update = update + kReactUpdates;
-    } else if (p->stage == kAwaitSet && std::strcmp(clip, "PB3") == 0) {
+    } else if (p->stage == kAwaitSet && std::strcmp(clip, kClipNames[kClipPB3]) == 0) {
         p->stage = kSetting;
         p->next_update = update + kReactUpdates;
     }

@@ -24,12 +24,13 @@
 
 #include "host/abi.h"
 #include "host/gauge_names.h"
+#include "sequencer/pushback.h"
 
 // 0.5 m/s for each step of backward speed.
 const double kMetresPerSecondPerStep = 0.5;
-// The gauge's turn command carries 37: that turns 90 degrees in 30 s, a
-// sixth of a degree per update, so the gauge sees every whole degree.
-const double kDegreesPerUpdatePerAxisUnit = 90.0 / (30.0 * double(kTicksPerSecond)) / 37.0;
+// The gauge's turn command carries kTurnRate (37): that turns 90 degrees in
+// 30 s, a sixth of a degree per update, so the gauge sees every whole degree.
+const double kDegreesPerUpdatePerAxisUnit = 90.0 / (30.0 * double(kTicksPerSecond)) / double(kTurnRate);
 const double kMaxDegreesPerUpdate = 1.0;
 // The simulator's slew rotation keys, held by the pilot: half a degree an
 // update (9 degrees a second), slow enough that the gauge sees every whole

@@ -12,8 +12,8 @@
 #include "programs/panel-host/platform.h"
 #include "programs/panel-host/png_files.h"
 #include "programs/panel-host/session.h"
-#include "programs/panel-host/timeline.h"
 #include "programs/panel-host/wav_file.h"
+#include "programs/panel-host/world.h"
 
 namespace {
 
@@ -21,6 +21,7 @@ const uint32_t kAudioRate = 22050;                        // 1225 frames per upd
 const uint32_t kFramesPerUpdate = kAudioRate / kTicksPerSecond;
 
 struct Outputs {
+    PanelHostOptions o;      // as the run gave them at its start
     WavWriter wav;
     std::vector<int16_t> mix;
     PanelArt art;
@@ -33,10 +34,10 @@ struct Outputs {
 
 Outputs out;
 
-bool Snapshot(const PanelHostOptions& o, double seconds, std::string* problem) {
+bool Snapshot(double seconds, std::string* problem) {
     DrawPanel(out.art, &out.panel);
     out.snapped_at = seconds;
-    return WritePng(o.snapshot, out.panel, problem);
+    return WritePng(out.o.snapshot, out.panel, problem);
 }
 
 // "frame_NNNN.png", as the run names its frames.
@@ -98,8 +99,10 @@ bool OutputsApart(const PanelHostOptions& o, std::string* problem) {
 
 }  // namespace
 
-bool OutputsCheck(const PanelHostOptions& o, std::string* problem) {
+bool OutputsStart(const PanelHostOptions& options, std::string* problem) {
     out = Outputs{};
+    out.o = options;
+    const PanelHostOptions& o = out.o;
     if (!o.audio.empty()) {
         if (module.audio_loopback == nullptr || module.audio_render == nullptr) {
             *problem = "module " + o.module + " offers no sound capture (needed for --audio)";
@@ -113,7 +116,8 @@ bool OutputsCheck(const PanelHostOptions& o, std::string* problem) {
     return OutputsApart(o, problem);
 }
 
-bool OutputsOpen(const PanelHostOptions& o, std::string* problem) {
+bool OutputsOpen(std::string* problem) {
+    const PanelHostOptions& o = out.o;
     // The panel's pictures are taken from the installed gauge: its elements
     // name the lamps and the display's font only then.
     const bool drawing = !o.snapshot.empty() || !o.frames.empty() || !o.path.empty();
@@ -124,7 +128,8 @@ bool OutputsOpen(const PanelHostOptions& o, std::string* problem) {
     return WavOpen(&out.wav, o.audio, kAudioRate, problem);
 }
 
-bool OutputsAfterUpdate(const PanelHostOptions& o, std::string* problem) {
+bool OutputsAfterUpdate(std::string* problem) {
+    const PanelHostOptions& o = out.o;
     if (out.wav.file) {
         module.audio_render(out.mix.data(), kFramesPerUpdate);
         if (!WavAppend(&out.wav, out.mix.data(), kFramesPerUpdate)) {
@@ -141,16 +146,17 @@ bool OutputsAfterUpdate(const PanelHostOptions& o, std::string* problem) {
         ++out.frames_written;
     }
     if (!o.snapshot.empty() && o.at >= 0.0 && out.snapped_at < 0.0 && seconds + 1e-9 >= o.at)
-        return Snapshot(o, seconds, problem);
+        return Snapshot(seconds, problem);
     return true;
 }
 
-bool OutputsFinish(const PanelHostOptions& o, std::string* problem) {
+bool OutputsFinish(std::string* problem) {
+    const PanelHostOptions& o = out.o;
     out.end_seconds = double(host.updates - 1) / double(kTicksPerSecond);
-    if (!o.snapshot.empty() && out.snapped_at < 0.0 && !Snapshot(o, out.end_seconds, problem)) return false;
+    if (!o.snapshot.empty() && out.snapped_at < 0.0 && !Snapshot(out.end_seconds, problem)) return false;
     if (!o.path.empty()) {
         Image track;
-        DrawTrack(watch.aircraft.track, o.heading, watch.aircraft.heading, &out.art, &track);
+        DrawTrack(world.aircraft.track, o.heading, world.aircraft.heading, &out.art, &track);
         if (!WritePng(o.path, track, problem)) return false;
     }
     FreePanelArt(&out.art);
@@ -162,12 +168,14 @@ bool OutputsFinish(const PanelHostOptions& o, std::string* problem) {
     return true;
 }
 
-void OutputsAbandon(const PanelHostOptions& o) {
+void OutputsAbandon() {
+    const PanelHostOptions& o = out.o;
     FreePanelArt(&out.art);
     if (out.wav.file && !WavClose(&out.wav)) std::remove(o.audio.c_str());
 }
 
-void OutputsReport(const PanelHostOptions& o) {
+void OutputsReport() {
+    const PanelHostOptions& o = out.o;
     if (!o.audio.empty())
         std::printf("wrote %s: %.1f s of 16-bit stereo sound at %" PRIu32 " Hz\n", o.audio.c_str(),
                     double(host.updates) / double(kTicksPerSecond), kAudioRate);

@@ -3,8 +3,9 @@
 // one moment (--snapshot, --at), once a second (--frames) and the track
 // seen from above (--path).
 //
-// Usage: OutputsCheck refuses what cannot be done (two outputs naming one
-// file among it) before the gauge is installed and anything is written;
+// Usage: OutputsStart takes the run's options, which the outputs keep, and
+// refuses what cannot be done (two outputs naming one file among it) before
+// the gauge is installed and anything is written;
 // OutputsOpen, once it is installed, takes the panel's pictures, prepares
 // the frames' folder and opens the WAV;
 // OutputsAfterUpdate after every update; OutputsFinish at the end, or
@@ -18,9 +19,9 @@
 
 #include "programs/panel-host/command_line.h"
 
-bool OutputsCheck(const PanelHostOptions& o, std::string* problem);
-bool OutputsOpen(const PanelHostOptions& o, std::string* problem);
-bool OutputsAfterUpdate(const PanelHostOptions& o, std::string* problem);
-bool OutputsFinish(const PanelHostOptions& o, std::string* problem);
-void OutputsAbandon(const PanelHostOptions& o);
-void OutputsReport(const PanelHostOptions& o);
+bool OutputsStart(const PanelHostOptions& o, std::string* problem);
+bool OutputsOpen(std::string* problem);
+bool OutputsAfterUpdate(std::string* problem);
+bool OutputsFinish(std::string* problem);
+void OutputsAbandon();
+void OutputsReport();

@@ -7,10 +7,10 @@
 #include <cstdio>
 
 #include "hostsim/hostsim.h"
-#include "programs/panel-host/driver.h"
 #include "programs/panel-host/outputs.h"
 #include "programs/panel-host/session.h"
 #include "programs/panel-host/timeline.h"
+#include "programs/panel-host/world.h"
 
 namespace {
 
@@ -26,40 +26,35 @@ void OnInterrupt(int) {
 }  // namespace
 
 int RunPushback(const PanelHostOptions& o, std::string* problem) {
-    if (!OutputsCheck(o, problem)) return kRefused;
-    TimelineStart(o.heading, true);
-    Pushback push;
-    PushbackReset(&push, o.heading, o.left, o.timer);
-    watch.pilot = push.pilot;
-    push.target = TurnTarget(watch.aircraft.heading, o.left);
-    PushbackPowerUp(push);
-    if (!OutputsOpen(o, problem)) {
+    if (!OutputsStart(o, problem)) return kRefused;
+    WorldStartWithPilot(o.heading, o.left, o.timer);
+    TimelineStart();
+    if (!OutputsOpen(problem)) {
         TimelineEnd();
-        HostKill();
-        OutputsAbandon(o);
+        WorldEnd();
+        OutputsAbandon();
         return kRefused;
     }
     interrupted = 0;
     std::signal(SIGINT, OnInterrupt);
     if (o.realtime) PaceFromNow();
 
+    // The heading the pilot's choice will turn to.
+    const int32_t target = TurnTarget(world.aircraft.heading, world.pilot.left);
     std::printf("panel-host: %s, tail %s, push time %" PRId32 " s, heading %s, target %" PRId32 "%s\n",
-                o.module.c_str(), o.left ? "left" : "right", o.timer, HeadingText(watch.aircraft.heading).c_str(),
-                push.target, module.set_clip_observer ? "" : " (the module reports no clips)");
+                o.module.c_str(), world.pilot.left ? "left" : "right", world.pilot.timer_goal,
+                HeadingText(world.aircraft.heading).c_str(), target,
+                module.set_clip_observer ? "" : " (the module reports no clips)");
     Say("on the ground, parking brake set");
 
     bool reset = false, ok = true;
     while (ok && !reset && !interrupted && host.updates < kMaxUpdates) {
-        const PilotAction act = PilotDecide(&watch.pilot, host.updates + 1);
+        const PilotAction act = PilotDecide(&world.pilot, host.updates + 1);
         // Said before it is done: a click's events come after it.
         if (act.kind != kPilotNothing) Say(act.why);
-        PushbackAct(&push, act);
-        if (act.kind == kPilotSetBrake) OnBrake(true);
-
-        reset = TimelineFrame();
-        AircraftStep(&watch.aircraft);
-        HostSetValue(kHostTokenHeading, watch.aircraft.heading);
-        ok = OutputsAfterUpdate(o, problem);
+        WorldAct(act);
+        reset = WorldStep();
+        ok = OutputsAfterUpdate(problem);
         // A timeline nobody can read is not run to its end.
         if (ok && std::ferror(stdout)) {
             *problem = "cannot write the timeline to standard output";
@@ -69,25 +64,26 @@ int RunPushback(const PanelHostOptions& o, std::string* problem) {
     std::signal(SIGINT, SIG_DFL);
     const bool stopped = interrupted != 0;
     TimelineEnd();
-    ok = ok && OutputsFinish(o, problem);
-    HostKill();
+    ok = ok && OutputsFinish(problem);
+    WorldEnd();
     if (!ok) {
-        OutputsAbandon(o);
+        OutputsAbandon();
         return kRefused;
     }
 
-    const double distance = std::hypot(watch.aircraft.x, watch.aircraft.y);
+    const double distance = std::hypot(world.aircraft.x, world.aircraft.y);
     std::printf("summary: %s after %" PRIu32 " updates (%s); target heading %" PRId32
-                ", turn ended at %.2f (%.2f off), final heading %.2f; pushed %.1f m; %zu clips started\n",
+                ", turn ended at %.2f (%.2f off), final heading %.2f; pushed %.1f m; %" PRIu32 " clips started\n",
                 reset ? "reset" : stopped ? "interrupted" : "NOT FINISHED", host.updates, Clock(host.updates).c_str(),
-                push.target,
-                watch.turn_end_heading, watch.turn_end_off, watch.aircraft.heading, distance, watch.heard.size());
-    OutputsReport(o);
+                target, world.turn_end_heading, world.turn_end_off, world.aircraft.heading, distance,
+                world.clips_started);
+    OutputsReport();
     std::fflush(stdout);
     if (stopped) {
         *problem = "interrupted at " + Clock(host.updates) + "; the files written hold the run until then";
         return kInterrupted;
     }
-    push.reset = reset;
-    return PushbackStatus(push);
+    if (reset) return 0;
+    std::fprintf(stderr, "panel-host: the pushback did not finish within an hour of simulated time\n");
+    return 1;
 }

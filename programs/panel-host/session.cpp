@@ -38,7 +38,7 @@ bool Attach(const PanelHostOptions& o, std::string* problem) {
     // The sound output is chosen after loading, which does not yet start
     // the module's sound device, and before the first initialise, which does.
     sound_note = ChooseSoundOutput(o);
-    host.on_update = OnUpdate;
+    HostAddUpdateHook(OnUpdate, nullptr);
     return true;
 }
 

@@ -6,17 +6,16 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <map>
 #include <vector>
 
 #include "hostsim/hostsim.h"
-#include "programs/panel-host/driver.h"
 #include "programs/panel-host/fonts.h"
 #include "programs/panel-host/panel_draw.h"
 #include "programs/panel-host/platform.h"
 #include "programs/panel-host/session.h"
 #include "programs/panel-host/timeline.h"
+#include "programs/panel-host/world.h"
 
 namespace {
 
@@ -26,6 +25,32 @@ const uint32_t kStatusBackground = 0x202830, kStatusText = 0xE6E8EA, kHintText =
 const uint32_t kCaptionBackground = 0x10141A, kCaptionText = 0xFFFFFF;
 // A held button repeats after half a second, then six times a second.
 const uint32_t kRepeatDelay = 9, kRepeatEvery = 3;
+
+// What the window shows beside the world: the crew call being spoken, for
+// the caption, and a plus that came too late for the turn, said until
+// too_late_until.
+struct Heard {
+    std::string speaking;
+    uint32_t    speaking_until = 0;
+    uint32_t    too_late_until = 0;
+};
+
+Heard heard;
+
+// How long a clip of the module plays, in updates (4 s when unknown).
+uint32_t ClipUpdates(const std::string& clip) {
+    uint32_t bytes, byte_rate;
+    if (!ModuleClipData(module, clip.c_str(), &bytes, &byte_rate) || byte_rate == 0) return 4 * kTicksPerSecond;
+    return uint32_t(uint64_t(bytes) * kTicksPerSecond / byte_rate) + 1;
+}
+
+void OnClip(const char* name) {
+    if (!WordsOf(name)) return;
+    heard.speaking = name;
+    heard.speaking_until = CurrentUpdate() + ClipUpdates(name);
+}
+
+const WorldObserver kWindowObserver = {nullptr, OnClip, nullptr};
 
 // Words wrapped to lines no wider than `width`.
 std::vector<std::string> Wrap(Font* font, const std::string& text, int32_t width) {
@@ -78,18 +103,19 @@ const char* const kHints[kHintCount] = {
     /* kHintFinal         */ "brake set: the crew says goodbye, then the gauge resets",
 };
 
-Hint ChooseHint(bool brake_set) {
-    if (!watch.chosen) return watch.timer == 0 ? kHintNoTurn : kHintChoose;
-    if (host.updates < watch.too_late_until) return kHintTooLate;
-    if (!watch.pushing) {
-        if (!watch.crew_asks_release) return kHintConnecting;
+Hint ChooseHint() {
+    const bool brake_set = world.brake_set;
+    if (!world.chosen) return world.timer == 0 ? kHintNoTurn : kHintChoose;
+    if (host.updates < heard.too_late_until) return kHintTooLate;
+    if (!world.pushing) {
+        if (!world.crew_asks_release) return kHintConnecting;
         return brake_set ? kHintRelease : kHintReleased;
     }
-    if (!watch.turning) return TurnIsThePilots() ? kHintYourTurn : kHintPushing;
-    if (!watch.turn_done) return watch.by_hand ? kHintTurningByHand : kHintTurning;
-    if (!watch.wrapping) return kHintClear;
-    if (watch.crew_asks_set && !brake_set) return kHintSet;
-    return std::strcmp(watch.phase, "final") == 0 ? kHintFinal : kHintDisconnecting;
+    if (!world.turning) return TurnIsThePilots() ? kHintYourTurn : kHintPushing;
+    if (!world.turn_done) return world.by_hand ? kHintTurningByHand : kHintTurning;
+    if (!world.wrapping) return kHintClear;
+    if (world.crew_asks_set && !brake_set) return kHintSet;
+    return world.phase == kPhaseFinal ? kHintFinal : kHintDisconnecting;
 }
 
 std::string HintText(Hint hint, int32_t target) {
@@ -111,7 +137,7 @@ Font* OpenStatusFont(int32_t largest, int32_t width, std::string* problem) {
         Font* font = OpenLabelFont(pixels, problem);
         if (font == nullptr || pixels <= 8) return font;
         int32_t widest = 0;
-        for (const char* phase : kPhases)
+        for (const char* phase : kPhaseNames)
             for (bool brake : {false, true})
                 widest = std::max(widest, LabelWidth(font, StatusText(phase, brake, "359.9", 359)));
         for (int32_t h = 0; h < kHintCount; ++h) widest = std::max(widest, LabelWidth(font, HintText(Hint(h), 359)));
@@ -132,17 +158,17 @@ struct Shown {
 
 Shown NowShown() {
     Shown s;
-    const bool brake_set = HostGetValue(kHostTokenParkingBrake) > 0.0;
     s.display = HostDisplayText();
     s.colour = HostDisplayColour();
     for (int32_t i = 0; i < host.icon_count; ++i) s.lamps.push_back(host.icons[i].value);
-    s.status = StatusText(watch.phase, brake_set, HeadingText(watch.aircraft.heading), watch.target);
-    s.hint = HintText(ChooseHint(brake_set), watch.target);
-    if (!watch.speaking.empty() && host.updates <= watch.speaking_until) s.caption = WordsOf(watch.speaking);
-    s.x = watch.aircraft.x;
-    s.y = watch.aircraft.y;
-    s.heading = watch.aircraft.heading;
-    s.track = watch.aircraft.track.size();
+    s.status = StatusText(kPhaseNames[world.phase], world.brake_set, HeadingText(world.aircraft.heading),
+                          world.target);
+    s.hint = HintText(ChooseHint(), world.target);
+    if (!heard.speaking.empty() && host.updates <= heard.speaking_until) s.caption = WordsOf(heard.speaking);
+    s.x = world.aircraft.x;
+    s.y = world.aircraft.y;
+    s.heading = world.aircraft.heading;
+    s.track = world.aircraft.track.size();
     return s;
 }
 
@@ -160,7 +186,7 @@ void DrawWindow(const WindowLayout& l, const PanelArt& art, Font* font, Font* st
     DrawLabel(status_font, shown.status, kStatusText, 8, text_y, screen);
     DrawLabel(status_font, shown.hint, kHintText, 8, text_y + 20, screen);
 
-    DrawTopView(watch.aircraft, l.w, kViewHeight, font, &view);
+    DrawTopView(world.aircraft, l.w, kViewHeight, font, &view);
     Blit(view, 0, l.view_y, screen);
 
     // The caption: the crew's words while the call plays.
@@ -180,7 +206,27 @@ void Click(int32_t child, bool repeat) {
     if (!HostChildCentre(child, &x, &y)) return;
     Say(std::string("click: ") + ButtonName(child) + (repeat ? " (held, repeats)" : ""));
     HostClick(x, y);
-    if (child == kMinusButton || child == kPlusButton) NoteTimerClick(child == kPlusButton);
+    if ((child == kMinusButton || child == kPlusButton) && WorldTimerClick(child == kPlusButton)) {
+        heard.too_late_until = host.updates + 4 * kTicksPerSecond;
+        Say("  too late for this pushback: its push time has passed, the turn is the pilot's");
+    }
+}
+
+// A slew rotation key pressed (direction -1 nose left, +1 nose right) or
+// let go (0).
+void HandTurn(int32_t direction) {
+    if (!WorldHandRotation(direction)) return;
+    if (world.aircraft.hand_rotation == 0.0) {
+        Say("pilot lets go of the rotation key");
+        return;
+    }
+    Say(direction < 0 ? "pilot turns the nose left by hand" : "pilot turns the nose right by hand");
+    if (WorldTakeTurnByHand()) {
+        char line[96];
+        std::snprintf(line, sizeof line, "  turning by hand from heading %s toward %" PRId32,
+                      HeadingText(world.aircraft.heading).c_str(), world.target);
+        Say(line);
+    }
 }
 
 }  // namespace
@@ -188,10 +234,10 @@ void Click(int32_t child, bool repeat) {
 int RunWindow(const PanelHostOptions& o, std::string* problem) {
     // The panel's pictures are taken once the gauge is installed: its
     // elements name the lamps and the display's font only then.
-    TimelineStart(o.heading, false);
-    Pushback push;
-    PushbackReset(&push, o.heading, true, 20);
-    PushbackPowerUp(push);
+    WorldStart(o.heading);
+    TimelineStart();
+    heard = Heard{};
+    WorldObserve(&kWindowObserver);
     PanelArt art;
     Font* font = nullptr;
     Font* status_font = nullptr;
@@ -209,7 +255,7 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
     }
     if (!ready) {
         TimelineEnd();
-        HostKill();
+        WorldEnd();
         if (status_font) CloseFont(status_font);
         if (font) CloseFont(font);
         FreePanelArt(&art);
@@ -235,10 +281,9 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
             if (in.kind == kInputExposed) stale = true;
             if (in.kind == kInputTurn) HandTurn(in.x);
             if (in.kind == kInputBrakeKey) {
-                const bool set = HostGetValue(kHostTokenParkingBrake) > 0.0;
-                HostSetValue(kHostTokenParkingBrake, set ? 0.0 : kBrakeSet);
+                const bool set = world.brake_set;
+                WorldSetBrake(!set);
                 Say(set ? "parking brake released" : "parking brake set");
-                OnBrake(!set);
             }
             if (in.kind == kInputMove || in.kind == kInputPress) {
                 mouse_x = in.x / kWindowScale;
@@ -273,9 +318,7 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
             }
             next_repeat = host.updates + kRepeatEvery;
         }
-        TimelineFrame();
-        AircraftStep(&watch.aircraft);
-        HostSetValue(kHostTokenHeading, watch.aircraft.heading);
+        WorldStep();
         // Drawn when something shown changed, or the window lost it; faster
         // than real time, at most 60 times a second, and drawing takes at
         // most half the time, so that the updates keep their pace where a
@@ -295,15 +338,15 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
         }
     }
     TimelineEnd();
-    HostKill();
+    WorldEnd();
     std::string counted;
     for (const char* b : {"left", "right", "minus", "plus"})
         counted += std::string(counted.empty() ? "" : ", ") + b + " " + std::to_string(clicks[b]);
     std::printf("summary: %" PRIu32 " updates (%s); %" PRIu32 " pushback%s begun, %" PRIu32
-                " reset; clicks: %s; heading %.2f; pushed %.1f m from the start; %zu clips started\n",
-                host.updates, Clock(host.updates).c_str(), watch.pushbacks, watch.pushbacks == 1 ? "" : "s",
-                watch.resets, counted.c_str(), watch.aircraft.heading,
-                std::hypot(watch.aircraft.x, watch.aircraft.y), watch.heard.size());
+                " reset; clicks: %s; heading %.2f; pushed %.1f m from the start; %" PRIu32 " clips started\n",
+                host.updates, Clock(host.updates).c_str(), world.pushbacks, world.pushbacks == 1 ? "" : "s",
+                world.resets, counted.c_str(), world.aircraft.heading,
+                std::hypot(world.aircraft.x, world.aircraft.y), world.clips_started);
     std::fflush(stdout);
     CloseFont(status_font);
     CloseFont(font);

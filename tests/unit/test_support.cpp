@@ -205,7 +205,7 @@ void GaugeTest::AttachHost() {
     host.services.UnregisterMouseAreas = UnregisterMouseAreas;
     host.services.InitializeVariable = InitializeVariable;
     host.services.ReadVariable = ReadVariable;
-    host.on_event = OnEvent;
+    HostAddEventHook(OnEvent, nullptr);
 }
 
 void GaugeTest::SetUp() {

@@ -1,0 +1,125 @@
+// world.h - what panel-host puts behind the panel: the aircraft and the
+// pilot of aircraft.h, the parking brake, and the pushback under way as the
+// gauge shows and sends it (its phase, the side of the tail, the target).
+// run and window share it; the timeline, the outputs and the window only
+// look at it.
+//
+// The world hears the gauge's events and clips before anyone else: it
+// applies each one, then tells its observers, who find in `world` what it
+// did. The phase follows what the gauge itself shows and sends, for every
+// pushback in turn: a lamp lit is a chosen direction (arming); the crew's
+// call to release the brake, or the calibration event, opens the release
+// wait; the first slew step backwards is the push; the turn command (or the
+// pilot's own turn once the gauge will give none) the turn; the freeze
+// after it the turn's end; slew off the wrap-up; the brake set during the
+// wrap-up the final phase; the lamp going out the reset.
+//
+// Usage: WorldStart (a run adds its pilot), WorldObserve for each observer,
+// then WorldStep for every update with what the pilot does between them
+// (WorldAct, WorldSetBrake, WorldTimerClick, WorldHandRotation), and WorldEnd,
+// which kills the gauge.
+#pragma once
+
+#include <cstdint>
+
+#include "host/gauge_names.h"
+#include "programs/panel-host/aircraft.h"
+
+const uint32_t kMaxUpdates = 60u * 60u * kTicksPerSecond;   // an hour of simulated time
+
+// The phases of a pushback, in their order, and their names on the
+// timeline and the window's status.
+enum Phase : int32_t {
+    kPhaseIdle, kPhaseArming, kPhaseReleaseWait, kPhaseStraightPush, kPhaseTurn, kPhaseAfterTurn, kPhaseWrapUp,
+    kPhaseFinal, kPhaseCount
+};
+inline constexpr const char* kPhaseNames[kPhaseCount] = {"idle", "arming", "release wait", "straight push", "turn",
+                                                         "after turn", "wrap-up", "final"};
+
+struct World {
+    Aircraft aircraft;
+    Pilot    pilot;               // acts only in a run; the window's pilot is a person
+    bool     modelled_pilot = false;
+    bool     brake_set = false;
+    Phase    phase = kPhaseIdle;
+    bool     in_update = false;   // the gauge's update is running
+
+    // The pushback under way.
+    bool     chosen = false, pushing = false, turning = false, turn_done = false, wrapping = false;
+    bool     left = true;         // the tail goes left
+    bool     by_hand = false;     // the pilot turns the aircraft, not the gauge
+    int32_t  target = -1;         // the heading the turn ends on, -1 for none
+    // The push time as set: what the display shows until the push begins,
+    // then changed by the clicks on minus and plus (WorldTimerClick).
+    int32_t  timer = -1;
+    uint32_t push_start = 0;      // the update the push began on
+    bool     crew_asks_release = false, crew_asks_set = false;
+    double   turn_end_heading = -1.0, turn_end_off = -1.0;
+
+    uint32_t pushbacks = 0, resets = 0, clips_started = 0;
+
+    // What the event just applied did, for the observers: its name, and
+    // whether it ended the turn.
+    const char* event_name = "";
+    bool        turn_ended = false;
+};
+
+extern World world;
+
+// Told after the world applied an event or a clip, and once an update is
+// over (reset: it reset the gauge after a pushback; the pushback is
+// forgotten right after). Any of them may be null.
+struct WorldObserver {
+    void (*event)(uint32_t id, uint32_t value);
+    void (*clip)(const char* name);
+    void (*update_over)(bool reset);
+};
+
+// The aircraft standing at `heading`, on the ground with the parking brake
+// set, and the gauge installed and initialised. In a run the pilot of
+// aircraft.h then asks for the tail to `left` (or right) with a push time
+// of `timer` seconds; in the window the person at the panel is the pilot.
+void WorldStart(double heading);
+void WorldStartWithPilot(double heading, bool left, int32_t timer);
+// Observers are told in the order they were added.
+void WorldObserve(const WorldObserver* observer);
+// Stops listening and kills the gauge.
+void WorldEnd();
+
+// The update that things happen in: the one running, or the next one for
+// what the pilot does between updates.
+uint32_t CurrentUpdate();
+
+// One update of the gauge (HostFrame), its observers told; then the
+// aircraft moves by one update's slew. True when it reset the gauge after a
+// pushback.
+bool WorldStep();
+
+// What the modelled pilot decided, on the panel or the brake.
+void WorldAct(const PilotAction& act);
+// The parking brake set or released.
+void WorldSetBrake(bool set);
+// The pilot clicked minus or plus: during the push the push time the gauge
+// counts against changes with it. True when a plus came too late to give
+// the turn.
+bool WorldTimerClick(bool plus);
+// The pilot presses (direction -1 nose left, +1 nose right) or lets go (0)
+// of a slew rotation key: false when that changes nothing (slew is off, or
+// the key was already so).
+bool WorldHandRotation(int32_t direction);
+// Once the pilot turns by hand where the gauge gives no turn, the turn is
+// his (TurnIsThePilots): true when it begins now.
+bool WorldTakeTurnByHand();
+
+// True during a straight push whose turn the gauge will no longer give:
+// the push time has passed (a push time of 0 never gives one). The turn is
+// then the pilot's, by hand.
+bool TurnIsThePilots();
+
+// The whole-degree heading the gauge's turn ends on when the tail goes to
+// `left` (or right) from `heading`.
+int32_t TurnTarget(double heading, bool left);
+
+// Names of the panel's buttons, in the order of its mouse areas, for the
+// timeline: "left", "right", "minus", "plus"; "?" past the four.
+const char* ButtonName(int32_t child);
