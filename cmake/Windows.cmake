@@ -158,7 +158,7 @@ add_executable(vornak_setup programs/setup/setup_main.cpp programs/setup/setup_d
   programs/setup/setup_files_win32.cpp programs/setup/panel_cfg.cpp programs/setup/lean_runtime.cpp)
 target_include_directories(vornak_setup PRIVATE "${PROJECT_SOURCE_DIR}")
 target_compile_definitions(vornak_setup PRIVATE WINVER=0x0400 _WIN32_WINNT=0x0400
-  _WIN32_IE=0x0400 __USE_MINGW_ANSI_STDIO=0)
+  _WIN32_IE=0x0400 __USE_MINGW_ANSI_STDIO=0 VORNAK_VERSION="${PROJECT_VERSION}")
 target_compile_options(vornak_setup PRIVATE -fno-exceptions -fno-rtti)
 target_link_options(vornak_setup PRIVATE -s -mconsole)
 target_link_libraries(vornak_setup PRIVATE vornak_warnings user32 gdi32 shell32)
