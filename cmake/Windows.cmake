@@ -165,6 +165,10 @@ target_link_libraries(vornak_setup PRIVATE vornak_warnings user32 gdi32 shell32)
 set_target_properties(vornak_setup PROPERTIES OUTPUT_NAME VORNAK_TOWS-setup)
 configure_file("${VORNAK_RESOURCE_DIR}/panel_face.bmp" "${CMAKE_CURRENT_BINARY_DIR}/VORNAK_TOWS.bmp"
   COPYONLY)
+# For the setup program's tests: a program that holds a file open, as the
+# running simulator holds the gauge. Not part of the kit.
+add_executable(hold-file tests/windows/hold_file.cpp)
+target_link_libraries(hold-file PRIVATE vornak_warnings)
 
 # The release kit: the 32-bit module, the setup program, the preview, the
 # pop-up window's picture, its install page and a picture of the panel, as a

@@ -14,7 +14,8 @@
                    line writes them
 
 The simulator folder is made under SCRATCH (cli) or beside SHOT (dialog).
-EXE needs VORNAK_TOWS.gau and VORNAK_TOWS.bmp beside it, as in the kit.
+EXE needs VORNAK_TOWS.gau and VORNAK_TOWS.bmp beside it, as in the kit,
+and the test helper hold-file.exe of its build.
 Prints one line per check and "N passed, M failed"; exit 1 on a failed
 check, 2 when something it needs is missing, 77 (skipped) where 32-bit
 wine cannot run.
@@ -103,11 +104,13 @@ def read(path):
         return None
 
 
-def hold(args, path):
-    """Another program holding `path` open: a command prompt whose error
-    output goes to it, waiting for a line."""
-    holder = subprocess.Popen(args.runner + [args.wine, "cmd", "/c", "echo open& set /p line= 2>>"
-                               + windows_path(path)],
+def hold(args, path, program=None):
+    """Another program holding `path` open, waiting for a line: `program`
+    (hold-file.exe, which lets others read it), else a command prompt whose
+    error output goes to it."""
+    command = ([program, windows_path(path)] if program else
+               ["cmd", "/c", "echo open& set /p line= 2>>" + windows_path(path)])
+    holder = subprocess.Popen(args.runner + [args.wine] + command,
                               env=wine_run.environment(args, wine_run.NULL_ASOUNDRC),
                               stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                               stderr=subprocess.DEVNULL)
@@ -204,11 +207,11 @@ def cmd_cli(args):
                  and not os.path.exists(os.path.join(os.path.dirname(fs98), "VORNAK_TOWS.bmp")))
     # The simulator still runs and holds the gauge: the panel is done, the
     # gauge stays and says so, and the next remove finishes the job.
-    holder = hold(args, gauge)
+    holder = hold(args, gauge, os.path.join(os.path.dirname(args.exe), "hold-file.exe"))
     status, out, err = run("remove", sim, windows_path(paths["Already there"]))
     release(holder)
     checks.check("the last remove while the gauge is in use: exit 1, the gauge stays and says why",
-                 status == 1 and one_line(err) and "in use" in err and os.path.exists(gauge)
+                 status == 1 and "in use" in err.splitlines()[0] and os.path.exists(gauge)
                  and b"VORNAK" not in read(paths["Already there"]), f"exit {status}: {out!r} {err!r}")
     status, out, _ = run("remove", sim, windows_path(paths["Already there"]))
     checks.check("the last remove takes the gauge out of Gauges too",
