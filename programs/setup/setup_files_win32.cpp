@@ -511,7 +511,7 @@ SetupResult RemovePanel(const SetupRequest& request) {
         return result;
     }
     result.status = kSetupRefused;
-    result.line += Sentence(" VORNAK_TOWS.gau stays in %s because another program is using it (is "
+    result.line += Sentence(" VORNAK_TOWS.gau stays in %s because it is in use by another program (is "
                             "the simulator running?); close it and run remove again to take the "
                             "gauge out.", GaugesFolder(request.simdir));
     return result;
