@@ -158,13 +158,17 @@ add_executable(vornak_setup programs/setup/setup_main.cpp programs/setup/setup_d
   programs/setup/setup_files_win32.cpp programs/setup/panel_cfg.cpp programs/setup/lean_runtime.cpp)
 target_include_directories(vornak_setup PRIVATE "${PROJECT_SOURCE_DIR}")
 target_compile_definitions(vornak_setup PRIVATE WINVER=0x0400 _WIN32_WINNT=0x0400
-  _WIN32_IE=0x0400 __USE_MINGW_ANSI_STDIO=0)
+  _WIN32_IE=0x0400 __USE_MINGW_ANSI_STDIO=0 VORNAK_VERSION="${PROJECT_VERSION}")
 target_compile_options(vornak_setup PRIVATE -fno-exceptions -fno-rtti)
 target_link_options(vornak_setup PRIVATE -s -mconsole)
 target_link_libraries(vornak_setup PRIVATE vornak_warnings user32 gdi32 shell32)
 set_target_properties(vornak_setup PROPERTIES OUTPUT_NAME VORNAK_TOWS-setup)
 configure_file("${VORNAK_RESOURCE_DIR}/panel_face.bmp" "${CMAKE_CURRENT_BINARY_DIR}/VORNAK_TOWS.bmp"
   COPYONLY)
+# For the setup program's tests: a program that holds a file open, as the
+# running simulator holds the gauge. Not part of the kit.
+add_executable(hold-file tests/windows/hold_file.cpp)
+target_link_libraries(hold-file PRIVATE vornak_warnings)
 
 # The release kit: the 32-bit module, the setup program, the preview, the
 # pop-up window's picture, its install page and a picture of the panel, as a

@@ -37,12 +37,13 @@
 
 #include <string>
 
-// Fixed names and sizes of what is added.
+#include "host/gauge.h"
+
+// Fixed names and numbers of what is added; the gauge's size is the panel's
+// own (kPanelWidth x kPanelHeight).
 extern const char kGaugeName[];      // VORNAK_TOWS: the module's file name without .gau
 extern const char kWindowPicture[];  // VORNAK_TOWS.bmp: the pop-up window's background
 extern const char kWindowTitle[];    // Pushback
-const int kGaugeWidth = 172;
-const int kGaugeHeight = 78;
 const int kFirstIdent = 10172;
 const int kWindowLimit = 64;         // the simulator reads Window00 to Window63
 

@@ -5,8 +5,9 @@
 // Plain USER32 controls in a window of its own class, laid out by hand in
 // the dialog font; every action goes through setup_files.h, the same calls
 // the command line makes. The preview is install's dry run for each chosen
-// panel, redone whenever the choice changes, so what it shows is exactly
-// what Install writes.
+// panel, with check's findings on the file, redone whenever the choice or a
+// digit of X, Y changes, so what it shows is exactly what Install writes or
+// why it would refuse.
 #include "programs/setup/setup_dialog.h"
 
 #include <shlobj.h>
@@ -110,6 +111,14 @@ void ShowPreview() {
         const AircraftPanel& panel = dialog.panels[index];
         SetupResult plan = InstallPanel(Request(panel, true));
         text += panel.relative + ":\n";
+        // What check finds in the file, so that a fault is seen before
+        // Install is pressed and not only in its result.
+        SetupResult check = CheckPanelFile(panel.path);
+        for (size_t at = 0; at < check.added.size(); ) {
+            size_t end = check.added.find('\n', at);
+            text += "    note: " + check.added.substr(at, end - at) + "\n";
+            at = end + 1;
+        }
         if (plan.added.empty()) {
             text += "    " + plan.line + "\n";
             continue;
@@ -132,7 +141,9 @@ void FindPanelsNow() {
     dialog.panels.clear();
     if (problem.empty()) dialog.panels = FindPanels(folder);
     for (const AircraftPanel& panel : dialog.panels) {
-        std::string line = panel.aircraft + "   (" + panel.relative + ")";
+        std::string line = panel.aircraft;
+        if (!panel.title.empty() && panel.title != panel.aircraft) line += " - " + panel.title;
+        line += "   (" + panel.relative + ")";
         SendMessageA(Item(kPanelList), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
     }
     if (problem.empty() && dialog.panels.empty())
@@ -234,7 +245,7 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
             if (HIWORD(w) == BN_CLICKED) ShowPreview();
             return 0;
         case kMainX: case kMainY:
-            if (HIWORD(w) == EN_KILLFOCUS) ShowPreview();
+            if (HIWORD(w) == EN_CHANGE) ShowPreview();
             return 0;
         }
         break;

@@ -33,6 +33,7 @@ struct SetupRequest {
 
 struct AircraftPanel {
     std::string aircraft;     // the aircraft's folder name
+    std::string title;        // its aircraft.cfg's first title=, or ""
     std::string relative;     // Aircraft\<aircraft>\<Panel folder>\panel.cfg
     std::string path;         // the full path
 };

@@ -88,6 +88,86 @@ bool Mentions(const std::string& bytes, const char* word) {
     return lower.find(wanted) != std::string::npos;
 }
 
+unsigned Word16(const std::string& b, size_t at) {
+    return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8;
+}
+unsigned Word32(const std::string& b, size_t at) { return Word16(b, at) | Word16(b, at + 2) << 16; }
+
+// Whether `bytes` are a gauge module of ours: a 32-bit x86 PE DLL whose
+// export names include Linkage and ImportTable. Every offset is checked
+// against the file's size before it is read.
+bool IsOurModule(const std::string& b) {
+    if (b.size() < 0x40 || b.compare(0, 2, "MZ") != 0) return false;
+    size_t pe = Word32(b, 0x3c);
+    if (pe > b.size() || b.size() - pe < 24 + 104 || b.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
+        return false;
+    const unsigned kI386 = 0x14c, kDll = 0x2000, kPe32 = 0x10b;
+    unsigned sections = Word16(b, pe + 6), optional_size = Word16(b, pe + 20);
+    size_t optional = pe + 24, table = optional + optional_size;
+    if (Word16(b, pe + 4) != kI386 || !(Word16(b, pe + 22) & kDll) || Word16(b, optional) != kPe32 ||
+        optional_size < 104 || Word32(b, optional + 92) < 1 || table > b.size() ||
+        (b.size() - table) / 40 < sections)
+        return false;
+    // A virtual address to a file offset through the section table; 0 when
+    // it lies in none, or too close to the end for `length` bytes.
+    auto offset = [&](unsigned address, size_t length) -> size_t {
+        for (unsigned i = 0; i < sections; ++i) {
+            size_t at = table + 40 * i;
+            unsigned start = Word32(b, at + 12), raw_size = Word32(b, at + 16), raw = Word32(b, at + 20);
+            if (address < start || address - start >= raw_size) continue;
+            size_t file = static_cast<size_t>(raw) + (address - start);
+            return file < b.size() && b.size() - file >= length ? file : 0;
+        }
+        return 0;
+    };
+    size_t exports = offset(Word32(b, optional + 96), 40);
+    if (exports == 0) return false;
+    unsigned count = Word32(b, exports + 24);
+    size_t names = offset(Word32(b, exports + 32), 4);
+    bool linkage = false, import_table = false;
+    for (unsigned i = 0; names != 0 && i < count && i < 4096; ++i) {
+        size_t entry = offset(Word32(b, exports + 32) + 4 * i, 4);
+        size_t name = entry ? offset(Word32(b, entry), 1) : 0;
+        if (name == 0) return false;
+        size_t end = b.find('\0', name);
+        if (end == std::string::npos) return false;
+        std::string text = b.substr(name, end - name);
+        linkage = linkage || text == "Linkage";
+        import_table = import_table || text == "ImportTable";
+    }
+    return linkage && import_table;
+}
+
+// GetLongPathNameA, looked up at run time: Windows 95 lacks it.
+typedef DWORD(WINAPI* LongPathCall)(LPCSTR, LPSTR, DWORD);
+
+// A path as one spelling: absolute, with backslashes and without "." or
+// "..", long names for 8.3 ones where Windows can tell, no final backslash.
+std::string OneSpelling(const std::string& path) {
+    char full[2 * MAX_PATH];
+    DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    if (length == 0 || length >= sizeof full) return path;
+    std::string result = full;
+    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+    LongPathCall long_path = reinterpret_cast<LongPathCall>(
+        reinterpret_cast<void (*)()>(kernel ? GetProcAddress(kernel, "GetLongPathNameA") : nullptr));
+    char longer[2 * MAX_PATH];
+    if (long_path) {
+        length = long_path(full, longer, sizeof longer);
+        if (length > 0 && length < sizeof longer) result = longer;
+    }
+    while (result.size() > 3 && result[result.size() - 1] == '\\') result.erase(result.size() - 1);
+    return result;
+}
+
+// Whether `path` lies inside `folder`, whatever the case of the letters
+// and the form of either path.
+bool Inside(const std::string& folder, const std::string& path) {
+    std::string f = OneSpelling(folder), p = OneSpelling(path);
+    if (!f.empty() && f[f.size() - 1] != '\\') f += '\\';
+    return p.size() > f.size() && lstrcmpiA(p.substr(0, f.size()).c_str(), f.c_str()) == 0;
+}
+
 // Finishes or undoes a change that a crash cut short (see the top).
 void Recover(const std::string& panel) {
     std::string temp = panel + kTempSuffix, old = panel + kOldSuffix;
@@ -230,6 +310,10 @@ std::string SourcesProblem(bool window) {
     if (!Exists(folder + kGaugeFile))
         return Sentence("VORNAK_TOWS.gau is not beside the setup program in %s; unpack the whole "
                         "ZIP into one folder.", folder);
+    std::string module;
+    if (!ReadWhole(folder + kGaugeFile, &module) || !IsOurModule(module))
+        return Sentence("The VORNAK_TOWS.gau beside the setup program in %s is not the kit's gauge "
+                        "module (damaged or cut short); unpack the whole ZIP again.", folder);
     if (window && !Exists(folder + kWindowPicture))
         return Sentence("VORNAK_TOWS.bmp is not beside the setup program in %s; unpack the whole "
                         "ZIP into one folder.", folder);
@@ -257,10 +341,40 @@ SetupResult Prepare(const SetupRequest& request, std::string* path, OpenPanel* o
     std::string problem = SimulatorFolderProblem(request.simdir);
     if (!problem.empty()) return Result(kSetupRefused, problem);
     *path = PanelPath(request);
+    if (Exists(*path) && !Inside(request.simdir, *path))
+        return Result(kSetupRefused,
+                      Sentence("%s is not inside the simulator folder %s, and that simulator never "
+                               "loads a gauge for it; choose the folder of the simulator the "
+                               "aircraft belongs to.", *path, request.simdir));
     Recover(*path);
     problem = OpenProblem(*path, open);
     if (!problem.empty()) return Result(kSetupRefused, problem);
     return Result(kSetupDone, "");
+}
+
+// The name an aircraft.cfg gives the aircraft: its first title= line.
+std::string AircraftTitle(const std::string& folder) {
+    std::string bytes;
+    if (!ReadWhole(Join(folder, "aircraft.cfg"), &bytes)) return "";
+    size_t at = 0;
+    while (at < bytes.size()) {
+        size_t end = bytes.find('\n', at);
+        if (end == std::string::npos) end = bytes.size();
+        std::string line = bytes.substr(at, end - at);
+        at = end + 1;
+        size_t first = line.find_first_not_of(" \t");
+        size_t equals = line.find('=');
+        if (first == std::string::npos || equals == std::string::npos) continue;
+        size_t key_end = line.find_last_not_of(" \t", equals - 1);
+        if (key_end == std::string::npos || key_end < first ||
+            lstrcmpiA(line.substr(first, key_end + 1 - first).c_str(), "title") != 0)
+            continue;
+        size_t value = line.find_first_not_of(" \t", equals + 1);
+        size_t value_end = line.find_last_not_of(" \t\r");
+        return value == std::string::npos || value_end < value
+                   ? "" : line.substr(value, value_end + 1 - value);
+    }
+    return "";
 }
 
 }  // namespace
@@ -300,7 +414,7 @@ std::vector<AircraftPanel> FindPanels(const std::string& simdir) {
             if (!(panel.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
             std::string cfg = Join(Join(folder, panel.cFileName), "panel.cfg");
             if (!Exists(cfg)) continue;
-            panels.push_back({aircraft.cFileName,
+            panels.push_back({aircraft.cFileName, AircraftTitle(folder),
                               std::string("Aircraft\\") + aircraft.cFileName + "\\" + panel.cFileName +
                                   "\\panel.cfg",
                               cfg});
@@ -365,26 +479,41 @@ SetupResult RemovePanel(const SetupRequest& request) {
     if (prepared.status != kSetupDone) return prepared;
     PanelPlan plan = PlanRemove(open.bytes);
     if (plan.outcome == kPlanRefused) return Result(kSetupRefused, plan.message);
-    if (plan.outcome == kPlanAbsent) return Result(kSetupDone, plan.message);
-    std::string problem = WritePanel(path, &open, plan.after);
-    if (!problem.empty()) return Result(kSetupRefused, problem);
     SetupResult result = Result(kSetupDone, plan.message);
-    result.added = plan.added;
-    // The window picture goes when this panel no longer names it, and the
-    // gauge when no panel of the simulator does, each only if it is ours.
-    std::string picture = Join(FolderOf(path), kWindowPicture);
-    if (!Mentions(plan.after, kWindowPicture) && SameBytes(picture, ProgramFolder() + kWindowPicture))
-        DeleteFileA(picture.c_str());
+    if (plan.outcome == kPlanDone) {
+        std::string problem = WritePanel(path, &open, plan.after);
+        if (!problem.empty()) return Result(kSetupRefused, problem);
+        result.added = plan.added;
+        // The window picture goes when this panel no longer names it, if it
+        // is ours.
+        std::string picture = Join(FolderOf(path), kWindowPicture);
+        if (!Mentions(plan.after, kWindowPicture) &&
+            SameBytes(picture, ProgramFolder() + kWindowPicture))
+            DeleteFileA(picture.c_str());
+    }
+    open.Close();
+    // The gauge goes when no panel of the simulator names it and it is
+    // ours; also after a remove whose panel was done before, so that one
+    // that stopped at a gauge in use finishes here.
     bool used = false;
     for (const AircraftPanel& panel : FindPanels(request.simdir)) {
         std::string bytes;
         used = used || (ReadWhole(panel.path, &bytes) && Mentions(bytes, kGaugeName));
     }
     std::string gauge = Join(GaugesFolder(request.simdir), kGaugeFile);
-    if (!used && SameBytes(gauge, ProgramFolder() + kGaugeFile)) {
-        DeleteFileA(gauge.c_str());
+    if (used || !Exists(gauge)) return result;
+    std::string there, kit;
+    bool readable = ReadWhole(gauge, &there);
+    if (readable && !(ReadWhole(ProgramFolder() + kGaugeFile, &kit) && there == kit))
+        return result;  // another build of the gauge: not ours to delete
+    if (readable && DeleteFileA(gauge.c_str())) {
         result.line += " No panel uses the gauge any more, so VORNAK_TOWS.gau left Gauges too.";
+        return result;
     }
+    result.status = kSetupRefused;
+    result.line += Sentence(" VORNAK_TOWS.gau stays in %s because it is in use by another program (is "
+                            "the simulator running?); close it and run remove again to take the "
+                            "gauge out.", GaugesFolder(request.simdir));
     return result;
 }
 

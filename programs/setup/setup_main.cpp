@@ -5,6 +5,7 @@
 //   VORNAK_TOWS-setup.exe install SIMDIR PANELCFG [--main X Y] [--dry-run] [--force]
 //   VORNAK_TOWS-setup.exe remove SIMDIR PANELCFG
 //   VORNAK_TOWS-setup.exe check PANELCFG
+//   VORNAK_TOWS-setup.exe --help | --version
 //
 // Exit status: 0 done (or nothing to do: already installed, not there, a
 // file without faults), 1 refused with the reason on one line (a check
@@ -32,6 +33,7 @@ const char kUsage[] =
     "usage: VORNAK_TOWS-setup.exe install SIMDIR PANELCFG [--main X Y] [--dry-run] [--force]\n"
     "       VORNAK_TOWS-setup.exe remove SIMDIR PANELCFG\n"
     "       VORNAK_TOWS-setup.exe check PANELCFG\n"
+    "       VORNAK_TOWS-setup.exe --version\n"
     "       VORNAK_TOWS-setup.exe            (no arguments: the dialog)\n"
     "install adds the gauge to the panel.cfg as a pop-up window (or with --main at X, Y\n"
     "on the main panel) and copies VORNAK_TOWS.gau into SIMDIR\\Gauges; --dry-run shows\n"
@@ -81,6 +83,10 @@ int CommandLine(int argc, char** argv) {
     std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "/?") {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command == "--version") {
+        std::fputs("VORNAK_TOWS-setup " VORNAK_VERSION "\n", stdout);
         return 0;
     }
     SetupRequest request = {};

@@ -42,6 +42,75 @@ std::string Titles(int count) {
     return text;
 }
 
+// Gauge lines "gaugeNN=gNN, 0, 0" from `first` to `last`.
+std::string Gauges(int first, int last) {
+    std::string text;
+    for (int n = first; n <= last; ++n) {
+        std::string number = (n < 10 ? "0" : "") + std::to_string(n);
+        text += "gauge" + number + "=g" + number + ", 0, 0|";
+    }
+    return text;
+}
+
+// A large FS2002-style file: 280 gauges on ten windows and two virtual
+// cockpits, each gauge with a comment line, about 600 lines. With `added`,
+// as install leaves it: a pop-up Window10, or gauge120 on the main panel.
+enum Big { kBigBefore, kBigWindow, kBigMain };
+std::string BigPanel(Big added) {
+    std::string titles = "[Window Titles]|", windows;
+    for (int w = 0; w < 10; ++w) {
+        std::string number = "0" + std::to_string(w);
+        titles += "Window" + number + "=Panel " + number + "|";
+        windows += "[Window" + number + "]|size_mm=1024,768|ident=" + std::to_string(100 + w) + "|";
+        int count = w == 0 ? 120 : 10;
+        for (int g = 0; g < count; ++g) {
+            windows += Gauges(g, g);
+            if (added == kBigMain && w == 0 && g == count - 1)
+                windows += "gauge120=VORNAK_TOWS, 0, 0, 172, 78|";
+            windows += "// gauge " + std::to_string(g) + " of window " + number + "|";
+        }
+        windows += "|";
+    }
+    if (added == kBigWindow) titles += "Window10=Pushback|";
+    std::string cockpits;
+    for (int v = 1; v <= 2; ++v) {
+        cockpits += "[Vcockpit0" + std::to_string(v) + "]|size_mm=512,512|texture=$VC0" +
+                    std::to_string(v) + "|";
+        for (int g = 0; g < 35; ++g) cockpits += Gauges(g, g) + "; vc gauge|";
+    }
+    std::string file = "// generated|" + titles + "|" + windows + cockpits;
+    if (added == kBigWindow)
+        file += "|[Window10]|file=VORNAK_TOWS.bmp|size_mm=172|position=2|visible=0|ident=10172|"
+                "gauge00=VORNAK_TOWS, 0, 0, 172, 78|";
+    return file;
+}
+
+// Real files' shapes side by side: a byte-order mark, keys in any case with
+// blanks around "=", section names with a trailing blank or in another
+// case, a commented-out section and title, every kind of comment, a bare
+// wrapped line, a key in [Window Titles] that is no window, gauge lines of
+// every form, code-page 1252 and UTF-8 bytes, the main panel (visible=0) on
+// Window01 by its ident, a virtual cockpit, and no final line end. `added`
+// is the line end and line install puts after each marked place.
+std::string Shapes(const std::string& title_added, const std::string& gauge_added,
+                   const std::string& window_added) {
+    return "\xef\xbb\xbf// made-up twin, FS2002 style|[Window Titles]|window00 = Overhead \xe4|"
+           "Window01\t=\tMain \xc3\xa4|//Window02=Old GPS|  ; indented|;/ odd|/// triple|"
+           "Window02=GPS // a comment" + title_added + "|VIEW_FORWARD_DIR=10.0, 0.0, 0.0||"
+           "//[Window03]|[Window00] |FILE=panel.bmp|size_mm\t= 1024|Ident=OVERHEAD|"
+           "this line wraps a comment without an equals sign|gauge00= Sub\\fuel, 0,0,,,|"
+           "Gauge01=..\\shared\\clock!clock, 10, 10, 100|gauge02=attitude,-5,-3 some words|"
+           "gauge03=annunciator|gauge04=radio , 10 , 20 , 30 , 40 C:\\x\\y|"
+           "[WINDOW01]|size_mm=300,100|visible=0|ident = MAIN_PANEL ; the main one|"
+           "gauge00=radio!stack, 0, 0" + gauge_added + "|[window02]|file=gps.bmp|ident=10172|"
+           "gauge00=gps!gps500, 0,0|[VCockpit01]|file=vc.bmp|gauge00=vc!clock, 0,0,64,64|"
+           "[Views]|VIEW_FORWARD_DIR=0,0,0" + window_added;
+}
+
+const char kVcOnly[] = "[VCockpit01]|size_mm=512,512|pixel_size=512,512|texture=$VC01|"
+                       "gauge00=a!b, 0,0,100,100|gauge01=c!d, 100,0,100,100|[VCockpit02]|"
+                       "size_mm=256,256|gauge00=e!f, 0,0,256,256";
+
 // The main panel's picture is 640 x 200.
 bool PictureSize(const std::string& name, int* width, int* height, void*) {
     if (name != "panel.bmp") return false;
@@ -73,10 +142,14 @@ const Case kCases[] = {
      Crlf("[Window00]|size_mm=640,480||[Window Titles]|Window00=Main"), kPlanDone,
      Crlf("[Window00]|size_mm=640,480||[Window Titles]|Window00=Main|Window01=Pushback||"
           "[Window01]|" + kWindowBody)},
-    {"an empty title section and blank lines at the end", kInstallWindow, 0, 0,
-     Crlf("[Window Titles]|[Window00]|size_mm=640,480|||"), kPlanDone,
-     Crlf("[Window Titles]|Window01=Pushback|[Window00]|size_mm=640,480||||[Window01]|" +
-          kWindowBody + "|")},
+    {"an empty title section: the untitled [Window00] is never shown, and a pop-up as "
+     "Window01 would not be either", kInstallWindow, 0, 0,
+     Crlf("[Window Titles]|[Window00]|size_mm=640,480|||"), kPlanRefused,
+     "[Window00] has no title in [Window Titles]"},
+    {"blank lines at the end", kInstallWindow, 0, 0,
+     Crlf("[Window Titles]|Window00=M|[Window00]|size_mm=640,480|||"), kPlanDone,
+     Crlf("[Window Titles]|Window00=M|Window01=Pushback|[Window00]|size_mm=640,480||||"
+          "[Window01]|" + kWindowBody + "|")},
     {"no window yet: the pop-up is Window00, and remove knows it from a main panel",
      kInstallWindow, 0, 0, Crlf("[Window Titles]|"), kPlanDone,
      Crlf("[Window Titles]|Window00=Pushback||[Window00]|" + kWindowBody + "|")},
@@ -119,8 +192,70 @@ const Case kCases[] = {
     {"not a text file", kInstallWindow, 0, 0, std::string("[Window Titles]\r\n\0\r\n", 20),
      kPlanRefused, "not a text file"},
     {"a hand-written line counts as installed", kInstallWindow, 0, 0,
-     Crlf("[Window Titles]|Window00=M|[Window00]|gauge00=vornak_tows!VORNAK_TOWS, 5, 5|"),
+     Crlf("[Window Titles]|Window00=M|[Window00]|gauge00=vornak_tows, 5, 5 // mine|"),
      kPlanAlready, "already installed here on the main panel as gauge00"},
+    {"a hand-written line in the form FS98 cannot load is not installed", kInstallWindow, 0, 0,
+     Crlf("[Window Titles]|Window00=M|[Window00]|gauge00=vornak_tows!VORNAK_TOWS, 5, 5|"),
+     kPlanRefused, "names VORNAK_TOWS!VORNAK_TOWS, which FS98 cannot load; write VORNAK_TOWS alone"},
+    {"the first free title number belongs to an untitled window", kInstallWindow, 0, 0,
+     Crlf(Titles(18) + [] {
+         std::string sections;
+         for (int n = 0; n <= 18; ++n)
+             sections += "[Window" + std::string(n < 10 ? "0" : "") + std::to_string(n) + "]|size_mm=9|";
+         return sections;
+     }()),
+     kPlanRefused, "[Window18] has no title in [Window Titles], so the simulator never shows it"},
+    {"real files' shapes: a pop-up", kInstallWindow, 0, 0, Crlf(Shapes("", "", "")), kPlanDone,
+     Crlf(Shapes("|Window03=Pushback", "",
+                 "||[window03]|file=VORNAK_TOWS.bmp|size_mm=172|position=2|visible=0|"
+                 "ident=10173|gauge00=VORNAK_TOWS, 0, 0, 172, 78"))},
+    {"real files' shapes: on the main panel, found by its ident", kInstallMain, 100, 20,
+     Lf(Shapes("", "", "")), kPlanDone,
+     Lf(Shapes("", "|gauge01=VORNAK_TOWS, 100, 20, 172, 78", ""))},
+    {"the main panel by ident=0 on Window01", kInstallMain, 10, 10,
+     Crlf("[Window Titles]|Window00=GPS|Window01=Main|[Window00]|ident=GPS_PANEL|"
+          "size_mm=200,100|gauge00=gps, 0, 0|[Window01]|ident=0|size_mm=800,600|gauge00=a,0,0|"),
+     kPlanDone,
+     Crlf("[Window Titles]|Window00=GPS|Window01=Main|[Window00]|ident=GPS_PANEL|"
+          "size_mm=200,100|gauge00=gps, 0, 0|[Window01]|ident=0|size_mm=800,600|gauge00=a,0,0|"
+          "gauge01=VORNAK_TOWS, 10, 10, 172, 78|")},
+    {"no main panel", kInstallMain, 0, 0,
+     Crlf("[Window Titles]|Window00=GPS|[Window00]|ident=GPS_PANEL|size_mm=200,100|"),
+     kPlanRefused, "no main panel"},
+    {"280 gauges in 600 lines: a pop-up past the number keys", kInstallWindow, 0, 0,
+     Lf(BigPanel(kBigBefore)), kPlanDone, Lf(BigPanel(kBigWindow))},
+    {"280 gauges in 600 lines: gauge120 on the main panel", kInstallMain, 0, 0,
+     Lf(BigPanel(kBigBefore)), kPlanDone, Lf(BigPanel(kBigMain))},
+    {"only a virtual cockpit: the pop-up brings its own titles", kInstallWindow, 0, 0,
+     Lf(kVcOnly), kPlanDone,
+     Lf(std::string(kVcOnly) + "||[Window00]|" + kWindowBody + "||[Window Titles]|Window00=Pushback")},
+    {"only a virtual cockpit, with a final line end", kInstallWindow, 0, 0,
+     Crlf(std::string(kVcOnly) + "|"), kPlanDone,
+     Crlf(std::string(kVcOnly) + "||[Window00]|" + kWindowBody +
+          "||[Window Titles]|Window00=Pushback|")},
+    {"a cockpit of htmlgauge lines", kInstallWindow, 0, 0,
+     Crlf("[VCockpit01]|size_mm=1024,1024|htmlgauge00=Pfd/pfd.html, 0,0,1024,1024|"),
+     kPlanRefused, "loads no .gau gauge"},
+    {"a hand line after a gap is not installed", kInstallWindow, 0, 0,
+     Crlf("[Window Titles]|Window00=M|[Window00]|size_mm=800,600|" + Gauges(0, 9) +
+          "gauge11=VORNAK_TOWS, 420, 200|"),
+     kPlanRefused, "never reaches gauge11; number it gauge10"},
+    {"remove: a hand line after a gap", kRemove, 0, 0,
+     Crlf("[Window Titles]|Window00=M|[Window00]|size_mm=800,600|" + Gauges(0, 9) +
+          "gauge11=VORNAK_TOWS, 420, 200|"),
+     kPlanDone, Crlf("[Window Titles]|Window00=M|[Window00]|size_mm=800,600|" + Gauges(0, 9))},
+    {"remove: a hand line as INSTALL.txt teaches, the gauges after it move down", kRemove, 0, 0,
+     Lf("[Window Titles]|Window00=M|[Window00]|size_mm=800,600|" + Gauges(0, 9) +
+        "gauge10=VORNAK_TOWS, 420, 200|gauge11=k, 1, 1|gauge13=past a gap, 1, 1"),
+     kPlanDone,
+     Lf("[Window Titles]|Window00=M|[Window00]|size_mm=800,600|" + Gauges(0, 9) +
+        "gauge10=k, 1, 1|gauge13=past a gap, 1, 1")},
+    {"remove: the windows past a gap keep their numbers", kRemove, 0, 0,
+     Crlf("[Window Titles]|Window00=M|Window01=Pushback|Window02=R|Window04=Lost|[Window00]||"
+          "[Window01]|" + kWindowBody + "|[Window02]|[Window04]|[Window05]|"),
+     kPlanDone,
+     Crlf("[Window Titles]|Window00=M|Window01=R|Window04=Lost|[Window00]|[Window01]|[Window04]|"
+          "[Window05]|")},
     {"remove: the windows after it move down", kRemove, 0, 0,
      Crlf("[Window Titles]|Window00=M|Window01=Pushback|window02=Radio|[Window00]|size_mm=9||"
           "[Window01]|" + kWindowBody + "|[WINDOW02]|ident=7|"),
@@ -158,7 +293,13 @@ TEST_P(PanelEdit, GivesTheExpectedBytes) {
         return;
     }
     EXPECT_EQ(plan.after, c.after);
-    if (c.operation == kRemove) return;
+    if (c.operation == kRemove) {
+        EXPECT_EQ(CheckPanel(plan.after).state, "VORNAK_TOWS is not installed here.");
+        return;
+    }
+    // The simulator's reading rules reach what was added.
+    EXPECT_EQ(CheckPanel(plan.after).state.rfind("VORNAK_TOWS is installed ", 0), 0u)
+        << CheckPanel(plan.after).state;
     PanelPlan again = PlanInstall(plan.after, {c.operation == kInstallMain, c.x, c.y},
                                   PictureSize, nullptr);
     EXPECT_EQ(again.outcome, kPlanAlready) << again.message;
@@ -179,13 +320,16 @@ TEST(PanelCheck, NamesEachFault) {
         "[Window Titles]|Window00=M|Window01=GPS|Window03=Lost|[Window00]|gauge00=a,0,0|"
         "gauge02=VORNAK_TOWS!VORNAK_TOWS, 1, 1|[Window02]|[window00]|"));
     ASSERT_TRUE(report.readable);
-    EXPECT_EQ(report.state, "VORNAK_TOWS is installed on the main panel as gauge02; its lines "
-                            "were changed by hand, so remove leaves them.");
+    EXPECT_EQ(report.state, "VORNAK_TOWS is here on the main panel as gauge02, but the simulator "
+                            "stops at the missing gauge01 and never reaches gauge02; number it "
+                            "gauge01, or run remove and then install again.");
     EXPECT_EQ(report.faults,
               "panel.cfg has two sections named [window00] and the simulator reads only one of "
               "them; fix the file first.\n"
               "Window01 has a title but no [Window01] section.\n"
               "Window03 has a title but no [Window03] section.\n"
+              "The window numbers skip Window02; the simulator never shows Window03 and the "
+              "windows after it.\n"
               "[Window02] has no title in [Window Titles], so it is never shown.\n"
               "[Window00]: the gauge numbers skip gauge01, so gauge02 and the ones after it are "
               "never shown.\n"

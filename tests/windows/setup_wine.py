@@ -14,7 +14,8 @@
                    line writes them
 
 The simulator folder is made under SCRATCH (cli) or beside SHOT (dialog).
-EXE needs VORNAK_TOWS.gau and VORNAK_TOWS.bmp beside it, as in the kit.
+EXE needs VORNAK_TOWS.gau and VORNAK_TOWS.bmp beside it, as in the kit,
+and the test helper hold-file.exe of its build.
 Prints one line per check and "N passed, M failed"; exit 1 on a failed
 check, 2 when something it needs is missing, 77 (skipped) where 32-bit
 wine cannot run.
@@ -103,6 +104,28 @@ def read(path):
         return None
 
 
+def hold(args, path, program=None):
+    """Another program holding `path` open, waiting for a line: `program`
+    (hold-file.exe, which lets others read it), else a command prompt whose
+    error output goes to it."""
+    command = ([program, windows_path(path)] if program else
+               ["cmd", "/c", "echo open& set /p line= 2>>" + windows_path(path)])
+    holder = subprocess.Popen(args.runner + [args.wine] + command,
+                              env=wine_run.environment(args, wine_run.NULL_ASOUNDRC),
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL)
+    holder.stdout.readline()
+    time.sleep(1)
+    return holder
+
+
+def release(holder):
+    holder.stdin.write(b"\r\n")
+    holder.stdin.close()
+    holder.stdout.close()
+    holder.wait(timeout=60)
+
+
 def cmd_cli(args):
     wine_run.need_prefix(args)
     root = os.path.join(args.scratch, "sim")
@@ -150,24 +173,30 @@ def cmd_cli(args):
                  status == 0 and "already installed" in out and read(fs98) == FS98_WINDOW
                  and os.path.exists(gauge), out)
 
+    # A panel.cfg of another simulator's folder: FS98 would never load the
+    # gauge from it, so nothing is copied into FS98's Gauges. The same
+    # simulator folder spelled in other letters and by another path is its own.
+    other = os.path.join(args.scratch, "other-sim")
+    shutil.rmtree(other, ignore_errors=True)
+    os.makedirs(os.path.join(other, "Gauges"))
+    os.makedirs(os.path.join(other, "Aircraft"))
+    status, _, err = run("install", windows_path(other), windows_path(fs98))
+    refused = (status == 1 and one_line(err) and "not inside the simulator folder" in err
+               and read(fs98) == FS98_WINDOW and not os.listdir(os.path.join(other, "Gauges")))
+    status, out, err2 = run("install", sim.upper() + "\\Aircraft\\..\\", windows_path(fs98))
+    checks.check("a panel.cfg outside the simulator folder is refused; the folder in other "
+                 "letters and another form of its path is accepted",
+                 refused and status == 0 and "already installed" in out, f"{err!r} {out!r} {err2!r}")
+
     # Another program holds "Locked" open: a command prompt whose error
     # output goes to it, waiting for a line that comes after the installs.
-    holder = subprocess.Popen(args.runner + [args.wine, "cmd", "/c", "echo open& set /p line= 2>>"
-                               + windows_path(paths["Locked"])],
-                              env=wine_run.environment(args, wine_run.NULL_ASOUNDRC),
-                              stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                              stderr=subprocess.DEVNULL)
-    holder.stdout.readline()
-    time.sleep(1)
+    holder = hold(args, paths["Locked"])
     for name, (content, words) in REFUSED.items():
         status, out, err = run("install", sim, windows_path(paths[name]))
         checks.check(f"refused, one sentence, file untouched: {name}",
                      status == 1 and one_line(err) and words in err and not out
                      and read(paths[name]) == content, f"exit {status}: {out!r} {err!r}")
-    holder.stdin.write(b"\r\n")
-    holder.stdin.close()
-    holder.stdout.close()
-    holder.wait(timeout=60)
+    release(holder)
 
     for name, path, original in (("FS98", fs98, CRLF_FS98), ("FS2000", fs2000, LF_FS2000)):
         status, out, err = run("remove", sim, windows_path(path))
@@ -176,6 +205,14 @@ def cmd_cli(args):
     checks.check("the gauge stays while a panel still uses it; the unused picture goes",
                  os.path.exists(gauge)
                  and not os.path.exists(os.path.join(os.path.dirname(fs98), "VORNAK_TOWS.bmp")))
+    # The simulator still runs and holds the gauge: the panel is done, the
+    # gauge stays and says so, and the next remove finishes the job.
+    holder = hold(args, gauge, os.path.join(os.path.dirname(args.exe), "hold-file.exe"))
+    status, out, err = run("remove", sim, windows_path(paths["Already there"]))
+    release(holder)
+    checks.check("the last remove while the gauge is in use: exit 1, the gauge stays and says why",
+                 status == 1 and "in use" in err.splitlines()[0] and os.path.exists(gauge)
+                 and b"VORNAK" not in read(paths["Already there"]), f"exit {status}: {out!r} {err!r}")
     status, out, _ = run("remove", sim, windows_path(paths["Already there"]))
     checks.check("the last remove takes the gauge out of Gauges too",
                  status == 0 and read(paths["Already there"]).startswith(b"// FS98")
