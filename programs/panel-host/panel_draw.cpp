@@ -65,14 +65,26 @@ void DrawTopView(const Aircraft& a, int32_t w, int32_t h, Font* font, Image* out
     ImageResize(out, w, h, kBackground);
     const double rad = a.heading * 3.14159265358979323846 / 180.0;
     const double fx = std::sin(rad), fy = std::cos(rad);   // forward, metres east and north
-    // The view holds the track and the whole aircraft (its tail 36 m behind
-    // the nose wheel), with 10 m round them, and is at least 60 m across.
-    double min_x = a.x - fx * 36, max_x = min_x, min_y = a.y - fy * 36, max_y = min_y;
+    // The aircraft, about an airliner's size, as strokes in metres ahead of
+    // and right of the point it is pushed by (the nose wheel): the
+    // fuselage, the wings and the tailplane, each with its width in metres
+    // and the least it is drawn with in pixels, however small the scale.
+    struct Stroke { double ahead0, right0, ahead1, right1, width, least; };
+    const Stroke kShape[] = {{2, 0, -36, 0, 3.8, 3.0},    {-16, -17, -12, 0, 2.0, 2.0}, {-16, 17, -12, 0, 2.0, 2.0},
+                             {-35, -6, -33, 0, 1.5, 2.0}, {-35, 6, -33, 0, 1.5, 2.0}};
+    // A point of the aircraft on the ground, metres east and north.
+    auto ground = [&](double ahead, double right) {
+        return TrackPoint{a.x + fx * ahead + fy * right, a.y + fy * ahead - fx * right};
+    };
+    // The view holds the track and the whole aircraft, whatever its heading,
+    // with 10 m round them, and is at least 60 m across.
+    double min_x = a.x, max_x = a.x, min_y = a.y, max_y = a.y;
     auto take = [&](double x, double y) {
         min_x = std::min(min_x, x); max_x = std::max(max_x, x);
         min_y = std::min(min_y, y); max_y = std::max(max_y, y);
     };
-    take(a.x, a.y);
+    for (const Stroke& k : kShape)
+        for (const TrackPoint& p : {ground(k.ahead0, k.right0), ground(k.ahead1, k.right1)}) take(p.x, p.y);
     for (const TrackPoint& p : a.track) take(p.x, p.y);
     const double extent = std::max({max_x - min_x + 20.0, max_y - min_y + 20.0, 60.0});
     const double scale = std::min(w, h) / extent;   // pixels per metre
@@ -84,26 +96,10 @@ void DrawTopView(const Aircraft& a, int32_t w, int32_t h, Font* font, Image* out
         Line(out, sx(g), 0, sx(g), h, 1, kGrid);
     for (double g = std::floor((cy - h / scale) / grid) * grid; g <= cy + h / scale; g += grid)
         Line(out, 0, sy(g), w, sy(g), 1, kGrid);
-    // The aircraft: fuselage, wings and tailplane, about an airliner's size,
-    // with the point it is pushed by (the nose wheel) at its position.
-    auto at = [&](double ahead, double right, double* px, double* py) {
-        *px = sx(a.x + fx * ahead + fy * right);
-        *py = sy(a.y + fy * ahead - fx * right);
-    };
-    double x0, y0, x1, y1;
-    at(2, 0, &x0, &y0);
-    at(-36, 0, &x1, &y1);
-    Line(out, x0, y0, x1, y1, std::max(3.0, 3.8 * scale), kBody);
-    at(-12, 0, &x1, &y1);
-    at(-16, -17, &x0, &y0);
-    Line(out, x0, y0, x1, y1, std::max(2.0, 2.0 * scale), kBody);
-    at(-16, 17, &x0, &y0);
-    Line(out, x0, y0, x1, y1, std::max(2.0, 2.0 * scale), kBody);
-    at(-33, 0, &x1, &y1);
-    at(-35, -6, &x0, &y0);
-    Line(out, x0, y0, x1, y1, std::max(2.0, 1.5 * scale), kBody);
-    at(-35, 6, &x0, &y0);
-    Line(out, x0, y0, x1, y1, std::max(2.0, 1.5 * scale), kBody);
+    for (const Stroke& k : kShape) {
+        const TrackPoint p0 = ground(k.ahead0, k.right0), p1 = ground(k.ahead1, k.right1);
+        Line(out, sx(p0.x), sy(p0.y), sx(p1.x), sy(p1.y), std::max(k.least, k.width * scale), kBody);
+    }
     // The track of the point the tug pushes, over the aircraft that hides
     // most of it.
     for (size_t i = 1; i < a.track.size(); ++i)

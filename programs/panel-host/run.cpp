@@ -71,12 +71,13 @@ int RunPushback(const PanelHostOptions& o, std::string* problem) {
         return kRefused;
     }
 
-    const double distance = std::hypot(world.aircraft.x, world.aircraft.y);
+    char turn[96] = "the turn had not ended";
+    if (world.turn_done)
+        std::snprintf(turn, sizeof turn, "turn ended at %.2f (%.2f off)", world.turn_end_heading, world.turn_end_off);
     std::printf("summary: %s after %" PRIu32 " updates (%s); target heading %" PRId32
-                ", turn ended at %.2f (%.2f off), final heading %.2f; pushed %.1f m; %" PRIu32 " clips started\n",
+                ", %s, final heading %.2f; %s; %s started\n",
                 reset ? "reset" : stopped ? "interrupted" : "NOT FINISHED", host.updates, Clock(host.updates).c_str(),
-                target, world.turn_end_heading, world.turn_end_off, world.aircraft.heading, distance,
-                world.clips_started);
+                target, turn, world.aircraft.heading, Distances().c_str(), Plural(world.clips_started, "clip").c_str());
     OutputsReport();
     std::fflush(stdout);
     if (stopped) {

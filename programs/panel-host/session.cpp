@@ -13,15 +13,25 @@ LoadedModule module;
 
 namespace {
 
-std::string sound_note;     // said once, as the first update begins
+std::string sound_note;     // the platform's word on the sound output, if any
+bool verbose = false;
+// Whether the module's sound reaches a person: learned once the gauge has
+// been initialised (which opens the module's sound device), said once as
+// the first update begins.
+enum SoundHeard { kSoundNotYetKnown, kSoundHeard, kSoundNotHeard };
+SoundHeard sound_heard = kSoundNotYetKnown;
+bool sound_said = false;
 bool paced = false;
 double pace_start = 0.0, pace_rate = kTicksPerSecond;   // updates a second
 
 void OnUpdate(void*) {
-    if (!sound_note.empty()) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "panel-host: %s\n", sound_note.c_str());
-        sound_note.clear();
+    if (!sound_said) {
+        sound_said = true;
+        if (!ModuleSoundHeard()) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "panel-host: %s\n", kNoSoundLine);
+            if (verbose && !sound_note.empty()) std::fprintf(stderr, "panel-host: %s\n", sound_note.c_str());
+        }
     }
     if (paced) SleepUntil(pace_start + double(host.updates) / pace_rate);
 }
@@ -38,8 +48,22 @@ bool Attach(const PanelHostOptions& o, std::string* problem) {
     // The sound output is chosen after loading, which does not yet start
     // the module's sound device, and before the first initialise, which does.
     sound_note = ChooseSoundOutput(o);
+    verbose = o.verbose;
+    sound_heard = kSoundNotYetKnown;
+    sound_said = false;
     HostAddUpdateHook(OnUpdate, nullptr);
     return true;
+}
+
+bool ModuleSoundHeard() {
+    if (sound_heard == kSoundNotYetKnown && host.initialized) {
+        // The platform sent the sound to an output nobody hears (its note
+        // says so), or the module's device did not open at all.
+        SoundObjects c;
+        const bool no_device = CountSoundObjects(module, &c) && c.kinds > 0 && c.alive[0] == 0;
+        sound_heard = !sound_note.empty() || no_device ? kSoundNotHeard : kSoundHeard;
+    }
+    return sound_heard != kSoundNotHeard;
 }
 
 void PaceFromNow(double speed) {
@@ -78,7 +102,8 @@ int Reload(const PanelHostOptions& o, std::string* problem) {
     HostKill();
     SoundObjects c;
     if (!CountSoundObjects(module, &c)) {
-        std::printf("%ld reloads; the module does not tell its %s objects\n", o.reloads, SoundSystemName());
+        std::printf("%ld reload%s; the module does not tell its %s objects\n", o.reloads, o.reloads == 1 ? "" : "s",
+                    SoundSystemName());
         return 0;
     }
     std::string alive;
@@ -87,7 +112,8 @@ int Reload(const PanelHostOptions& o, std::string* problem) {
         alive += (k == 0 ? "" : ", ") + std::to_string(c.alive[k]) + " " + c.names[k];
         total += c.alive[k];
     }
-    std::printf("%ld reloads; %s objects still alive: %s%s%s\n", o.reloads, c.system, alive.c_str(),
+    std::printf("%ld reload%s; %s objects still alive: %s%s%s\n", o.reloads, o.reloads == 1 ? "" : "s", c.system,
+                alive.c_str(),
                 c.made.empty() ? "" : "; ", c.made.c_str());
     return total == 0 ? 0 : 1;
 }

@@ -19,6 +19,12 @@ extern LoadedModule module;
 // chooses its sound output. False with a one-line reason.
 bool Attach(const PanelHostOptions& o, std::string* problem);
 
+// Whether a person can hear the module's sound. Known once the gauge has
+// been initialised; true until then. Where not, kNoSoundLine is said once
+// on stderr as the first update begins.
+bool ModuleSoundHeard();
+inline constexpr const char kNoSoundLine[] = "no sound device: the crew cannot be heard";
+
 // From now on every update starts on its slot: 1/18 s, or `speed` times
 // as fast.
 void PaceFromNow(double speed = 1.0);

@@ -109,6 +109,7 @@ void OnClip(const char* name) {
 
 void OnUpdateOver(bool reset) {
     ShowDisplay();
+    if (world.news) Say(std::string("  ") + world.news);
     // A repeated event that was not sent this time has stopped.
     if (timeline.repeat_count > 0 && timeline.repeat_last != host.updates) FlushRepeats();
     if (reset) FlushRepeats();
@@ -144,6 +145,21 @@ void Say(const std::string& what) {
         return;
     }
     PrintLine(CurrentUpdate(), what);
+}
+
+std::string Plural(uint32_t n, const char* thing) {
+    return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
+}
+
+std::string Distances() {
+    const std::vector<TrackPoint>& track = world.aircraft.track;
+    double along = 0.0;
+    for (size_t i = 1; i < track.size(); ++i)
+        along += std::hypot(track[i].x - track[i - 1].x, track[i].y - track[i - 1].y);
+    char text[96];
+    std::snprintf(text, sizeof text, "pushed %.1f m along its track, ending %.1f m from the start", along,
+                  std::hypot(world.aircraft.x, world.aircraft.y));
+    return text;
 }
 
 std::string HeadingText(double heading) {

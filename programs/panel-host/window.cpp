@@ -81,41 +81,80 @@ struct WindowLayout {
 };
 
 // The hints under the status, one for every phase and the states within
-// it; %d is the target heading.
+// it; %d is the target heading. Where nobody hears the crew, the hints that
+// wait for a call wait for the gauge's schedule instead (world.h). A hint
+// naming a rotation key has one for each key, the one that turns toward
+// the target.
 enum Hint {
-    kHintChoose, kHintNoTurn, kHintConnecting, kHintRelease, kHintReleased, kHintPushing, kHintYourTurn,
-    kHintTooLate, kHintTurning, kHintTurningByHand, kHintClear, kHintDisconnecting, kHintSet, kHintFinal, kHintCount
+    kHintChoose, kHintNoTurn, kHintConnecting, kHintSilentConnecting, kHintRelease, kHintSilentRelease,
+    kHintReleased, kHintPushing, kHintYourTurnLeft, kHintYourTurnRight, kHintTooLate, kHintTurning,
+    kHintTurningByHandLeft, kHintTurningByHandRight, kHintTurningAwayLeft, kHintTurningAwayRight,
+    kHintBrakeIgnored, kHintRollingBack, kHintSlowing, kHintStopped, kHintDisconnecting,
+    kHintSilentDisconnecting, kHintSet, kHintSilentSet, kHintBrakeEarly, kHintFinal, kHintSilentFinal, kHintCount
 };
 const char* const kHints[kHintCount] = {
-    /* kHintChoose        */ "click an arrow to choose the tail's side; - + set push time",
-    /* kHintNoTurn        */ "push time 0: no turn will come; + or Left/Right for one",
-    /* kHintConnecting    */ "the tug connects: wait for the crew's call",
-    /* kHintRelease       */ "the crew asks: press B to release the parking brake",
-    /* kHintReleased      */ "brake released: the push begins in a few seconds",
-    /* kHintPushing       */ "pushing straight; the turn comes as the timer ends",
-    /* kHintYourTurn      */ "no turn from the gauge: hold Left or Right to heading %d",
-    /* kHintTooLate       */ "+ too late: push time passed. Turn with Left or Right",
-    /* kHintTurning       */ "turning to heading %d; the gauge stops the turn there",
-    /* kHintTurningByHand */ "hold Left or Right to heading %d; the gauge stops there",
-    /* kHintClear         */ "turn done: the tug pulls the aircraft clear",
-    /* kHintDisconnecting */ "the tug disconnects: wait for the crew's call",
-    /* kHintSet           */ "the crew asks: press B to set the parking brake",
-    /* kHintFinal         */ "brake set: the crew says goodbye, then the gauge resets",
+    /* kHintChoose              */ "click an arrow to choose the tail's side; - + set push time",
+    /* kHintNoTurn              */ "push time 0: no turn will come; + or Left/Right for one",
+    /* kHintConnecting          */ "the tug connects: wait for the crew's call",
+    /* kHintSilentConnecting    */ "the tug connects; no crew call can be heard: wait",
+    /* kHintRelease             */ "the crew asks: press B to release the parking brake",
+    /* kHintSilentRelease       */ "now press B to release the parking brake (no sound)",
+    /* kHintReleased            */ "brake released: the push begins in a few seconds",
+    /* kHintPushing             */ "pushing straight; the turn comes as the timer ends",
+    /* kHintYourTurnLeft        */ "no turn from the gauge: hold Left to heading %d",
+    /* kHintYourTurnRight       */ "no turn from the gauge: hold Right to heading %d",
+    /* kHintTooLate             */ "+ too late: push time passed. Turn with Left or Right",
+    /* kHintTurning             */ "turning to heading %d; the gauge stops the turn there",
+    /* kHintTurningByHandLeft   */ "hold Left to heading %d; the gauge stops there",
+    /* kHintTurningByHandRight  */ "hold Right to heading %d; the gauge stops there",
+    /* kHintTurningAwayLeft     */ "turning away from heading %d: hold Left instead",
+    /* kHintTurningAwayRight    */ "turning away from heading %d: hold Right instead",
+    /* kHintBrakeIgnored        */ "brake set, but slew ignores it: the aircraft still moves",
+    /* kHintRollingBack         */ "turn done: the tug pushes the aircraft on backwards",
+    /* kHintSlowing             */ "the tug slows the aircraft to a stop",
+    /* kHintStopped             */ "the aircraft has stopped: the tug lets go next",
+    /* kHintDisconnecting       */ "the tug disconnects: wait for the crew's call",
+    /* kHintSilentDisconnecting */ "the tug disconnects; no crew call can be heard: wait",
+    /* kHintSet                 */ "the crew asks: press B to set the parking brake",
+    /* kHintSilentSet           */ "now press B to set the parking brake (no sound)",
+    /* kHintBrakeEarly          */ "brake set: the crew's goodbye follows once the tug is off",
+    /* kHintFinal               */ "brake set: the crew says goodbye, then the gauge resets",
+    /* kHintSilentFinal         */ "brake set: the gauge resets in about 8 s (no sound)",
 };
 
+// The hint naming the key that turns toward the target: `left` or `right`.
+Hint KeyHint(Hint left, Hint right) { return TowardTarget() < 0 ? left : right; }
+
 Hint ChooseHint() {
-    const bool brake_set = world.brake_set;
+    const bool brake_set = world.brake_set, heard_crew = world.sound_heard;
     if (!world.chosen) return world.timer == 0 ? kHintNoTurn : kHintChoose;
     if (host.updates < heard.too_late_until) return kHintTooLate;
     if (!world.pushing) {
-        if (!world.crew_asks_release) return kHintConnecting;
-        return brake_set ? kHintRelease : kHintReleased;
+        if (!world.crew_asks_release) return heard_crew ? kHintConnecting : kHintSilentConnecting;
+        if (brake_set) return heard_crew ? kHintRelease : kHintSilentRelease;
+        return kHintReleased;
     }
-    if (!world.turning) return TurnIsThePilots() ? kHintYourTurn : kHintPushing;
-    if (!world.turn_done) return world.by_hand ? kHintTurningByHand : kHintTurning;
-    if (!world.wrapping) return kHintClear;
-    if (world.crew_asks_set && !brake_set) return kHintSet;
-    return world.phase == kPhaseFinal ? kHintFinal : kHintDisconnecting;
+    // A key to press comes before the word that the brake holds nothing.
+    if (!world.turning) {
+        if (TurnIsThePilots()) return KeyHint(kHintYourTurnLeft, kHintYourTurnRight);
+        return brake_set ? kHintBrakeIgnored : kHintPushing;
+    }
+    if (!world.turn_done) {
+        if (!world.by_hand) return brake_set ? kHintBrakeIgnored : kHintTurning;
+        // The way toward the target is the other key's while turning away.
+        if (TurningAway()) return KeyHint(kHintTurningAwayLeft, kHintTurningAwayRight);
+        return KeyHint(kHintTurningByHandLeft, kHintTurningByHandRight);
+    }
+    if (!world.wrapping) {
+        if (brake_set) return kHintBrakeIgnored;
+        // The words follow what the gauge's last speed step did.
+        if (world.aircraft.back_steps == 0) return kHintStopped;
+        return world.slowing ? kHintSlowing : kHintRollingBack;
+    }
+    if (world.phase == kPhaseFinal && brake_set) return heard_crew ? kHintFinal : kHintSilentFinal;
+    if (world.crew_asks_set && !brake_set) return heard_crew ? kHintSet : kHintSilentSet;
+    if (brake_set) return kHintBrakeEarly;
+    return heard_crew ? kHintDisconnecting : kHintSilentDisconnecting;
 }
 
 std::string HintText(Hint hint, int32_t target) {
@@ -164,7 +203,10 @@ Shown NowShown() {
     s.status = StatusText(kPhaseNames[world.phase], world.brake_set, HeadingText(world.aircraft.heading),
                           world.target);
     s.hint = HintText(ChooseHint(), world.target);
-    if (!heard.speaking.empty() && host.updates <= heard.speaking_until) s.caption = WordsOf(heard.speaking);
+    if (!heard.speaking.empty() && host.updates <= heard.speaking_until)
+        s.caption = WordsOf(heard.speaking);
+    else if (!world.sound_heard)
+        s.caption = kNoSoundLine;
     s.x = world.aircraft.x;
     s.y = world.aircraft.y;
     s.heading = world.aircraft.heading;
@@ -221,10 +263,15 @@ void HandTurn(int32_t direction) {
         return;
     }
     Say(direction < 0 ? "pilot turns the nose left by hand" : "pilot turns the nose right by hand");
+    char line[128];
     if (WorldTakeTurnByHand()) {
-        char line[96];
         std::snprintf(line, sizeof line, "  turning by hand from heading %s toward %" PRId32,
                       HeadingText(world.aircraft.heading).c_str(), world.target);
+        Say(line);
+    }
+    if (world.by_hand && !world.turn_done && TurningAway()) {
+        std::snprintf(line, sizeof line, "  that turns away from heading %" PRId32 ": %s turns toward it",
+                      world.target, TowardTarget() < 0 ? "Left" : "Right");
         Say(line);
     }
 }
@@ -284,6 +331,8 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
                 const bool set = world.brake_set;
                 WorldSetBrake(!set);
                 Say(set ? "parking brake released" : "parking brake set");
+                if (!set && world.pushing && !world.wrapping)
+                    Say("  slew ignores the parking brake: the aircraft keeps moving");
             }
             if (in.kind == kInputMove || in.kind == kInputPress) {
                 mouse_x = in.x / kWindowScale;
@@ -342,11 +391,11 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
     std::string counted;
     for (const char* b : {"left", "right", "minus", "plus"})
         counted += std::string(counted.empty() ? "" : ", ") + b + " " + std::to_string(clicks[b]);
-    std::printf("summary: %" PRIu32 " updates (%s); %" PRIu32 " pushback%s begun, %" PRIu32
-                " reset; clicks: %s; heading %.2f; pushed %.1f m from the start; %" PRIu32 " clips started\n",
-                host.updates, Clock(host.updates).c_str(), world.pushbacks, world.pushbacks == 1 ? "" : "s",
-                world.resets, counted.c_str(), world.aircraft.heading,
-                std::hypot(world.aircraft.x, world.aircraft.y), world.clips_started);
+    std::printf("summary: %" PRIu32 " updates (%s); %s begun, %" PRIu32 " reset; clicks: %s; heading %.2f; %s; "
+                "%s started\n",
+                host.updates, Clock(host.updates).c_str(), Plural(world.pushbacks, "pushback").c_str(), world.resets,
+                counted.c_str(), world.aircraft.heading, Distances().c_str(),
+                Plural(world.clips_started, "clip").c_str());
     std::fflush(stdout);
     CloseFont(status_font);
     CloseFont(font);

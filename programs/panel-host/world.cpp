@@ -25,6 +25,8 @@ void NewPushback() {
     world.chosen = true;
     world.pushing = world.turning = world.turn_done = world.wrapping = world.by_hand = false;
     world.crew_asks_release = world.crew_asks_set = false;
+    world.arm_updates = world.wrapup_updates = 0;
+    world.slowing = false;
     // The gauge aims 90 degrees to the tail's side of the heading it saw.
     world.target = TurnTarget(world.aircraft.heading, world.left);
     world.pushbacks++;
@@ -52,6 +54,8 @@ void OnEvent(uint32_t id, uint32_t value, void*) {
             world.wrapping = true;
             world.phase = kPhaseWrapUp;
         }
+        if (id == kEventSlewOff) world.wrapup_updates++;
+        if (id == kEventSlewAheadMinus || id == kEventSlewAheadPlus) world.slowing = id == kEventSlewAheadPlus;
     }
     if (id == kEventSlewOff && world.modelled_pilot) PilotSeesSlewOff(&world.pilot, update);
     // Where the turn should end follows from the command itself (a negative
@@ -70,14 +74,40 @@ void OnEvent(uint32_t id, uint32_t value, void*) {
         if (observers.list[i]->event) observers.list[i]->event(id, value);
 }
 
+// What the gauge's schedule allows now, where nobody hears the crew ask
+// for it; and the final phase, which begins on the update the gauge's
+// final count can run.
+void FollowTheSchedule() {
+    world.news = nullptr;
+    if (!world.chosen) return;
+    world.arm_updates++;
+    if (!world.sound_heard && !world.pushing && !world.crew_asks_release &&
+        world.arm_updates > uint32_t(kArmReleaseAfter)) {
+        world.crew_asks_release = true;
+        world.phase = kPhaseReleaseWait;
+        world.news = "no sound: the crew would ask now for the parking brake to be released";
+    }
+    if (!world.sound_heard && world.wrapping && !world.crew_asks_set &&
+        world.wrapup_updates >= uint32_t(kWrapupPb3Tick)) {
+        world.crew_asks_set = true;
+        world.news = "no sound: the crew would ask now for the parking brake to be set";
+    }
+    if (world.wrapping && world.phase != kPhaseFinal && world.brake_set &&
+        world.wrapup_updates > uint32_t(kWrapupFinalAfter)) {
+        world.phase = kPhaseFinal;
+        world.news = "the brake is set and the tug is gone: the gauge's final count runs";
+    }
+}
+
 void OnClip(const char* name, void*) {
     const uint32_t update = CurrentUpdate();
     world.clips_started++;
-    if (std::strcmp(name, kClipNames[kClipPB1]) == 0 && world.chosen && !world.pushing) {
+    // A call nobody hears asks for nothing: the schedule stands in for it.
+    if (world.sound_heard && std::strcmp(name, kClipNames[kClipPB1]) == 0 && world.chosen && !world.pushing) {
         world.crew_asks_release = true;
         world.phase = kPhaseReleaseWait;
     }
-    if (std::strcmp(name, kClipNames[kClipPB3]) == 0) world.crew_asks_set = true;
+    if (world.sound_heard && std::strcmp(name, kClipNames[kClipPB3]) == 0) world.crew_asks_set = true;
     if (world.modelled_pilot) PilotHears(&world.pilot, name, update);
     for (int32_t i = 0; i < observers.count; ++i)
         if (observers.list[i]->clip) observers.list[i]->clip(name);
@@ -100,6 +130,7 @@ void WorldStart(double heading) {
     HostSetValue(kHostTokenHeading, world.aircraft.heading);
     HostInstall();
     HostInitialize();
+    world.sound_heard = ModuleSoundHeard();
 }
 
 void WorldStartWithPilot(double heading, bool left, int32_t timer) {
@@ -132,6 +163,7 @@ bool WorldStep() {
     } else if (!lit && world.chosen) {
         reset = true;
     }
+    FollowTheSchedule();
     for (int32_t i = 0; i < observers.count; ++i)
         if (observers.list[i]->update_over) observers.list[i]->update_over(reset);
     world.in_update = false;
@@ -160,7 +192,6 @@ void WorldAct(const PilotAction& act) {
 void WorldSetBrake(bool set) {
     HostSetValue(kHostTokenParkingBrake, set ? kParkingBrakeSet : 0.0);
     world.brake_set = set;
-    if (set && world.wrapping) world.phase = kPhaseFinal;
 }
 
 bool TurnIsThePilots() {
@@ -188,6 +219,18 @@ bool WorldTakeTurnByHand() {
     world.turning = world.by_hand = true;
     world.phase = kPhaseTurn;
     return true;
+}
+
+int32_t TowardTarget() {
+    if (world.target < 0) return 0;
+    const int32_t ahead = ((world.target - int32_t(world.aircraft.heading)) % 360 + 360) % 360;
+    return ahead == 0 ? 0 : ahead <= 180 ? 1 : -1;
+}
+
+bool TurningAway() {
+    const double turn = world.aircraft.hand_rotation;
+    const int32_t toward = TowardTarget();
+    return toward != 0 && turn != 0.0 && (turn > 0.0) != (toward > 0);
 }
 
 int32_t TurnTarget(double heading, bool left) {

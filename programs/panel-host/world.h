@@ -12,7 +12,9 @@
 // wait; the first slew step backwards is the push; the turn command (or the
 // pilot's own turn once the gauge will give none) the turn; the freeze
 // after it the turn's end; slew off the wrap-up; the brake set during the
-// wrap-up the final phase; the lamp going out the reset.
+// wrap-up the final phase, from the update the gauge's final count can run
+// (the wrap-up past kWrapupFinalAfter with the brake set), wherever the
+// brake was set; the lamp going out the reset.
 //
 // Usage: WorldStart (a run adds its pilot), WorldObserve for each observer,
 // then WorldStep for every update with what the pilot does between them
@@ -55,6 +57,21 @@ struct World {
     uint32_t push_start = 0;      // the update the push began on
     bool     crew_asks_release = false, crew_asks_set = false;
     double   turn_end_heading = -1.0, turn_end_off = -1.0;
+    // The gauge's own counts, as its events and the updates since the
+    // choice show them: arming counts every update from the choice on (the
+    // aircraft is on the ground), the wrap-up every update it sends slew
+    // off.
+    uint32_t arm_updates = 0, wrapup_updates = 0;
+    bool     slowing = false;     // the last speed step after the turn was a step less backwards
+
+    // Whether a person hears the module's sound. Where not, the crew's
+    // calls are taken as made when the gauge's schedule allows what they
+    // ask for: releasing the brake once arming has counted past
+    // kArmReleaseAfter, setting it at the wrap-up's kWrapupPb3Tick.
+    bool     sound_heard = true;
+    // Said on the timeline for the update that ends, or null: the call a
+    // person would have heard now, or the final phase beginning.
+    const char* news = nullptr;
 
     uint32_t pushbacks = 0, resets = 0, clips_started = 0;
 
@@ -115,6 +132,13 @@ bool WorldTakeTurnByHand();
 // the push time has passed (a push time of 0 never gives one). The turn is
 // then the pilot's, by hand.
 bool TurnIsThePilots();
+
+// Where the nose is to go to reach the target the short way: +1 right
+// (the heading rising), -1 left, 0 when there is no target or the whole
+// degrees are on it.
+int32_t TowardTarget();
+// The pilot's rotation key turns the aircraft away from the target.
+bool TurningAway();
 
 // The whole-degree heading the gauge's turn ends on when the tail goes to
 // `left` (or right) from `heading`.

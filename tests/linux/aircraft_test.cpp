@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "programs/panel-host/aircraft.h"
+#include "programs/panel-host/panel_draw.h"
 
 namespace {
 
@@ -139,6 +140,40 @@ TEST(Pilot, ReleasesAndSetsTheBrakeAMomentAfterTheCrewAsks) {
     EXPECT_EQ(PilotDecide(&p, 1097).kind, kPilotSetBrake);
     EXPECT_TRUE(PilotDone(&p));
     EXPECT_EQ(PilotDecide(&p, 5000).kind, kPilotNothing);
+}
+
+// The window's view from above, as large as the window draws it, keeps the
+// whole aircraft and the track in sight at every heading a turn ends on:
+// neither touches the picture's edge.
+TEST(TopView, KeepsTheWholeAircraftAndItsTrackInSightAfterTheTurn) {
+    const uint32_t kBody = 0xE8ECF0, kPath = 0xF0C419;
+    for (const uint32_t turn : {kTurnLeft, 37u}) {
+        for (double start : {0.0, 45.0, 90.0, 180.0, 270.0}) {
+            Aircraft a;
+            AircraftReset(&a, start);
+            AircraftEvent(&a, kEventSlewToggle, 1);
+            for (int step = 0; step < 4; ++step) AircraftEvent(&a, kEventSlewAheadMinus, 1);
+            for (int i = 0; i < 400; ++i) AircraftStep(&a);            // 22 m straight back
+            AircraftEvent(&a, kEventSlewRotate, turn);
+            for (int i = 0; i < 540; ++i) AircraftStep(&a);            // the quarter turn
+            AircraftEvent(&a, kEventSlewFreeze, 1);
+            AircraftEvent(&a, kEventSlewAheadMinus, 1);
+            AircraftEvent(&a, kEventSlewAheadMinus, 1);
+            for (int i = 0; i < 300; ++i) AircraftStep(&a);            // rolled clear
+            Image view;
+            DrawTopView(a, 516, 270, nullptr, &view);
+            int body = 0, edge = 0;
+            for (int32_t y = 0; y < view.h; ++y)
+                for (int32_t x = 0; x < view.w; ++x) {
+                    const uint32_t p = ImageAt(view, x, y);
+                    if (p != kBody && p != kPath) continue;
+                    body += p == kBody;
+                    edge += x == 0 || y == 0 || x == view.w - 1 || y == view.h - 1;
+                }
+            EXPECT_GT(body, 200) << start;
+            EXPECT_EQ(edge, 0) << "from heading " << start << " to " << a.heading;
+        }
+    }
 }
 
 }  // namespace

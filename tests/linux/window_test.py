@@ -25,7 +25,16 @@ in the push whose turn is the pilot's (OUT_DIR/window_by_hand.png) the hint
 naming the keys. In none of the three may the status strip's text reach
 the window's edge. The timeline must show the held button's repeats, every
 phase of both pushbacks in order, each turn's end and reset, and the
-summary on Esc.
+summary on Esc. In the second pushback the pilot first holds the wrong key,
+and the timeline names the one toward the target; after the first turn a
+screenshot (OUT_DIR/window_after_turn.png) must hold the whole aircraft
+inside the view.
+
+Then, on Linux, twice SPEED as fast with no driver OpenAL can use, so that
+the module's sound cannot start: one line on stderr and the caption strip
+(OUT_DIR/window_no_sound.png) say the crew cannot be heard, and the
+timeline says when the gauge's schedule lets the brake be released and
+asks for it to be set, through the reset.
 
 The second form is the Windows preview under wine, as a simulator user
 starts it: panel-host.exe copied beside the module as
@@ -240,9 +249,10 @@ def main():
     args.runner = []   # 32-bit wine through qemu where the kernel runs no 32-bit code
     out = args.out
     os.makedirs(out, exist_ok=True)
-    shot, turn_shot, hand_shot = (os.path.join(out, n) for n in ("window.png", "window_turn.png",
-                                                                  "window_by_hand.png"))
-    for old in (shot, turn_shot, hand_shot):
+    shot, turn_shot, hand_shot, after_shot, silent_shot = (
+        os.path.join(out, n) for n in ("window.png", "window_turn.png", "window_by_hand.png",
+                                       "window_after_turn.png", "window_no_sound.png"))
+    for old in (shot, turn_shot, hand_shot, after_shot, silent_shot):
         if os.path.exists(old):
             os.remove(old)
 
@@ -307,11 +317,19 @@ def main():
                 tugs = len(re.findall(r"clip TUG starts", open(fast.timeline).read()))
                 wait_for(fast.timeline, r"clip TUG starts", 20, tugs + 5)
                 fast.screenshot(turn_shot)
+                wait_for(fast.timeline, r"turn ends at heading", 60)
+                time.sleep(0.5)
+                fast.screenshot(after_shot)
             else:
                 # Push time 0: the gauge pushes straight on until the
                 # pilot's turn by hand reaches its target.
                 wait_for(fast.timeline, r"slew mode toggled: on", 40, 2)
                 fast.screenshot(hand_shot)
+                # The wrong key first: the timeline names the right one.
+                xdotool(fast.env, "keydown", "Left")
+                check("pushback 2: turned by hand away from the target, the timeline names the key toward it",
+                      wait_for(fast.timeline, r"that turns away from heading 0: Right turns toward it", 20))
+                xdotool(fast.env, "keyup", "Left")
                 xdotool(fast.env, "keydown", "Right")
                 check("pushback 2: the gauge stops the pilot's turn by hand at its target",
                       wait_for(fast.timeline, r"turn ends at heading", 60, 2))
@@ -322,6 +340,27 @@ def main():
             check(f"pushback {n}: the gauge resets after the final call",
                   wait_for(fast.timeline, r"reset: the gauge is idle again", 30, n))
         text = fast.close()
+        if not args.wine:
+            # No driver OpenAL can use: the module's sound cannot start. The
+            # hints move on by the gauge's schedule through the reset.
+            quiet = Window([args.panel_host, "window", "--speed", str(2 * SPEED)], dict(env, ALSOFT_DRIVERS="none"),
+                           out, "timeline_no_sound", 2 * SPEED)
+            windows.append(quiet)
+            quiet.click(RIGHT)
+            xdotool(env, "windowfocus", "--sync", quiet.id)
+            for n, ask in ((1, "released"), (2, "set")):
+                said = wait_for(quiet.timeline, "no sound: the crew would ask now for the parking brake to be " + ask, 60)
+                check(f"no sound: the timeline says when the brake may be {ask}", said)
+                if n == 1:
+                    quiet.screenshot(silent_shot)
+                quiet.key("b")
+            check("no sound: the gauge resets with the brake set", wait_for(quiet.timeline, r"reset: the gauge is idle", 60))
+            silent_text = quiet.close()
+            check("no sound: one line on stderr says the crew cannot be heard",
+                  open(quiet.errors).read() == "panel-host: no sound device: the crew cannot be heard\n",
+                  open(quiet.errors).read())
+            check("no sound: no clip started, and the summary says so",
+                  "clip " not in silent_text and "; 0 clips started" in silent_text, silent_text.splitlines()[-1:])
         if args.wine:
             preview_refuses_alone(args, env, out)
     finally:
@@ -370,13 +409,30 @@ def main():
     turn = Image.open(turn_shot).convert("RGB")
     check("in the turn the view shows the track behind the aircraft",
           count(turn, (0, VIEW_Y, w, CAPTION_Y), TRACK) > 100)
-    check("in the turn the status strip names it and no caption shows",
-          count(turn, (0, CAPTION_Y, w, CAPTION_Y + CAPTION_H), CAPTION_TEXT) == 0 and
-          count(turn, (0, STATUS_Y, w, STATUS_Y + 22), STATUS_TEXT) > 300)
+    # Where no sound device opens here, the caption strip says so while no
+    # words are spoken, as in the window that has no sound at all.
+    caption_box = (0, CAPTION_Y, w, CAPTION_Y + CAPTION_H)
+    no_words = count(turn, caption_box, CAPTION_TEXT) == 0 or (
+        not args.wine and turn.crop(caption_box).tobytes() == Image.open(silent_shot).convert("RGB").crop(
+            caption_box).tobytes())
+    check("in the turn the status strip names it and no crew's words show",
+          no_words and count(turn, (0, STATUS_Y, w, STATUS_Y + 22), STATUS_TEXT) > 300)
     hand = Image.open(hand_shot).convert("RGB")
     check("in a push whose turn is the pilot's the hint names the keys that turn the aircraft",
           count(hand, (0, STATUS_Y + 22, w, STATUS_Y + STATUS_H), HINT_TEXT) > 200)
-    for name, picture in (("first call", image), ("turn", turn), ("turn by hand", hand)):
+    after = Image.open(after_shot).convert("RGB")
+    view_edge = sum(count(after, box, AIRCRAFT) for box in ((0, VIEW_Y, w, VIEW_Y + 1), (0, CAPTION_Y - 1, w, CAPTION_Y),
+                                                            (0, VIEW_Y, 1, CAPTION_Y), (w - 1, VIEW_Y, w, CAPTION_Y)))
+    check("after the turn the view keeps the whole aircraft in sight",
+          count(after, (0, VIEW_Y, w, CAPTION_Y), AIRCRAFT) > 300 and view_edge == 0, view_edge)
+    pictures = [("first call", image), ("turn", turn), ("turn by hand", hand)]
+    if not args.wine:
+        silent = Image.open(silent_shot).convert("RGB")
+        pictures.append(("no sound", silent))
+        check("no sound: the caption strip says the crew cannot be heard, and a hint asks for B",
+              count(silent, (0, CAPTION_Y, w, CAPTION_Y + CAPTION_H), CAPTION_TEXT) > 400 and
+              count(silent, (0, STATUS_Y + 22, w, STATUS_Y + STATUS_H), HINT_TEXT) > 200)
+    for name, picture in pictures:
         edge = sum(count(picture, (w - 8, STATUS_Y, w, STATUS_Y + STATUS_H), c) for c in (STATUS_TEXT, HINT_TEXT))
         check(f"{name}: the status strip's text ends short of the window's edge", edge == 0, edge)
     if raw is not None:
