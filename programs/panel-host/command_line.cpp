@@ -1,7 +1,7 @@
 // command_line.cpp - panel-host's command line (see command_line.h).
 #include "programs/panel-host/command_line.h"
 
-#include "hostsim/module_loader.h"
+#include "module_file/module_loader.h"
 #include "programs/panel-host/platform.h"
 
 #include <sys/stat.h>

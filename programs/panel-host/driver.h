@@ -8,7 +8,7 @@
 #include <string>
 
 #include "hostsim/hostsim.h"
-#include "hostsim/module_loader.h"
+#include "module_file/module_loader.h"
 #include "programs/panel-host/aircraft.h"
 
 const double kBrakeSet = 32767.0;
