@@ -4,9 +4,11 @@
 include(EmbedResources)
 
 # Links the gauge into `target` with the native platform seam, the module's
-# resources embedded, and the given sound device library.
+# resources embedded, its extras for a host, and the given sound device
+# library.
 function(vornak_link_native_gauge target device)
-  target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/platform/platform_posix.cpp")
+  target_sources(${target} PRIVATE "${PROJECT_SOURCE_DIR}/platform/platform_posix.cpp"
+    "${PROJECT_SOURCE_DIR}/host/module_extras.cpp")
   vornak_embed_resources(${target})
   target_link_libraries(${target} PRIVATE gauge_core ${device} vornak_warnings ${CMAKE_DL_LIBS})
 endfunction()
@@ -19,7 +21,7 @@ target_link_libraries(gauge-replay PRIVATE hostsim vornak_cli11)
 find_package(OpenAL REQUIRED)
 add_library(sound_openal STATIC sound/device_openal.cpp)
 target_include_directories(sound_openal PUBLIC "${PROJECT_SOURCE_DIR}" ${OPENAL_INCLUDE_DIR})
-target_link_libraries(sound_openal PUBLIC ${OPENAL_LIBRARY} PRIVATE vornak_warnings)
+target_link_libraries(sound_openal PUBLIC wave_reader ${OPENAL_LIBRARY} PRIVATE vornak_warnings)
 
 # The Linux module, VORNAK_TOWS.so: loaded with dlopen by a host, which finds
 # Linkage and ImportTable by name. Its clips and bitmaps are embedded in it,
@@ -42,16 +44,15 @@ pkg_check_modules(SDL2_TTF REQUIRED IMPORTED_TARGET SDL2_ttf)
 pkg_check_modules(SDL2_IMAGE REQUIRED IMPORTED_TARGET SDL2_image)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 
-# The host-side pieces that tests link too: module loading, the aircraft
-# and pilot, drawing and the files panel-host writes.
+# The host-side pieces that tests link too: the aircraft and pilot, drawing
+# and the files panel-host writes, with the substitute host and module loading.
 add_library(panel_host_lib STATIC
-  hostsim/module_loader_posix.cpp
   programs/panel-host/aircraft.cpp
   programs/panel-host/panel_draw.cpp
   programs/panel-host/wav_file.cpp
   programs/panel-host/draw_sdl.cpp)
 target_include_directories(panel_host_lib PUBLIC "${PROJECT_SOURCE_DIR}")
-target_link_libraries(panel_host_lib PUBLIC hostsim SDL2::SDL2 PkgConfig::SDL2_TTF PkgConfig::SDL2_IMAGE
+target_link_libraries(panel_host_lib PUBLIC hostsim module_file SDL2::SDL2 PkgConfig::SDL2_TTF PkgConfig::SDL2_IMAGE
   PkgConfig::FONTCONFIG ${CMAKE_DL_LIBS} PRIVATE vornak_warnings)
 
 # Its modes are written once for every system (vornak_panel_host_sources,

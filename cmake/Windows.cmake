@@ -31,6 +31,7 @@ add_link_options(-static-libgcc -static-libstdc++ -static)
 set(vornak_lean_flags -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
     -ffunction-sections -fno-ident)
 target_compile_options(gauge_core PRIVATE ${vornak_lean_flags})
+target_compile_options(wave_reader PRIVATE ${vornak_lean_flags})
 
 # DirectSound's entry by ordinal 1, from our own import library: the
 # toolchain's libdsound.a would import it by name.
@@ -79,6 +80,7 @@ function(vornak_add_module target)
   add_library(${target} MODULE
     platform/platform_win32.cpp
     host/module_memory.cpp
+    host/module_extras.cpp
     sound/device_directsound.cpp
     resources/version.rc
     resources/vornak_tows.def)
@@ -103,8 +105,8 @@ endfunction()
 
 vornak_add_module(vornak_tows)
 
-# The same module with one more export, SoundDeviceCounts, for the reload
-# test's leak check. It lives in its own folder and never ships. Built on
+# The same module with one more export, vornak_audio_counts (host/
+# module_extras.h), for the reload test's leak check. It lives in its own folder and never ships. Built on
 # both targets, like the hosts below: the 32-bit ones run the shipped
 # module under 32-bit wine.
 vornak_add_module(vornak_tows_counting)
@@ -127,7 +129,8 @@ add_executable(gauge-replay programs/gauge-replay/gauge_replay.cpp platform/plat
 vornak_add_resources(gauge-replay)
 target_link_libraries(gauge-replay PRIVATE gauge_core sound_recording hostsim vornak_cli11 vornak_warnings)
 # On 32-bit Windows, five routines the toolchain's libraries import, answered
-# by ones that Windows 98 has (panel-host.exe's the same, below).
+# by ones that Windows 98 has (panel-host.exe and the setup program the same,
+# below): the one way every 32-bit program keeps to Windows 98's imports.
 if(vornak_arch STREQUAL "i686")
   target_sources(gauge-replay PRIVATE programs/windows98_imports.cpp)
 endif()
@@ -140,10 +143,9 @@ include(PanelHost)
 find_library(vornak_zlib NAMES libz.a REQUIRED)
 add_executable(panel-host ${vornak_panel_host_sources} programs/panel-host/platform_win32.cpp
   programs/panel-host/window_gdi.cpp programs/panel-host/draw_gdi.cpp programs/panel-host/aircraft.cpp
-  programs/panel-host/panel_draw.cpp programs/panel-host/wav_file.cpp hostsim/module_loader_win32.cpp
-  hostsim/clip_watch_win32.cpp)
+  programs/panel-host/panel_draw.cpp programs/panel-host/wav_file.cpp)
 target_include_directories(panel-host PRIVATE "${CMAKE_BINARY_DIR}/generated")
-target_link_libraries(panel-host PRIVATE hostsim vornak_cli11 vornak_warnings ${vornak_zlib} gdi32)
+target_link_libraries(panel-host PRIVATE hostsim module_file vornak_cli11 vornak_warnings ${vornak_zlib} gdi32)
 target_link_options(panel-host PRIVATE -s)
 if(vornak_arch STREQUAL "i686")
   target_sources(panel-host PRIVATE programs/windows98_imports.cpp)
@@ -155,7 +157,10 @@ endif()
 # the system DLLs those versions have. The pop-up window's picture, the
 # panel face, sits beside it as VORNAK_TOWS.bmp, as in the kit.
 add_executable(vornak_setup programs/setup/setup_main.cpp programs/setup/setup_dialog_win32.cpp
-  programs/setup/setup_files_win32.cpp programs/setup/panel_cfg.cpp programs/setup/lean_runtime.cpp)
+  programs/setup/setup_files_win32.cpp programs/setup/panel_cfg.cpp)
+if(vornak_arch STREQUAL "i686")
+  target_sources(vornak_setup PRIVATE programs/windows98_imports.cpp)
+endif()
 target_include_directories(vornak_setup PRIVATE "${PROJECT_SOURCE_DIR}")
 target_compile_definitions(vornak_setup PRIVATE WINVER=0x0400 _WIN32_WINNT=0x0400
   _WIN32_IE=0x0400 __USE_MINGW_ANSI_STDIO=0 VORNAK_VERSION="${PROJECT_VERSION}")

@@ -169,6 +169,10 @@ enum MouseAreaKind : int32_t {
     kMouseEnd = 0, kMouseParent = 1, kMouseChild = 2, kMouseParentEnd = 3
 };
 
+// A child area's mouse flags: a single click of the left button, handed to
+// the handler as its flags; and the click repeated while the button is held.
+enum : uint32_t { kMouseLeftSingle = 0x20000000u, kMouseRepeatHeld = 0x00200000u };
+
 struct MouseArea {
     int32_t      kind;
     int32_t      x, y, w, h;

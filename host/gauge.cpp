@@ -87,16 +87,19 @@ constinit IconElement left_lamp = {
     .switch_type = 1,
 };
 
-// The four children are the buttons, in the order of kButtonNames.
-// kind             x    y   w   h  cursor help flags       event handler         data
+// The four children are the buttons, in the order of kButtonNames; the
+// timer's two repeat while held.
+const uint32_t kClick = kMouseLeftSingle;
+const uint32_t kHeld  = kMouseLeftSingle | kMouseRepeatHeld;
+// kind             x    y   w   h  cursor help flags   event handler         data
 constinit MouseArea mouse_areas[7] = {
-    {kMouseParent,    0,   0,  0,  0, -1, 0, 0x00000000, 0, nullptr,        nullptr},
-    {kMouseChild,    13,  27, 29, 22,  5, 0, 0x20000000, 0, TailLeftClick,  nullptr},
-    {kMouseChild,    57,  27, 29, 22,  5, 0, 0x20000000, 0, TailRightClick, nullptr},
-    {kMouseChild,    99,  46, 14, 11,  2, 0, 0x20200000, 0, TimerDownClick, nullptr},
-    {kMouseChild,   132,  46, 14, 11,  1, 0, 0x20200000, 0, TimerUpClick,   nullptr},
-    {kMouseParentEnd, 0,   0,  0,  0, -1, 0, 0x00000000, 0, nullptr,        nullptr},
-    {kMouseEnd,       0,   0,  0,  0, -1, 0, 0x00000000, 0, nullptr,        nullptr},
+    {kMouseParent,    0,   0,  0,  0, -1, 0, 0,      0, nullptr,        nullptr},
+    {kMouseChild,    13,  27, 29, 22,  5, 0, kClick, 0, TailLeftClick,  nullptr},
+    {kMouseChild,    57,  27, 29, 22,  5, 0, kClick, 0, TailRightClick, nullptr},
+    {kMouseChild,    99,  46, 14, 11,  2, 0, kHeld,  0, TimerDownClick, nullptr},
+    {kMouseChild,   132,  46, 14, 11,  1, 0, kHeld,  0, TimerUpClick,   nullptr},
+    {kMouseParentEnd, 0,   0,  0,  0, -1, 0, 0,      0, nullptr,        nullptr},
+    {kMouseEnd,       0,   0,  0,  0, -1, 0, 0,      0, nullptr,        nullptr},
 };
 
 constinit char module_path[256] = "";

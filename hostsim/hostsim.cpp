@@ -7,9 +7,6 @@ HostState host;
 
 namespace {
 
-// The mouse flag that asks the host to repeat the click while the button is held.
-const uint32_t kMouseRepeatFlag = 0x00200000u;
-
 int32_t GAUGE_CALL QueryElements(Element*) { return 1; }
 
 // Walks the element chain from `first`, each element reached through the
@@ -252,7 +249,7 @@ bool HostClick(int32_t x, int32_t y) {
     for (MouseArea* a = host.mouse_areas; a->kind != kMouseEnd; ++a) {
         if (a->kind != kMouseChild || a->handler == nullptr) continue;
         if (x >= a->x && x < a->x + a->w && y >= a->y && y < a->y + a->h) {
-            a->handler((y << 16) | (x & 0xFFFF), static_cast<int32_t>(a->mouse_flags & 0x20000000u));
+            a->handler((y << 16) | (x & 0xFFFF), static_cast<int32_t>(a->mouse_flags & kMouseLeftSingle));
             return true;
         }
     }
@@ -266,7 +263,7 @@ int32_t HostChildAt(int32_t x, int32_t y, bool* repeats) {
     for (MouseArea* a = host.mouse_areas; a->kind != kMouseEnd; ++a) {
         if (a->kind != kMouseChild) continue;
         if (a->handler != nullptr && x >= a->x && x < a->x + a->w && y >= a->y && y < a->y + a->h) {
-            *repeats = (a->mouse_flags & kMouseRepeatFlag) != 0;
+            *repeats = (a->mouse_flags & kMouseRepeatHeld) != 0;
             return n;
         }
         ++n;

@@ -41,14 +41,7 @@ bool SameFile(const char* a, const char* b) {
 
 const EmbeddedResource* Lookup(void* module, const char* type, const char* name,
                                int32_t number) {
-    const EmbeddedDirectory* directory = static_cast<const EmbeddedDirectory*>(module);
-    if (directory == nullptr || directory->magic != kEmbeddedMagic) return nullptr;
-    for (uint32_t i = 0; i < directory->count; ++i) {
-        const EmbeddedResource& r = directory->entries[i];
-        if (std::strcmp(r.type, type) != 0) continue;
-        if (name ? std::strcmp(r.name, name) == 0 : r.number == number) return &r;
-    }
-    return nullptr;
+    return FindEmbeddedResource(static_cast<const EmbeddedDirectory*>(module), type, name, number);
 }
 
 }  // namespace

@@ -18,18 +18,6 @@
 
 constinit void* sound_device = nullptr;
 
-StoredFormat ReadStoredFormat(const void* format) {
-    const uint8_t* p = static_cast<const uint8_t*>(format);
-    StoredFormat f;
-    f.tag = static_cast<uint16_t>(p[0] | p[1] << 8);
-    f.channels = static_cast<uint16_t>(p[2] | p[3] << 8);
-    f.rate = static_cast<uint32_t>(p[4] | p[5] << 8 | p[6] << 16) | static_cast<uint32_t>(p[7]) << 24;
-    f.bytes_per_second =
-        static_cast<uint32_t>(p[8] | p[9] << 8 | p[10] << 16) | static_cast<uint32_t>(p[11]) << 24;
-    f.block_align = static_cast<uint16_t>(p[12] | p[13] << 8);
-    return f;
-}
-
 int32_t FillClipBuffer(void* buffer, const uint8_t* data, uint32_t size) {
     if (buffer == nullptr || data == nullptr || size == 0) return 0;
     void* region1 = nullptr;

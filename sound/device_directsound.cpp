@@ -20,6 +20,9 @@
 //   [x] counts of every device and buffer made and released, so a reload
 //       test can show that no DirectSound object outlives its use; a test
 //       build (VORNAK_EXPORT_SOUND_COUNTS) lets its host read them
+//       (host/module_extras.h's vornak_audio_counts)
+//   [ ] loopback mix, clip start reports: DirectSound mixes on the card; a
+//       host that shows the clips watches the module's DirectSound itself
 #include "sound/sound_device.h"
 
 #include <windows.h>
@@ -27,7 +30,7 @@
 
 #include <cstddef>
 
-#include "sound/device_directsound.h"
+#include "sound/wave_reader.h"
 
 // The gauge's description goes to DirectSound as it is: it must be the
 // first form of DSBUFFERDESC, field for field, on either pointer width.
@@ -38,15 +41,16 @@ static_assert(offsetof(ClipBufferDesc, format) == offsetof(DSBUFFERDESC1, lpwfxF
 static_assert(sizeof(ClipBufferDesc) == 20, "the 20-byte description on 32-bit");
 #endif
 
-constinit DirectSoundCounts directsound_counts = {};
-
-#if defined(VORNAK_EXPORT_SOUND_COUNTS)
-extern "C" __declspec(dllexport) const DirectSoundCounts* SoundDeviceCounts(void) {
-    return &directsound_counts;
-}
-#endif
-
 namespace {
+
+// Every device and buffer obtained from DirectSound, and every release.
+// After a kill all pairs must match; a difference is a DirectSound object
+// the gauge leaked.
+struct DirectSoundCounts {
+    uint32_t devices_created, devices_released;
+    uint32_t buffers_created, buffers_released;
+};
+constinit DirectSoundCounts directsound_counts = {};
 
 IDirectSound* AsDevice(void* device) { return static_cast<IDirectSound*>(device); }
 IDirectSoundBuffer* AsBuffer(void* buffer) { return static_cast<IDirectSoundBuffer*>(buffer); }
@@ -122,6 +126,16 @@ uint32_t ReleaseBuffer(void* buffer) {
     return AsBuffer(buffer)->Release();
 }
 
+void Counts(VornakAudioCounts* counts) {
+    const DirectSoundCounts& c = directsound_counts;
+    counts->devices = c.devices_created - c.devices_released;
+    counts->buffers = c.buffers_created - c.buffers_released;
+    counts->devices_made = c.devices_created;
+    counts->devices_released = c.devices_released;
+    counts->buffers_made = c.buffers_created;
+    counts->buffers_released = c.buffers_released;
+}
+
 }  // namespace
 
 extern constinit const SoundDevice kSoundDevice = {
@@ -136,4 +150,8 @@ extern constinit const SoundDevice kSoundDevice = {
     SetCurrentPosition,
     Play,
     ReleaseBuffer,
+    Counts,
+    nullptr,
+    nullptr,
+    nullptr,
 };

@@ -19,11 +19,10 @@
 //   [x] no audio device: Create stores null and the gauge runs silently;
 //       the default device is asked again at most every two seconds
 //   [x] loopback device on the host's request, its mix pulled by the host
-//   [x] clip observer and live-object counts for the host (device_openal.h)
+//   [x] every buffer it starts told, and its live objects counted, for the
+//       module's host (the optional entries of sound_device.h)
 //   [ ] cooperative level and speaker configuration: OpenAL has no such
 //       notions; both answer success and do nothing
-#include "sound/device_openal.h"
-
 #include <AL/al.h>
 #include <AL/alc.h>
 #include <AL/alext.h>
@@ -32,8 +31,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "sound/clip.h"
 #include "sound/sound_device.h"
+#include "sound/wave_reader.h"
 
 namespace {
 
@@ -71,13 +70,12 @@ struct AlClip {
 AlDevice* open_device = nullptr;
 VornakAudioCounts live = {};
 uint32_t loopback_rate = 0;
-VornakClipObserver clip_observer = nullptr;
+void (*report_start)(const void* buffer) = nullptr;
 // When the default device last failed to open. The loader asks once per
 // clip; one initialise should ask the system once, not six times over.
 std::chrono::steady_clock::time_point last_failure;
 bool failed_before = false;
 const auto kRetryAfter = std::chrono::seconds(2);
-void* observer_context = nullptr;
 
 LPALCLOOPBACKOPENDEVICESOFT LoopbackOpen() {
     if (!alcIsExtensionPresent(nullptr, "ALC_SOFT_loopback")) return nullptr;
@@ -307,10 +305,7 @@ int32_t Play(void* buffer, uint32_t, uint32_t, uint32_t flags) {
             alSourcei(c->source, AL_BYTE_OFFSET, static_cast<ALint>(c->position));
     }
     if (alGetError() != AL_NO_ERROR) return kGenericError;
-    if (clip_observer) {
-        const char* name = NameOfClip(c);
-        clip_observer(name ? name : "?", observer_context);
-    }
+    if (report_start) report_start(c);
     return kOk;
 }
 
@@ -332,6 +327,38 @@ uint32_t ReleaseBuffer(void* buffer) {
     return 0;
 }
 
+void Counts(VornakAudioCounts* counts) {
+    counts->devices = live.devices;
+    counts->contexts = live.contexts;
+    counts->buffers = live.buffers;
+    counts->sources = live.sources;
+}
+
+int32_t Loopback(uint32_t rate) {
+    if (rate == 0) {
+        loopback_rate = 0;
+        return 1;
+    }
+    if (rate < 8000 || rate > 192000 || LoopbackOpen() == nullptr || LoopbackRender() == nullptr)
+        return 0;
+    loopback_rate = rate;
+    return 1;
+}
+
+uint32_t Render(int16_t* out, uint32_t frames) {
+    if (out == nullptr || frames == 0) return 0;
+    LPALCRENDERSAMPLESSOFT render = LoopbackRender();
+    if (open_device == nullptr || !open_device->loopback || render == nullptr ||
+        frames > 0x7FFFFFFFu / kVornakLoopbackChannels) {
+        std::memset(out, 0, sizeof(int16_t) * kVornakLoopbackChannels * frames);
+        return 0;
+    }
+    render(open_device->device, out, static_cast<ALCsizei>(frames));
+    return frames;
+}
+
+void ReportStarts(void (*started)(const void* buffer)) { report_start = started; }
+
 }  // namespace
 
 const SoundDevice kSoundDevice = {
@@ -346,36 +373,8 @@ const SoundDevice kSoundDevice = {
     SetCurrentPosition,
     Play,
     ReleaseBuffer,
+    Counts,
+    Loopback,
+    Render,
+    ReportStarts,
 };
-
-void vornak_set_clip_observer(VornakClipObserver observer, void* context) {
-    clip_observer = observer;
-    observer_context = context;
-}
-
-int32_t vornak_audio_loopback(uint32_t rate) {
-    if (rate == 0) {
-        loopback_rate = 0;
-        return 1;
-    }
-    if (rate < 8000 || rate > 192000 || LoopbackOpen() == nullptr || LoopbackRender() == nullptr)
-        return 0;
-    loopback_rate = rate;
-    return 1;
-}
-
-uint32_t vornak_audio_render(int16_t* out, uint32_t frames) {
-    if (out == nullptr || frames == 0) return 0;
-    LPALCRENDERSAMPLESSOFT render = LoopbackRender();
-    if (open_device == nullptr || !open_device->loopback || render == nullptr ||
-        frames > 0x7FFFFFFFu / kVornakLoopbackChannels) {
-        std::memset(out, 0, sizeof(int16_t) * kVornakLoopbackChannels * frames);
-        return 0;
-    }
-    render(open_device->device, out, static_cast<ALCsizei>(frames));
-    return frames;
-}
-
-void vornak_audio_counts(VornakAudioCounts* counts) {
-    if (counts) *counts = live;
-}

@@ -176,6 +176,16 @@ uint32_t ReleaseBuffer(void* buffer) {
     return 0;
 }
 
+void Counts(VornakAudioCounts* counts) {
+    const RecordingDeviceStats& s = recording_stats;
+    counts->devices = s.devices_created - s.devices_released;
+    counts->buffers = s.buffers_created - s.buffers_released;
+    counts->devices_made = s.devices_created;
+    counts->devices_released = s.devices_released;
+    counts->buffers_made = s.buffers_created;
+    counts->buffers_released = s.buffers_released;
+}
+
 }  // namespace
 
 void ResetRecordingDevice() {
@@ -205,4 +215,8 @@ extern const SoundDevice kSoundDevice = {
     SetCurrentPosition,
     Play,
     ReleaseBuffer,
+    Counts,
+    nullptr,   // no loopback: nothing is mixed
+    nullptr,
+    nullptr,   // plays are told through recording_control.on_play
 };

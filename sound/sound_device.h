@@ -6,6 +6,11 @@
 // one (device_directsound.cpp, device_openal.cpp, device_recording.cpp), and
 // a build links exactly one of them; nothing above the seam knows which.
 //
+// Beyond DirectSound's calls a device may offer what the module's host can
+// use (host/module_extras.h): its live objects, a loopback mix, and which
+// buffer it started. These entries are optional: a device leaves null what
+// it cannot serve, and host/module_extras.cpp answers for it harmlessly.
+//
 // Results follow DirectSound: a negative value is a failure, 0 is plain
 // success, and a positive value is success with a remark. The loader and
 // playback examine only what the gauge has always examined: buffer creation
@@ -13,6 +18,8 @@
 #pragma once
 
 #include <cstdint>
+
+#include "host/module_extras.h"
 
 // The buffer description, laid out as DirectSound's: on a 32-bit target this
 // is the 20-byte form; pointer-width elsewhere.
@@ -33,18 +40,6 @@ enum : uint32_t {
     kSpeakerStereo        = 4,   // DSSPEAKER_STEREO
 };
 
-// The fields a device may read from a stored format: the first 14 bytes of a
-// fmt body (the walk guarantees no fewer). Bits per sample, which lies after
-// them, is derived from the block alignment instead.
-struct StoredFormat {
-    uint16_t tag;
-    uint16_t channels;
-    uint32_t rate;
-    uint32_t bytes_per_second;
-    uint16_t block_align;
-};
-StoredFormat ReadStoredFormat(const void* format);
-
 struct SoundDevice {
     const char* name;
     // DirectSoundCreate with the default device: stores a device or null.
@@ -61,6 +56,17 @@ struct SoundDevice {
     int32_t  (*SetCurrentPosition)(void* buffer, uint32_t position);
     int32_t  (*Play)(void* buffer, uint32_t reserved, uint32_t priority, uint32_t flags);
     uint32_t (*ReleaseBuffer)(void* buffer);
+
+    // Optional (null where the device has none).
+    // The device's live objects, into a record the caller cleared.
+    void     (*Counts)(VornakAudioCounts* counts);
+    // vornak_audio_loopback and vornak_audio_render, as host/module_extras.h
+    // describes them.
+    int32_t  (*Loopback)(uint32_t rate);
+    uint32_t (*Render)(int16_t* out, uint32_t frames);
+    // From now on `started` (null: nobody) is told of every buffer that Play
+    // starts.
+    void     (*ReportStarts)(void (*started)(const void* buffer));
 };
 
 // The device this build links.

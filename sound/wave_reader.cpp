@@ -1,4 +1,5 @@
-// wave_reader.cpp - the RIFF chunk walk behind every clip.
+// wave_reader.cpp - the RIFF chunk walk behind every clip, and the reading
+// of its stored format.
 //
 // A WAVE image is "RIFF", a size, "WAVE", then chunks of id, length and
 // body, each padded to an even length. The walk takes the first fmt chunk
@@ -10,8 +11,6 @@
 #include "sound/wave_reader.h"
 
 #include <cstring>
-
-#include "platform/platform.h"
 
 namespace {
 
@@ -68,10 +67,14 @@ int32_t ParseWaveResource(const uint8_t* image, uint32_t image_size, const uint8
     return 0;
 }
 
-int32_t FindWaveResource(void* module, const char* name, const uint8_t** format,
-                         const uint8_t** data, uint32_t* data_size) {
-    uint32_t image_size = 0;
-    const uint8_t* image = FindModuleResource(module, "WAV", name, &image_size);
-    if (image == nullptr) return 0;
-    return ParseWaveResource(image, image_size, format, data, data_size);
+StoredFormat ReadStoredFormat(const void* format) {
+    const uint8_t* p = static_cast<const uint8_t*>(format);
+    StoredFormat f;
+    f.tag = static_cast<uint16_t>(p[0] | p[1] << 8);
+    f.channels = static_cast<uint16_t>(p[2] | p[3] << 8);
+    f.rate = static_cast<uint32_t>(p[4] | p[5] << 8 | p[6] << 16) | static_cast<uint32_t>(p[7]) << 24;
+    f.bytes_per_second =
+        static_cast<uint32_t>(p[8] | p[9] << 8 | p[10] << 16) | static_cast<uint32_t>(p[11]) << 24;
+    f.block_align = static_cast<uint16_t>(p[12] | p[13] << 8);
+    return f;
 }

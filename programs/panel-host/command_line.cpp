@@ -3,7 +3,7 @@
 
 #include "host/gauge.h"
 #include "host/gauge_names.h"
-#include "hostsim/module_loader.h"
+#include "module_file/module_loader.h"
 #include "programs/panel-host/platform.h"
 #include "sequencer/pushback.h"
 

@@ -13,7 +13,7 @@
 // program unless --module names another. The modes are written once for
 // every system: session.h (attach, replay, reload), run.h with timeline.h
 // and outputs.h, window.h; what is the system's own is behind platform.h,
-// fonts.h, png_files.h, window.h's seam and hostsim/module_loader.h. Every
+// fonts.h, png_files.h, window.h's seam and module_file/module_loader.h. Every
 // input is checked (command_line.cpp) before the module is loaded, and
 // every output before it is opened.
 //

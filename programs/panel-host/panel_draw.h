@@ -15,7 +15,7 @@
 #include "programs/panel-host/aircraft.h"
 #include "programs/panel-host/fonts.h"
 #include "programs/panel-host/image.h"
-#include "hostsim/module_loader.h"
+#include "module_file/module_loader.h"
 
 // Decodes a DIB as a resource stores it (BITMAPINFOHEADER, palette, pixels):
 // 1, 4 and 8 bits with a palette, 24 and 32 bits uncompressed; every read is

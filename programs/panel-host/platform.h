@@ -1,5 +1,5 @@
 // platform.h - what panel-host asks of the system it runs on, beside the
-// module loader (hostsim/module_loader.h), the window (window.h), the text
+// module loader (module_file/module_loader.h), the window (window.h), the text
 // (fonts.h) and the PNG files (png_files.h). platform_linux.cpp and
 // platform_win32.cpp implement it; nothing else in panel-host knows which
 // system it is on, nor how its paths are written.
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/module_loader.h"
+#include "module_file/module_loader.h"
 #include "programs/panel-host/command_line.h"
 
 // Puts standard output and error in the mode that writes LF line ends, as

@@ -23,7 +23,6 @@
 #include <cstdio>
 
 #include "programs/panel-host/platform.h"
-#include "sound/device_directsound.h"
 
 void StartStandardStreams() {
     _setmode(_fileno(stdout), _O_BINARY);
@@ -51,19 +50,18 @@ std::string ChooseSoundOutput(const PanelHostOptions&) { return ""; }
 const char* SoundSystemName() { return "DirectSound"; }
 
 bool CountSoundObjects(const LoadedModule& module, SoundObjects* out) {
-    auto counts_of = reinterpret_cast<SoundDeviceCountsRoutine>(reinterpret_cast<void*>(
-        GetProcAddress(static_cast<HMODULE>(module.handle), "SoundDeviceCounts")));
-    if (counts_of == nullptr) return false;
-    const DirectSoundCounts c = *counts_of();
+    if (module.audio_counts == nullptr) return false;
+    VornakAudioCounts c;
+    module.audio_counts(&c);
     *out = SoundObjects{};
     out->system = "DirectSound";
     out->kinds = 2;
     out->names[0] = "devices";
-    out->alive[0] = c.devices_created - c.devices_released;
+    out->alive[0] = c.devices;
     out->names[1] = "buffers";
-    out->alive[1] = c.buffers_created - c.buffers_released;
-    out->made = "devices created " + std::to_string(c.devices_created) + ", released " +
-                std::to_string(c.devices_released) + "; buffers created " + std::to_string(c.buffers_created) +
+    out->alive[1] = c.buffers;
+    out->made = "devices created " + std::to_string(c.devices_made) + ", released " +
+                std::to_string(c.devices_released) + "; buffers created " + std::to_string(c.buffers_made) +
                 ", released " + std::to_string(c.buffers_released);
     return true;
 }

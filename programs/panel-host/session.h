@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "hostsim/module_loader.h"
+#include "module_file/module_loader.h"
 #include "programs/panel-host/command_line.h"
 
 const int kRefused = 2;   // the exit status of every mistake a user can make

@@ -21,15 +21,15 @@
 #include <cstring>
 #include <string>
 
+#include "host/module_extras.h"
 #include "hostsim/hostsim.h"
 
 #ifdef VORNAK_RELOAD_MODULE
 #include <dlfcn.h>
 
-#include "hostsim/module_loader.h"
+#include "module_file/module_loader.h"
 #else
 #include "host/module.h"
-#include "sound/device_recording.h"
 #endif
 
 namespace {
@@ -78,29 +78,6 @@ void Open(const std::string& path) {
     HostInitialize();
 }
 
-// Kills the gauge; true when the module's device holds nothing any more.
-bool KillClean(const char* when) {
-    HostKill();
-    if (module.audio_counts == nullptr) return true;
-    VornakAudioCounts c = {};
-    module.audio_counts(&c);
-    if (c.devices == 0 && c.contexts == 0 && c.buffers == 0 && c.sources == 0) return true;
-    std::fprintf(stderr, "reload_driver: %s the module still holds %u devices, %u contexts, "
-                 "%u buffers and %u sources\n", when, c.devices, c.contexts, c.buffers, c.sources);
-    return false;
-}
-
-// True when the freshly initialised gauge holds its six clips on one device.
-bool Loaded() {
-    if (module.audio_counts == nullptr) return true;
-    VornakAudioCounts c = {};
-    module.audio_counts(&c);
-    if (c.devices == 1 && c.buffers == 6) return true;
-    std::fprintf(stderr, "reload_driver: after initialise the module holds %u devices and %u "
-                 "buffers, not 1 and 6 (is OpenAL's null backend there?)\n", c.devices, c.buffers);
-    return false;
-}
-
 void Close() {
     dlclose(module.handle);
     module = LoadedModule{};
@@ -112,7 +89,6 @@ const char* const kFresh = "attach to the host";
 
 void Open(const std::string&) {
     HostReset();
-    ResetRecordingDevice();
     if (!HostAttach(&ImportTable, &Linkage)) {
         std::fprintf(stderr, "reload_driver: the gauge's records are not usable\n");
         std::exit(2);
@@ -122,29 +98,43 @@ void Open(const std::string&) {
     HostInitialize();
 }
 
-bool KillClean(const char* when) {
-    HostKill();
-    const RecordingDeviceStats& s = recording_stats;
-    if (s.devices_created == s.devices_released && s.buffers_created == s.buffers_released)
-        return true;
-    std::fprintf(stderr, "reload_driver: %s %u of %u devices and %u of %u buffers were released\n",
-                 when, s.devices_released, s.devices_created, s.buffers_released, s.buffers_created);
-    return false;
-}
-
-bool Loaded() {
-    const RecordingDeviceStats& s = recording_stats;
-    if (s.devices_created - s.devices_released == 1 && s.buffers_created - s.buffers_released == 6)
-        return true;
-    std::fprintf(stderr, "reload_driver: after initialise %u devices and %u buffers are live, "
-                 "not 1 and 6\n", s.devices_created - s.devices_released,
-                 s.buffers_created - s.buffers_released);
-    return false;
-}
-
 void Close() {}
 
 #endif
+
+// The sound objects the gauge holds, as the module tells them, or as the
+// device linked in here tells them.
+VornakAudioCounts Counts() {
+    VornakAudioCounts c = {};
+#ifdef VORNAK_RELOAD_MODULE
+    if (module.audio_counts) module.audio_counts(&c);
+#else
+    vornak_audio_counts(&c);
+#endif
+    return c;
+}
+
+// Kills the gauge; true when its device holds nothing any more.
+bool KillClean(const char* when) {
+    HostKill();
+    const VornakAudioCounts c = Counts();
+    if (c.devices == 0 && c.contexts == 0 && c.buffers == 0 && c.sources == 0) return true;
+    std::fprintf(stderr, "reload_driver: %s the gauge still holds %u devices, %u contexts, "
+                 "%u buffers and %u sources\n", when, c.devices, c.contexts, c.buffers, c.sources);
+    return false;
+}
+
+// True when the freshly initialised gauge holds its six clips on one device.
+bool Loaded() {
+#ifdef VORNAK_RELOAD_MODULE
+    if (module.audio_counts == nullptr) return true;
+#endif
+    const VornakAudioCounts c = Counts();
+    if (c.devices == 1 && c.buffers == 6) return true;
+    std::fprintf(stderr, "reload_driver: after initialise the gauge holds %u devices and %u "
+                 "buffers, not 1 and 6 (is OpenAL's null backend there?)\n", c.devices, c.buffers);
+    return false;
+}
 
 }  // namespace
 

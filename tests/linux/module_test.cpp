@@ -12,7 +12,7 @@
 
 #include "host/gauge_names.h"
 #include "hostsim/hostsim.h"
-#include "hostsim/module_loader.h"
+#include "module_file/module_loader.h"
 #include "programs/panel-host/panel_draw.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "host/module.h"
+#include "host/module_extras.h"
 #include "platform/platform.h"
 #include "sound/clip.h"
-#include "sound/device_openal.h"
 #include "sound/sound_device.h"
 #include "sound/wave_reader.h"
 

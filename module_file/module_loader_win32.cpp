@@ -1,19 +1,19 @@
 // module_loader_win32.cpp - loading a gauge module file on Windows, for the
-// module-loader seam (hostsim/module_loader.h; module_loader_posix.cpp is
-// its dlopen sibling).
+// module-loader seam (module_loader.h; module_loader_posix.cpp is its
+// dlopen sibling).
 //
 // Needs: KERNEL32. Provides:
 //   [x] load by path with LoadLibraryA (the loader runs the module's
 //       DllMain), without the loader's error dialogs
-//   [x] ImportTable and Linkage by their undecorated export names
-//   [x] the optional audio exports, where a module has them; a module
-//       without a clip observer of its own has its DirectSound watched for
-//       the clips it starts (clip_watch_win32.cpp)
+//   [x] ImportTable, Linkage and the extras by their undecorated export
+//       names (read in module_loader.cpp); a module without a clip observer
+//       of its own has its DirectSound watched for the clips it starts
+//       (clip_watch_win32.cpp)
 //   [x] a one-line reason for every failure, with the system's message
 //   [x] the default module: VORNAK_TOWS.gau beside the running program
 //   [x] resources: a PE module keeps its clips and bitmaps as Windows
 //       resources, found with FindResourceA on the loaded module
-#include "hostsim/module_loader.h"
+#include "module_file/module_loader.h"
 
 #include <windows.h>
 
@@ -55,9 +55,8 @@ std::string SystemMessage(DWORD code, const std::string& path) {
     return message;
 }
 
-template <typename T>
-T Export(HMODULE handle, const char* name) {
-    return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(handle, name)));
+void* Export(void* handle, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
 }
 
 }  // namespace
@@ -83,26 +82,14 @@ bool LoadModule(const std::string& path, LoadedModule* module, std::string* prob
         *problem = "cannot load module " + path + ": " + SystemMessage(code, path);
         return false;
     }
-    auto import_table = Export<ImportTableRecord*>(handle, "ImportTable");
-    auto linkage = Export<const LinkageRecord*>(handle, "Linkage");
-    if (import_table == nullptr || linkage == nullptr) {
+    if (!ReadModuleExports(path, handle, Export, module, problem)) {
         FreeLibrary(handle);
-        *problem = "module " + path + " exports no Linkage and ImportTable records";
         return false;
     }
-    module->handle = handle;
-    module->path = path;
-    module->import_table = import_table;
-    module->linkage = linkage;
-    module->resources = nullptr;
-    module->set_clip_observer = Export<VornakSetClipObserverFn>(handle, "vornak_set_clip_observer");
     if (module->set_clip_observer == nullptr) {
         WatchClipsOf(handle);
         module->set_clip_observer = WatchDirectSoundClips;
     }
-    module->audio_loopback = Export<VornakAudioLoopbackFn>(handle, "vornak_audio_loopback");
-    module->audio_render = Export<VornakAudioRenderFn>(handle, "vornak_audio_render");
-    module->audio_counts = Export<VornakAudioCountsFn>(handle, "vornak_audio_counts");
     return true;
 }
 

@@ -19,7 +19,7 @@
 #include <cstring>
 
 #include "host/gauge_names.h"
-#include "hostsim/module_loader.h"
+#include "module_file/module_loader.h"
 
 namespace {
 

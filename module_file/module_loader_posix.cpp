@@ -1,24 +1,30 @@
 // module_loader_posix.cpp - loading a gauge module file on Linux, for the
-// module-loader seam (hostsim/module_loader.h; module_loader_win32.cpp is its
+// module-loader seam (module_loader.h; module_loader_win32.cpp is its
 // LoadLibraryA sibling).
 //
 // Needs: libdl, /proc/self/exe. Provides:
 //   [x] load by path with dlopen (a bare name is taken as a file here, not
 //       searched for on the library path)
-//   [x] ImportTable and Linkage by their export names
-//   [x] the optional audio exports, where a module has them
+//   [x] ImportTable, Linkage and the extras by their export names (read
+//       in module_loader.cpp)
 //   [x] a one-line reason for every failure, with dlerror's; only a
 //       regular file is handed to the loader
 //   [x] the default module: VORNAK_TOWS.so beside the running program
 //   [x] embedded resource directory (vornak_resource_directory), which
-//       ModuleResource walks for clips and bitmaps
-#include "hostsim/module_loader.h"
+//       ModuleResource walks for clips and bitmaps (resources/embedded.h)
+#include "module_file/module_loader.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
+
+namespace {
+
+void* Export(void* handle, const char* name) { return dlsym(handle, name); }
+
+}  // namespace
 
 std::string DefaultModulePath() {
     char exe[4096];
@@ -52,35 +58,14 @@ bool LoadModule(const std::string& path, LoadedModule* module, std::string* prob
         *problem = "cannot load module " + path + ": " + (why ? why : "unknown error");
         return false;
     }
-    auto import_table = static_cast<ImportTableRecord*>(dlsym(handle, "ImportTable"));
-    auto linkage = static_cast<const LinkageRecord*>(dlsym(handle, "Linkage"));
-    if (import_table == nullptr || linkage == nullptr) {
+    if (!ReadModuleExports(path, handle, Export, module, problem)) {
         dlclose(handle);
-        *problem = "module " + path + " exports no Linkage and ImportTable records";
         return false;
     }
-    module->handle = handle;
-    module->path = path;
-    module->import_table = import_table;
-    module->linkage = linkage;
-    auto resources = static_cast<const EmbeddedDirectory*>(dlsym(handle, "vornak_resource_directory"));
-    module->resources = (resources && resources->magic == kEmbeddedMagic) ? resources : nullptr;
-    module->set_clip_observer =
-        reinterpret_cast<VornakSetClipObserverFn>(dlsym(handle, "vornak_set_clip_observer"));
-    module->audio_loopback =
-        reinterpret_cast<VornakAudioLoopbackFn>(dlsym(handle, "vornak_audio_loopback"));
-    module->audio_render = reinterpret_cast<VornakAudioRenderFn>(dlsym(handle, "vornak_audio_render"));
-    module->audio_counts = reinterpret_cast<VornakAudioCountsFn>(dlsym(handle, "vornak_audio_counts"));
     return true;
 }
 
 const EmbeddedResource* ModuleResource(const LoadedModule& module, const char* type,
                                        const char* name, int32_t number) {
-    if (module.resources == nullptr) return nullptr;
-    for (uint32_t i = 0; i < module.resources->count; ++i) {
-        const EmbeddedResource& r = module.resources->entries[i];
-        if (std::strcmp(r.type, type) != 0) continue;
-        if (name ? std::strcmp(r.name, name) == 0 : r.number == number) return &r;
-    }
-    return nullptr;
+    return FindEmbeddedResource(module.resources, type, name, number);
 }
