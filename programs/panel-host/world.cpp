@@ -102,10 +102,11 @@ void FollowTheSchedule() {
 void OnClip(const char* name, void*) {
     const uint32_t update = CurrentUpdate();
     world.clips_started++;
-    // A call nobody hears asks for nothing: the schedule stands in for it.
-    if (world.sound_heard && std::strcmp(name, kClipNames[kClipPB1]) == 0 && world.chosen && !world.pushing) {
-        world.crew_asks_release = true;
+    // The call opens the release wait, as the gauge plays it; but a call
+    // nobody hears asks the person for nothing: the schedule stands in.
+    if (std::strcmp(name, kClipNames[kClipPB1]) == 0 && world.chosen && !world.pushing) {
         world.phase = kPhaseReleaseWait;
+        if (world.sound_heard) world.crew_asks_release = true;
     }
     if (world.sound_heard && std::strcmp(name, kClipNames[kClipPB3]) == 0) world.crew_asks_set = true;
     if (world.modelled_pilot) PilotHears(&world.pilot, name, update);

@@ -93,19 +93,27 @@ unsigned Word16(const std::string& b, size_t at) {
 }
 unsigned Word32(const std::string& b, size_t at) { return Word16(b, at) | Word16(b, at + 2) << 16; }
 
-// Whether `bytes` are a gauge module of ours: a 32-bit x86 PE DLL whose
-// export names include Linkage and ImportTable. Every offset is checked
-// against the file's size before it is read.
+// Whether `bytes` are a gauge module of ours: a PE DLL for the processor
+// this program was built for (the kit's 32-bit x86 one; the 64-bit build's
+// own beside the 64-bit setup) whose export names include Linkage and
+// ImportTable. Every offset is checked against the file's size before it
+// is read.
 bool IsOurModule(const std::string& b) {
+#ifdef _WIN64
+    // x86-64, PE32+: the data directories begin 112 bytes into the header.
+    const unsigned kMachine = 0x8664, kMagic = 0x20b, kDirectories = 112;
+#else
+    const unsigned kMachine = 0x14c, kMagic = 0x10b, kDirectories = 96;
+#endif
+    const unsigned kDll = 0x2000;
     if (b.size() < 0x40 || b.compare(0, 2, "MZ") != 0) return false;
     size_t pe = Word32(b, 0x3c);
-    if (pe > b.size() || b.size() - pe < 24 + 104 || b.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
+    if (pe > b.size() || b.size() - pe < 24 + kDirectories + 8 || b.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
         return false;
-    const unsigned kI386 = 0x14c, kDll = 0x2000, kPe32 = 0x10b;
     unsigned sections = Word16(b, pe + 6), optional_size = Word16(b, pe + 20);
     size_t optional = pe + 24, table = optional + optional_size;
-    if (Word16(b, pe + 4) != kI386 || !(Word16(b, pe + 22) & kDll) || Word16(b, optional) != kPe32 ||
-        optional_size < 104 || Word32(b, optional + 92) < 1 || table > b.size() ||
+    if (Word16(b, pe + 4) != kMachine || !(Word16(b, pe + 22) & kDll) || Word16(b, optional) != kMagic ||
+        optional_size < kDirectories + 8 || Word32(b, optional + kDirectories - 4) < 1 || table > b.size() ||
         (b.size() - table) / 40 < sections)
         return false;
     // A virtual address to a file offset through the section table; 0 when
@@ -120,7 +128,7 @@ bool IsOurModule(const std::string& b) {
         }
         return 0;
     };
-    size_t exports = offset(Word32(b, optional + 96), 40);
+    size_t exports = offset(Word32(b, optional + kDirectories), 40);
     if (exports == 0) return false;
     unsigned count = Word32(b, exports + 24);
     size_t names = offset(Word32(b, exports + 32), 4);

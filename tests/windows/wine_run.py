@@ -227,7 +227,11 @@ def cmd_run(args):
         # The same run on Linux: every line after the first (which names
         # the module file) the same, clips and phases included.
         linux = subprocess.run([args.linux] + options, capture_output=True, text=True, timeout=RUN_TIMEOUT)
-        ours, theirs = out.splitlines()[1:], linux.stdout.splitlines()[1:]
+        # Without a sound card the Linux host knows nobody hears the crew and
+        # says when the schedule stands in for a call; the Windows host
+        # cannot tell a DirectSound device nobody listens to.
+        ours = out.splitlines()[1:]
+        theirs = [x for x in linux.stdout.splitlines()[1:] if "  no sound: " not in x]
         first = next((i for i, (a, b) in enumerate(zip(ours, theirs)) if a != b), min(len(ours), len(theirs)))
         checks.check(f"the timeline equals the Linux panel-host's ({len(theirs)} lines)",
                      linux.returncode == 0 and ours == theirs and any(" clip PB1 starts" in x for x in ours),
