@@ -9,7 +9,10 @@
 //       names (read in module_loader.cpp); a module without a clip observer
 //       of its own has its DirectSound watched for the clips it starts
 //       (clip_watch_win32.cpp)
-//   [x] a one-line reason for every failure, with the system's message
+//   [x] a one-line reason for every failure, in words for the person in
+//       front of the preview where the fix is theirs (a module missing,
+//       damaged or no gauge: unpack the kit again), else with the
+//       system's message
 //   [x] the default module: VORNAK_TOWS.gau beside the running program
 //   [x] resources: a PE module keeps its clips and bitmaps as Windows
 //       resources, found with FindResourceA on the loaded module
@@ -55,6 +58,28 @@ std::string SystemMessage(DWORD code, const std::string& path) {
     return message;
 }
 
+const char kUnpackAgain[] = "unpack the whole ZIP into one folder and start the preview there";
+
+// Why LoadLibraryA refused `path` with `code`, as one line.
+std::string LoadRefusal(DWORD code, const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return "the gauge module " + path + " is missing: " + kUnpackAgain;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return "the gauge module " + path + " is a folder, not a module: " + kUnpackAgain;
+    switch (code) {
+    case ERROR_BAD_EXE_FORMAT:
+    case ERROR_BAD_FORMAT:
+    case ERROR_INVALID_EXE_SIGNATURE:
+    case ERROR_EXE_MARKED_INVALID:
+    case ERROR_INVALID_DATA:
+    case ERROR_HANDLE_EOF:
+        return "the gauge module " + path + " is damaged or is no Windows module: " + kUnpackAgain;
+    default:
+        return "cannot load the gauge module " + path + ": " + SystemMessage(code, path);
+    }
+}
+
 void* Export(void* handle, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
 }
@@ -79,11 +104,13 @@ bool LoadModule(const std::string& path, LoadedModule* module, std::string* prob
     DWORD code = GetLastError();
     SetErrorMode(previous);
     if (handle == nullptr) {
-        *problem = "cannot load module " + path + ": " + SystemMessage(code, path);
+        *problem = LoadRefusal(code, path);
         return false;
     }
     if (!ReadModuleExports(path, handle, Export, module, problem)) {
         FreeLibrary(handle);
+        *problem = path + " is a Windows module but no gauge (it has no Linkage and ImportTable records): " +
+                   kUnpackAgain;
         return false;
     }
     if (module->set_clip_observer == nullptr) {

@@ -351,6 +351,7 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
     ASSERT_EQ(truncate((in + "/zeros.script").c_str(), 200 << 20), 0);
     ASSERT_EQ(mkfifo((in + "/pipe.so").c_str(), 0600), 0);
     WriteFile(in + "/ok.script", "tick\n");
+    WriteFile(in + "/cut.so", Slurp(VORNAK_MODULE).substr(0, 20000));   // a download that stopped
     struct { const char* program; std::string args, message; } cases[] = {
         {PANEL_HOST, "", "panel-host: choose a mode; usage: panel-host [--module FILE]"},
         {PANEL_HOST, "fly", "panel-host: unexpected argument 'fly'; usage:"},
@@ -392,6 +393,7 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
         {PANEL_HOST, "--module IN/missing.so run", "panel-host: cannot load module IN/missing.so"},
         {PANEL_HOST, std::string("--module ") + PANEL_HOST + " run", "panel-host: cannot load module"},
         {PANEL_HOST, "--module IN/pipe.so run", "panel-host: cannot load module IN/pipe.so: it is not a regular file"},
+        {PANEL_HOST, "--module IN/cut.so run", "panel-host: cannot load module IN/cut.so: it is damaged or cut short"},
         {PANEL_HOST, "--window --left", "panel-host: unknown option '--left' for 'window'"},
         {PANEL_HOST, "window --speed 0", "panel-host: --speed: takes a number from 0.1 to 100 (times real time), not '0'"},
         {PANEL_HOST, "--window run", "panel-host: --window cannot be combined with 'run'"},

@@ -228,7 +228,7 @@ def preview_refuses_alone(args, env, out):
     status = host.wait(timeout=30)
     lines = open(errors).read().strip().splitlines()
     check("the preview alone says in a message box that its module is missing, and exits with 2",
-          box is not None and status == 2 and bool(lines) and "cannot load module" in lines[0] and
+          box is not None and status == 2 and bool(lines) and "is missing: unpack the whole ZIP" in lines[0] and
           "VORNAK_TOWS.gau" in lines[0], (box, status, lines[:2]))
 
 

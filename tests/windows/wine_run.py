@@ -261,6 +261,9 @@ def cmd_errors(args):
     checks = Checks()
     os.makedirs(args.home, exist_ok=True)
     missing = os.path.join(args.home, "no-such-module.gau")
+    cut = os.path.join(args.home, "cut.gau")   # a download that stopped
+    with open(args.module, "rb") as whole, open(cut, "wb") as f:
+        f.write(whole.read(20000))
     bad_script = os.path.join(args.home, "bad.script")
     with open(bad_script, "w") as f:
         f.write("set ready 1\ntick 2\nset wheels 3\ntick\n")
@@ -277,12 +280,14 @@ def cmd_errors(args):
          [args.exe, "run", "--snapshot", "C:\\no\\such\\folder\\x.png"],
          "--snapshot: the folder C:\\no\\such\\folder does not exist"),
         ("panel-host with a missing module", [args.exe, "--module", missing, "replay", args.script],
-         "cannot load module"),
-        ("panel-host with a module that is no program at all (the system message names the file)",
-         [args.exe, "--module", args.script, "replay", args.script], f"Bad EXE format for {args.script}"),
+         "is missing: unpack the whole ZIP into one folder and start the preview there"),
+        ("panel-host with a module that is no program at all",
+         [args.exe, "--module", args.script, "replay", args.script], "is damaged or is no Windows module: unpack"),
+        ("panel-host with a module cut short", [args.exe, "--module", cut, "replay", args.script],
+         f"the gauge module {cut} is damaged"),
         ("panel-host with a DLL that is no gauge",
          [args.exe, "--module", "kernel32.dll", "replay", args.script],
-         "exports no Linkage and ImportTable"),
+         "kernel32.dll is a Windows module but no gauge"),
         ("panel-host with a missing script", [args.exe, "--module", args.module, "replay", missing],
          "cannot open"),
         ("panel-host with a bad script line",
