@@ -9,10 +9,11 @@
 #                                     from the bitmaps the module embeds
 #   docs/linux_track.png              the track of the demo's pushback (left,
 #                                     20 s): panel-host run --path
-#   docs/linux_window.png,            the window as tests/linux/window_test.py
-#   linux_window_turn.png,            leaves it under Xvfb: the crew's first
-#   linux_window_by_hand.png          call, the turn, the push whose turn is
-#                                     the pilot's
+#   docs/linux_window*.png            the window as tests/linux/window_test.py
+#                                     leaves it under Xvfb: each of its
+#                                     screenshots (the crew's first call, the
+#                                     turn, the push whose turn is the
+#                                     pilot's, ...)
 #
 # Needs the packages of tools/setup-debian.sh test (Xvfb, xdotool,
 # imagemagick, python3-pil). docs/panel.png also goes into the release ZIP.
@@ -51,7 +52,9 @@ if ! /usr/bin/python3 tests/linux/window_test.py "$host" "$scratch/window" >"$sc
   echo "make_pictures: the window test failed; docs/ keeps its window pictures" >&2
   exit 1
 fi
-cp "$scratch/window/window.png" docs/linux_window.png
-cp "$scratch/window/window_turn.png" docs/linux_window_turn.png
-cp "$scratch/window/window_by_hand.png" docs/linux_window_by_hand.png
-echo "made docs/linux_window.png, docs/linux_window_turn.png, docs/linux_window_by_hand.png"
+# Each of its screenshots, window.png and window_WHAT.png, becomes
+# docs/linux_window.png and docs/linux_window_WHAT.png.
+for shot in "$scratch"/window/window*.png; do
+  cp "$shot" "docs/linux_$(basename "$shot")"
+  echo "made docs/linux_$(basename "$shot")"
+done
