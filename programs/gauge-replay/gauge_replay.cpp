@@ -60,8 +60,8 @@ std::string ReadCommandLine(int argc, char** argv) {
         "click left|right|minus|plus, tick [N], reload. docs/replay.md in the source\n"
         "tree says what each does, what is refused, and every line of the trace.\n"
         "\n"
-        "Exit status: 0 after the whole script; 2 for a bad argument, or a script line that cannot\n"
-        "be read (checked before anything runs), with one line on stderr.");
+        "Exit status: 0 after the whole script; 2 for a bad argument, or a script line\n"
+        "that cannot be read (checked before anything runs), with one line on stderr.");
 #ifdef _WIN32
     // The help as Windows programs give it.
     for (int i = 1; i < argc; ++i)
