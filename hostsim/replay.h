@@ -1,21 +1,9 @@
 // replay.h - runs a replay script against the attached gauge and prints its
 // trace.
 //
-// Script, one command a line ('#' starts a comment, blank lines ignored):
-//   set hold|ready|heading VALUE   the simulator's current value: hold is
-//                                  the parking brake (0.0 released, above
-//                                  0.0 set), ready the on-ground flag (1.0
-//                                  exactly arms), heading in degrees
-//   click left|right|minus|plus    a click at the centre of that button
-//   tick [N]                       N panel updates (default 1)
-//   reload                         kill, then install and initialise
-// Trace, every line led by the number of the update in progress or last
-// completed (0 before the first):
-//   U event 0xID VALUE             each event the gauge sends
-//   U play NAME                    each clip started (printed by the caller's
-//                                  play observer, see ReplayPrintPlay)
-//   U display "TEXT" 0xCCCCCCCC VALUE   after every update
-//   U lamps L R                    after every update
+// docs/replay.md describes both formats, the script's commands and what is
+// refused, and every line of the trace; tests and tools read them byte for
+// byte.
 #pragma once
 
 #include <cstdio>

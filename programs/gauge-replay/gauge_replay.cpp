@@ -56,14 +56,12 @@ std::string ReadCommandLine(int argc, char** argv) {
     // What CLI11 would refuse in its own words is refused below in panel-host's.
     app.allow_extras();
     app.footer(
-        "Script, one command a line ('#' starts a comment):\n"
-        "  set hold VALUE      parking brake: 0.0 released, above 0.0 set (the hosts set 32767)\n"
-        "  set ready VALUE     on the ground: exactly 1.0 lets a chosen direction arm\n"
-        "  set heading VALUE   the aircraft's heading in degrees\n"
-        "  click left|right|minus|plus, tick [N] (N panel updates, 1/18 s each), reload\n"
+        "Script, one command a line: set hold|ready|heading VALUE (heading in degrees),\n"
+        "click left|right|minus|plus, tick [N], reload. docs/replay.md in the source\n"
+        "tree says what each does, what is refused, and every line of the trace.\n"
         "\n"
-        "Exit status: 0 after the whole script; 2 for a bad argument, or a script line that cannot\n"
-        "be read (checked before anything runs), with one line on stderr.");
+        "Exit status: 0 after the whole script; 2 for a bad argument, or a script line\n"
+        "that cannot be read (checked before anything runs), with one line on stderr.");
 #ifdef _WIN32
     // The help as Windows programs give it.
     for (int i = 1; i < argc; ++i)
