@@ -4,13 +4,14 @@
 #include "host/gauge.h"
 #include "host/gauge_names.h"
 #include "module_file/module_loader.h"
+#include "programs/help_format.h"
+#include "programs/numbers.h"
 #include "programs/panel-host/platform.h"
 #include "sequencer/pushback.h"
 
 #include <CLI/CLI.hpp>
 
-#include <cerrno>
-#include <cmath>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -51,16 +52,8 @@ const char kFooter[] =
     "Without a sound card the module's clips play on OpenAL's null output: they\n"
     "still start, and the timeline shows them, but nothing is audible.";
 
-// A finite decimal number (fractions too), nothing after it.
-bool ParseDouble(const std::string& text, double* value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(text.c_str(), &end);
-    if (*end != '\0' || errno == ERANGE || !std::isfinite(v)) return false;
-    *value = v;
-    return true;
-}
+// A decimal number (numbers.h), fractions too.
+bool ParseDouble(const std::string& text, double* value) { return ReadDecimal(text, value) == NumberRead::kNumber; }
 
 // A word the user gave, as a message shows it: quoted, cut after 40 bytes
 // (control bytes are escaped by ShowProblem).
@@ -77,8 +70,8 @@ CLI::Validator Check(const std::string& what, bool (*ok)(const std::string&)) {
 }
 
 bool TimerOk(const std::string& t) {
-    double s;
-    return ParseDouble(t, &s) && s == std::floor(s) && s >= 0 && s <= double(kTimerCap) && std::fmod(s, double(kTimerStep)) == 0.0;
+    long long s;
+    return ReadWhole(t, kTimerCap, &s) && s % kTimerStep == 0;
 }
 bool HeadingOk(const std::string& t) {
     double h;
@@ -93,8 +86,8 @@ bool SpeedOk(const std::string& t) {
     return ParseDouble(t, &n) && n >= kSlowestSpeed && n <= kFastestSpeed;
 }
 bool CountOk(const std::string& t) {
-    if (t.empty() || t.size() > 6 || t.find_first_not_of("0123456789") != std::string::npos) return false;
-    return std::atol(t.c_str()) <= kMaxReloads;
+    long long n;
+    return ReadWhole(t, kMaxReloads, &n);
 }
 
 std::string Lower(std::string s) {
@@ -164,6 +157,30 @@ void ShowProblem(const std::string& message) {
 
 namespace {
 
+// What CLI11 found wrong, said in our words: its own messages name its
+// workings ("At Most 1 required but received 2"), not the user's mistake.
+// The checks of the values (Check) are ours already.
+std::string InOurWords(const CLI::ParseError& e, std::initializer_list<CLI::App*> modes) {
+    const std::string what = e.what();
+    if (dynamic_cast<const CLI::ValidationError*>(&e)) return what;
+    const size_t colon = what.find(": ");
+    const std::string name = colon == std::string::npos ? "" : what.substr(0, colon);
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) && !name.empty()) {
+        if (what.find(" received ") != std::string::npos) return name + " is given more than once: give it once";
+        std::string type;
+        for (CLI::App* mode : modes)
+            if (const CLI::Option* opt = mode->get_option_no_throw(name); opt && mode->parsed())
+                type = opt->get_type_name();
+        if (what.find(" missing") != std::string::npos)
+            return name + " needs a value" + (type.empty() ? "" : ", as in " + name + " " + type);
+    }
+    // A flag given a value: "Could not convert: --left = x".
+    const size_t equals = what.find(" = ");
+    if (dynamic_cast<const CLI::ConversionError*>(&e) && colon != std::string::npos && equals != std::string::npos)
+        return what.substr(colon + 2, equals - colon - 2) + " takes no value, not " + Shown(what.substr(equals + 3));
+    return "the command line cannot be read as it stands";
+}
+
 PanelHostOptions ParseCommandLine(int argc, char** argv) {
     PanelHostOptions o;
     o.timer = kInitialTimer;
@@ -172,9 +189,10 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
 
     const std::string ticks = std::to_string(kTicksPerSecond), turn = std::to_string(kQuarterTurn);
     const std::string timers = "0 to " + std::to_string(kTimerCap) + " in steps of " + std::to_string(kTimerStep);
-    CLI::App app("panel-host - the substitute panel host: loads the VORNAK_TOWS gauge module and drives it,\n"
+    CLI::App app("panel-host - the substitute panel host: loads the VORNAK_TOWS gauge module and drives it, "
                  "as the flight simulator would, " + ticks + " panel updates a second.",
                  "panel-host");
+    app.formatter(std::make_shared<WrappingFormatter>());
     // A path such as /tmp/x.script is a file, not a Windows-style option
     // (CLI11 reads "/x" as one on Windows unless told otherwise).
     app.allow_windows_style_options(false);
@@ -190,7 +208,7 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
     app.add_flag("--window", window_flag, "the same as the window mode: panel-host --window [--heading DEG] [--speed N]");
 
     CLI::App* replay = app.add_subcommand(
-        "replay", "print the trace of a replay script, as gauge-replay does but without its 'play' lines:\n"
+        "replay", "print the trace of a replay script, as gauge-replay does but without its 'play' lines: "
                   "the module's clips play on its own sound device");
     replay->add_option("SCRIPT", o.script, "the script file ('-' reads standard input)")->type_name("");
     replay->add_flag("--realtime", o.realtime, "keep to " + ticks + " updates a second, so the clips are heard as in the cockpit");
@@ -222,16 +240,16 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
         ->type_name("FILE.png");
 
     CLI::App* window = app.add_subcommand(
-        "window", "the panel in a window for a person to work, with a status strip, the crew's words and\n"
-                  "the aircraft seen from above: click the buttons (hold minus or plus to repeat), B sets or\n"
-                  "releases the parking brake, Left and Right (keypad 1 and 3) held turn the aircraft by hand\n"
+        "window", "the panel in a window for a person to work, with a status strip, the crew's words and "
+                  "the aircraft seen from above: click the buttons (hold minus or plus to repeat), B sets or "
+                  "releases the parking brake, Left and Right (keypad 1 and 3) held turn the aircraft by hand "
                   "while the tug pushes, Esc quits");
     window->add_option("--heading", heading_text, "the aircraft's heading at the start, in degrees, 0 to below 360")
         ->type_name("DEG")
         ->default_str("0")
         ->check(Check("takes degrees from 0 to below 360", HeadingOk));
     window->add_option("--speed", speed_text,
-                       "run N times as fast as real time: N x " + ticks + " updates a second, a held button repeating N times\n"
+                       "run N times as fast as real time: N x " + ticks + " updates a second, a held button repeating N times "
                        "as fast (the crew's calls still play at their own pace), 0.1 to 100")
         ->type_name("N")
         ->default_str("1")
@@ -246,6 +264,11 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
     for (CLI::App* sub : {replay, run, window, reload}) {
         sub->fallthrough();
         sub->allow_extras();
+        // A mode's own help shows that mode, and says so.
+        sub->set_help_all_flag();
+        sub->set_help_flag("-h,--help", "show this help (the " + sub->get_name() + " mode) and exit");
+        sub->footer("This is the " + sub->get_name() + " mode's help; panel-host --help shows every mode.\n\n" +
+                    kFooter);
     }
     app.require_subcommand(0, 1);
 
@@ -272,6 +295,10 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
     } catch (const CLI::CallForAllHelp&) {
         std::cout << app.help("", CLI::AppFormatMode::All);
         throw Answered{};
+    } catch (const CLI::CallForHelp&) {
+        for (CLI::App* sub : {replay, run, window, reload})
+            if (sub->parsed()) std::cout << sub->help("panel-host");
+        throw Answered{};
     } catch (const CLI::CallForVersion&) {
         std::cout << kVersion << "\n";
         throw Answered{};
@@ -279,7 +306,7 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
         for (auto [sub, text] : {std::pair{replay, kUsageReplay}, {run, kUsageRun}, {window, kUsageWindow},
                                  {reload, kUsageReload}})
             if (sub->parsed()) usage = text;
-        Fail(std::string(e.what()) + "; usage: " + usage);
+        Fail(InOurWords(e, {replay, run, window, reload}) + "; usage: " + usage);
     }
     for (auto [sub, text] :
          {std::pair{replay, kUsageReplay}, {run, kUsageRun}, {window, kUsageWindow}, {reload, kUsageReload}})
@@ -288,13 +315,17 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
             usage = text;
         }
     for (const std::string& extra : app.remaining(true)) {
-        const bool option = extra.size() > 1 && extra[0] == '-';
         // An option of a mode given before its mode, or with none: where it goes.
-        size_t extra_at = given.size(), mode_at = given.size();
+        size_t extra_at = given.size(), mode_at = given.size(), dashes_at = given.size();
         for (size_t i = given.size(); i-- > 0;) {
             if (given[i] == extra && extra_at == given.size()) extra_at = i;
             if (given[i] == o.mode && mode_at == given.size()) mode_at = i;
+            if (given[i] == "--" && dashes_at == given.size()) dashes_at = i;
         }
+        if (extra == "--" && extra_at == dashes_at) continue;
+        // After "--" every word is an argument, whatever it looks like.
+        const bool after_dashes = dashes_at != given.size() && extra_at < dashes_at;
+        const bool option = extra.size() > 1 && extra[0] == '-' && !after_dashes;
         // CLI11 holds the arguments last first: a larger index came earlier.
         if (option && (o.mode.empty() || extra_at > mode_at)) {
             std::string modes, first_mode;
@@ -320,11 +351,12 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
     if (left && right) Fail("choose one of --left and --right");
     o.left = !right;
     o.side_given = left || right;
-    if (!timer_text.empty()) o.timer = int32_t(std::strtod(timer_text.c_str(), nullptr));
-    if (!heading_text.empty()) o.heading = std::strtod(heading_text.c_str(), nullptr);
-    if (!speed_text.empty()) o.speed = std::strtod(speed_text.c_str(), nullptr);
-    if (!at_text.empty()) o.at = std::strtod(at_text.c_str(), nullptr);
-    if (!count_text.empty()) o.reloads = std::atol(count_text.c_str());
+    long long whole = 0;
+    if (!timer_text.empty() && ReadWhole(timer_text, kTimerCap, &whole)) o.timer = int32_t(whole);
+    if (!count_text.empty() && ReadWhole(count_text, kMaxReloads, &whole)) o.reloads = long(whole);
+    if (!heading_text.empty()) ParseDouble(heading_text, &o.heading);
+    if (!speed_text.empty()) ParseDouble(speed_text, &o.speed);
+    if (!at_text.empty()) ParseDouble(at_text, &o.at);
     if (app.count("--module") && o.module.empty()) Fail("--module needs a file");
 
     if (app.count("--module") == 0) o.module = DefaultModulePath();
