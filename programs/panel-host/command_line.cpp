@@ -28,15 +28,32 @@ struct Answered {};
 
 [[noreturn]] void Fail(const std::string& message) { throw Refusal{message}; }
 
-const char kVersion[] = "panel-host 1.0";
+const char kVersion[] = VORNAK_HOST_NAME " 1.0";
 
-const char kUsageReplay[] = "panel-host [--module FILE] [--verbose] replay [--realtime] SCRIPT";
-const char kUsageRun[] =
-    "panel-host [--module FILE] [--verbose] run [--left|--right] [--timer S] [--heading DEG] [--realtime] "
-    "[--audio FILE.wav] [--snapshot FILE.png [--at S]] [--frames DIR] [--path FILE.png]";
-const char kUsageWindow[] = "panel-host [--module FILE] [--verbose] window [--heading DEG] [--speed N]";
-const char kUsageReload[] = "panel-host [--module FILE] [--verbose] reload COUNT";
-const char kUsageAny[] = "panel-host [--module FILE] [--verbose] replay|run|window|reload ... (panel-host --help)";
+const std::string kCommand = std::string(kCommandName) + " [--module FILE] [--verbose] ";
+const std::string kUsageReplay = kCommand + "replay [--realtime] SCRIPT";
+const std::string kUsageRun = kCommand + "run [--left|--right] [--timer S] [--heading DEG] [--realtime] " +
+                              (kPreview ? "" : "[--audio FILE.wav] ") +
+                              "[--snapshot FILE.png [--at S]] [--frames DIR] [--path FILE.png]";
+const std::string kUsageWindow = kCommand + "window [--heading DEG] [--speed N]";
+const std::string kUsageReload = kCommand + "reload COUNT";
+const std::string kUsageAny = kCommand + (kPreview ? "window|run" : "replay|run|window|reload") + " ... (" +
+                              kCommandName + " --help)";
+
+// The preview's own words: what it is for a pilot, and what it cannot do.
+const char kPreviewAbout[] =
+    "VORNAK_TOWS preview - the VORNAK_TOWS gauge outside the simulator, to see and hear a pushback "
+    "before you fly: double-clicked beside VORNAK_TOWS.gau it opens the panel in a window (the window "
+    "mode); from a command prompt it also plays a whole pushback and prints what happens (the run mode).";
+const char kPreviewFooter[] =
+    "Exit status:\n"
+    "  0  done (a run: the gauge reset after the pushback)\n"
+    "  1  a run whose pushback did not finish within an hour of simulated time\n"
+    "  2  a mistake on the command line, a gauge file that is missing or damaged,\n"
+    "     or a file that cannot be written; one line says which\n"
+    "  130  a run ended by Ctrl-C: its files hold the run until then\n"
+    "\n"
+    "Without a working sound card the crew cannot be heard; the gauge still runs.";
 
 const char kFooter[] =
     "Exit status:\n"
@@ -152,7 +169,7 @@ void ShowProblem(const std::string& message) {
     }
     if (line.size() >= kLongest) line += "... (cut)";
     std::fflush(stdout);
-    std::fprintf(stderr, "panel-host: %s\n", line.c_str());
+    std::fprintf(stderr, VORNAK_HOST_NAME ": %s\n", line.c_str());
 }
 
 namespace {
@@ -189,9 +206,10 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
 
     const std::string ticks = std::to_string(kTicksPerSecond), turn = std::to_string(kQuarterTurn);
     const std::string timers = "0 to " + std::to_string(kTimerCap) + " in steps of " + std::to_string(kTimerStep);
-    CLI::App app("panel-host - the substitute panel host: loads the VORNAK_TOWS gauge module and drives it, "
-                 "as the flight simulator would, " + ticks + " panel updates a second.",
-                 "panel-host");
+    CLI::App app(kPreview ? std::string(kPreviewAbout)
+                          : "panel-host - the substitute panel host: loads the VORNAK_TOWS gauge module and "
+                            "drives it, as the flight simulator would, " + ticks + " panel updates a second.",
+                 kCommandName);
     app.formatter(std::make_shared<WrappingFormatter>());
     // A path such as /tmp/x.script is a file, not a Windows-style option
     // (CLI11 reads "/x" as one on Windows unless told otherwise).
@@ -199,13 +217,18 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
     app.set_help_flag();
     app.set_help_all_flag("-h,--help", "show this help (every mode and option) and exit");
     app.set_version_flag("--version", kVersion, "show the version and exit");
-    app.footer(kFooter);
+    const std::string footer = kPreview ? kPreviewFooter : kFooter;
+    app.footer(footer);
     app.allow_extras();
-    app.add_option("--module", o.module, "the gauge module file to load")
+    app.add_option("--module", o.module, kPreview ? "the gauge file to load" : "the gauge module file to load")
         ->type_name("FILE")
-        ->default_str("VORNAK_TOWS.so beside panel-host (.gau on Windows)");
-    app.add_flag("--verbose", o.verbose, "let the sound and window libraries' own messages through");
-    app.add_flag("--window", window_flag, "the same as the window mode: panel-host --window [--heading DEG] [--speed N]");
+        ->default_str(kPreview ? "VORNAK_TOWS.gau beside the preview"
+                               : "VORNAK_TOWS.so beside panel-host (.gau on Windows)");
+    app.add_flag("--verbose", o.verbose,
+                 kPreview ? "show the system's own messages about sound and the window"
+                          : "let the sound and window libraries' own messages through");
+    app.add_flag("--window", window_flag,
+                 std::string("the same as the window mode: ") + kCommandName + " --window [--heading DEG] [--speed N]");
 
     CLI::App* replay = app.add_subcommand(
         "replay", "print the trace of a replay script, as gauge-replay does but without its 'play' lines: "
@@ -226,8 +249,9 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
         ->default_str("0")
         ->check(Check("takes degrees from 0 to below 360", HeadingOk));
     run->add_flag("--realtime", o.realtime, "keep to " + ticks + " updates a second (a run takes about 100 s)");
-    run->add_option("--audio", o.audio, "record the module's sound to a WAV file (16-bit stereo, 22050 Hz; the Linux module)")
-        ->type_name("FILE.wav");
+    CLI::Option* audio =
+        run->add_option("--audio", o.audio, "record the module's sound to a WAV file (16-bit stereo, 22050 Hz; the Linux module)")
+            ->type_name("FILE.wav");
     run->add_option("--snapshot", o.snapshot, "write the panel (" + std::to_string(kPanelWidth) + " x " + std::to_string(kPanelHeight) +
                                          ") to a PNG file, at the end or --at")
         ->type_name("FILE.png");
@@ -267,8 +291,16 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
         // A mode's own help shows that mode, and says so.
         sub->set_help_all_flag();
         sub->set_help_flag("-h,--help", "show this help (the " + sub->get_name() + " mode) and exit");
-        sub->footer("This is the " + sub->get_name() + " mode's help; panel-host --help shows every mode.\n\n" +
-                    kFooter);
+        sub->footer("This is the " + sub->get_name() + " mode's help; " + kCommandName +
+                    " --help shows every mode.\n\n" + footer);
+    }
+    // The preview's pilot has neither replay scripts nor a use for the leak
+    // check, and its gauge plays to the sound card only: those stay out of
+    // its help (they still work, as they do in panel-host).
+    if (kPreview) {
+        replay->group("");
+        reload->group("");
+        audio->group("");
     }
     app.require_subcommand(0, 1);
 
@@ -289,7 +321,7 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
         break;
     }
     const std::vector<std::string> given = args;   // the parse uses them up
-    const char* usage = kUsageAny;
+    std::string usage = kUsageAny;
     try {
         app.parse(args);
     } catch (const CLI::CallForAllHelp&) {
@@ -297,22 +329,22 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
         throw Answered{};
     } catch (const CLI::CallForHelp&) {
         for (CLI::App* sub : {replay, run, window, reload})
-            if (sub->parsed()) std::cout << sub->help("panel-host");
+            if (sub->parsed()) std::cout << sub->help(kCommandName);
         throw Answered{};
     } catch (const CLI::CallForVersion&) {
         std::cout << kVersion << "\n";
         throw Answered{};
     } catch (const CLI::ParseError& e) {
-        for (auto [sub, text] : {std::pair{replay, kUsageReplay}, {run, kUsageRun}, {window, kUsageWindow},
-                                 {reload, kUsageReload}})
-            if (sub->parsed()) usage = text;
+        for (auto [sub, text] : {std::pair{replay, &kUsageReplay}, {run, &kUsageRun}, {window, &kUsageWindow},
+                                 {reload, &kUsageReload}})
+            if (sub->parsed()) usage = *text;
         Fail(InOurWords(e, {replay, run, window, reload}) + "; usage: " + usage);
     }
     for (auto [sub, text] :
-         {std::pair{replay, kUsageReplay}, {run, kUsageRun}, {window, kUsageWindow}, {reload, kUsageReload}})
+         {std::pair{replay, &kUsageReplay}, {run, &kUsageRun}, {window, &kUsageWindow}, {reload, &kUsageReload}})
         if (sub->parsed()) {
             o.mode = sub->get_name();
-            usage = text;
+            usage = *text;
         }
     for (const std::string& extra : app.remaining(true)) {
         // An option of a mode given before its mode, or with none: where it goes.
@@ -339,8 +371,8 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
             }
             const std::string value = known && !known->get_type_name().empty() ? " " + known->get_type_name() : "";
             if (known)
-                Fail(extra + " is an option of " + modes + ": give it after the mode, as in panel-host " +
-                     first_mode + " " + extra + value);
+                Fail(extra + " is an option of " + modes + ": give it after the mode, as in " +
+                     std::string(kCommandName) + " " + first_mode + " " + extra + value);
         }
         Fail(std::string(option ? "unknown option " : "unexpected argument ") + Shown(extra) +
              (o.mode.empty() ? "" : " for '" + o.mode + "'") + "; usage: " + usage);
@@ -361,6 +393,8 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
 
     if (app.count("--module") == 0) o.module = DefaultModulePath();
     CheckTogether(o);
+    if (kPreview && run->count("--audio"))
+        Fail("--audio: the preview plays the gauge's sound on the sound card; it cannot record it to a file");
     if (run->count("--audio")) CheckOutputFile("--audio", o.audio, ".wav", "WAV sound");
     if (run->count("--snapshot")) CheckOutputFile("--snapshot", o.snapshot, ".png", "PNG pictures");
     if (run->count("--path")) CheckOutputFile("--path", o.path, ".png", "PNG pictures");
