@@ -380,6 +380,10 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
         {PANEL_HOST, "run --audio OUT/none/a.wav", "panel-host: --audio: the folder OUT/none does not exist"},
         {PANEL_HOST, "run --frames OUT/none/f", "panel-host: --frames: the folder OUT/none does not exist"},
         {PANEL_HOST, "run --frames IN/ok.script", "panel-host: --frames: IN/ok.script is not a folder"},
+        // A file that cannot be made is refused before the run; the WAV made
+        // before it is removed again (the folder must stay empty).
+        {PANEL_HOST, "run --audio OUT/a.wav --snapshot OUT/" + std::string(260, 'n') + ".png",
+         "panel-host: cannot write OUT/nnnnnnnn"},
         {PANEL_HOST, "run --snapshot OUT/x.png --frames OUT/x.png",
          "panel-host: --snapshot and --frames name one file, OUT/x.png: give each its own"},
         {PANEL_HOST, "run --snapshot OUT/same.png --path OUT/../" + out.substr(out.rfind('/') + 1) + "/./same.png",
@@ -436,7 +440,8 @@ TEST(PanelHostRun, AWriteErrorOnStandardOutputIsSaid) {
         {GAUGE_REPLAY, in + "/ok.script", "gauge-replay: cannot write the trace"},
         {GAUGE_REPLAY, "--help", "gauge-replay: cannot write to standard output"},
         {PANEL_HOST, "replay " + in + "/ok.script", "panel-host: cannot write the trace"},
-        {PANEL_HOST, "run", "panel-host: cannot write the timeline to standard output"},
+        {PANEL_HOST, "run --audio " + in + "/full.wav --frames " + in + "/frames --path " + in + "/t.png",
+         "panel-host: cannot write the timeline to standard output"},
         {PANEL_HOST, "reload 3", "panel-host: cannot write to standard output"},
     };
     for (const auto& c : cases) {
@@ -446,6 +451,9 @@ TEST(PanelHostRun, AWriteErrorOnStandardOutputIsSaid) {
         EXPECT_EQ(r.err.find(c.message), 0u) << r.err;
         EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
     }
+    // The failed run leaves nothing half-written.
+    for (const char* name : {"/full.wav", "/frames", "/t.png"})
+        EXPECT_NE(access((in + name).c_str(), F_OK), 0) << name << " was left";
 }
 
 TEST(PanelHostRun, HelpListsEveryModeAndOptionWithDefaultsUnitsAndExitCodes) {

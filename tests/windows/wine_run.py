@@ -287,6 +287,8 @@ def cmd_errors(args):
         ("panel-host with a DLL that is no gauge",
          [args.exe, "--module", "kernel32.dll", "replay", args.script],
          f"kernel32.dll is not the VORNAK_TOWS gauge{mend}" if preview else "exports no Linkage and ImportTable"),
+        ("panel-host with a snapshot file that cannot be made (refused before the run)",
+         [args.exe, "--module", args.module, "run", "--snapshot", "n" * 300 + ".png"], "cannot write nnnn"),
         ("panel-host with a missing script", [args.exe, "--module", args.module, "replay", missing],
          "cannot open"),
         ("panel-host with a bad script line",
