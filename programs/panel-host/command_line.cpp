@@ -53,7 +53,8 @@ const char kPreviewFooter[] =
     "     or a file that cannot be written; one line says which\n"
     "  130  a run ended by Ctrl-C: its files hold the run until then\n"
     "\n"
-    "Without a working sound card the crew cannot be heard; the gauge still runs.";
+    "Without a working sound card the crew cannot be heard; the gauge still runs\n"
+    "and pushes.";
 
 const char kFooter[] =
     "Exit status:\n"
@@ -66,8 +67,10 @@ const char kFooter[] =
     "     cannot be written, the run stopped there)\n"
     "  130  a run ended by Ctrl-C: its files hold the run until then\n"
     "\n"
-    "Without a sound card the module's clips play on OpenAL's null output: they\n"
-    "still start, and the timeline shows them, but nothing is audible.";
+    "Without a sound device the crew cannot be heard, and one line on stderr says\n"
+    "so; the hints and the timeline then follow the gauge's own schedule. On\n"
+    "OpenAL's null output (no sound card) the clips still start and the timeline\n"
+    "shows them; where no sound device opens at all, none start.";
 
 // A decimal number (numbers.h), fractions too.
 bool ParseDouble(const std::string& text, double* value) { return ReadDecimal(text, value) == NumberRead::kNumber; }
