@@ -149,6 +149,9 @@ target_link_libraries(panel-host PRIVATE hostsim module_file vornak_cli11 vornak
 target_link_options(panel-host PRIVATE -s)
 if(vornak_arch STREQUAL "i686")
   target_sources(panel-host PRIVATE programs/windows98_imports.cpp)
+  # The 32-bit build is the kit's preview (below): the same program, named,
+  # helped and refused in a pilot's words (programs/panel-host/identity.h).
+  target_compile_definitions(panel-host PRIVATE VORNAK_PREVIEW)
 endif()
 
 # VORNAK_TOWS-setup.exe: writes the gauge into a simulator's panel.cfg files.

@@ -12,9 +12,9 @@
 // written with LF line ends, the same bytes as on Linux.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <string>
 
 #ifdef _WIN32
@@ -25,6 +25,7 @@
 #include "host/module.h"
 #include "hostsim/hostsim.h"
 #include "hostsim/replay.h"
+#include "programs/help_format.h"
 #include "sound/clip.h"
 #include "sound/device_recording.h"
 
@@ -33,8 +34,18 @@ namespace {
 const char kUsage[] = "usage: gauge-replay SCRIPT   (SCRIPT '-' reads standard input; gauge-replay --help)";
 
 [[noreturn]] void Fail(const std::string& message) {
+    std::fflush(stdout);
     std::fprintf(stderr, "gauge-replay: %s\n", message.c_str());
     std::exit(2);
+}
+
+// The help or the version, printed; one that cannot be written (a full
+// disk, a closed pipe) is said, not lost.
+[[noreturn]] void Answer(const std::string& text) {
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+        Fail(std::string("cannot write to standard output") + (errno ? std::string(": ") + std::strerror(errno) : ""));
+    std::exit(0);
 }
 
 void PrintPlay(void* buffer, void*) {
@@ -43,10 +54,11 @@ void PrintPlay(void* buffer, void*) {
 
 std::string ReadCommandLine(int argc, char** argv) {
     std::string script;
-    CLI::App app("gauge-replay - runs a replay script against the VORNAK_TOWS gauge (linked in, with a\n"
-                 "recording sound device) and prints the trace: every event, every clip started, and the\n"
+    CLI::App app("gauge-replay - runs a replay script against the VORNAK_TOWS gauge (linked in, with a "
+                 "recording sound device) and prints the trace: every event, every clip started, and the "
                  "display and lamps after every update.",
                  "gauge-replay");
+    app.formatter(std::make_shared<WrappingFormatter>());
     // A path such as /tmp/x.script is a file, not a Windows-style option
     // (CLI11 reads "/x" as one on Windows unless told otherwise).
     app.allow_windows_style_options(false);
@@ -65,24 +77,29 @@ std::string ReadCommandLine(int argc, char** argv) {
 #ifdef _WIN32
     // The help as Windows programs give it.
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "/?") == 0) {
-            std::cout << app.help();
-            std::exit(0);
-        }
+        if (std::strcmp(argv[i], "/?") == 0) Answer(app.help());
 #endif
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
-        std::cout << app.help();
-        std::exit(0);
+        Answer(app.help());
     } catch (const CLI::CallForVersion&) {
-        std::cout << "gauge-replay 1.0\n";
-        std::exit(0);
+        Answer("gauge-replay 1.0\n");
     } catch (const CLI::ParseError& e) {
-        Fail(std::string(e.what()) + "; " + kUsage);
+        // The one option that takes a value is ours; anything else CLI11
+        // finds is a mistake in the arguments' shape.
+        Fail(std::string(dynamic_cast<const CLI::ValidationError*>(&e) ? e.what() : "the arguments cannot be read") +
+             "; " + kUsage);
     }
+    // After "--" every word is an argument, whatever it looks like: CLI11
+    // keeps the "--" itself among the words it did not take.
+    bool after_dashes = false;
     for (const std::string& extra : app.remaining()) {
-        const bool option = extra.size() > 1 && extra[0] == '-';
+        if (extra == "--" && !after_dashes) {
+            after_dashes = true;
+            continue;
+        }
+        const bool option = extra.size() > 1 && extra[0] == '-' && !after_dashes;
         Fail(std::string(option ? "unknown option " : "unexpected argument ") + QuoteWord(extra) + "; " + kUsage);
     }
     if (script.empty()) Fail(std::string("a script is needed; ") + kUsage);

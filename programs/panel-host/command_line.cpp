@@ -4,13 +4,14 @@
 #include "host/gauge.h"
 #include "host/gauge_names.h"
 #include "module_file/module_loader.h"
+#include "programs/help_format.h"
+#include "programs/numbers.h"
 #include "programs/panel-host/platform.h"
 #include "sequencer/pushback.h"
 
 #include <CLI/CLI.hpp>
 
-#include <cerrno>
-#include <cmath>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,15 +28,33 @@ struct Answered {};
 
 [[noreturn]] void Fail(const std::string& message) { throw Refusal{message}; }
 
-const char kVersion[] = "panel-host 1.0";
+const char kVersion[] = VORNAK_HOST_NAME " 1.0";
 
-const char kUsageReplay[] = "panel-host [--module FILE] [--verbose] replay [--realtime] SCRIPT";
-const char kUsageRun[] =
-    "panel-host [--module FILE] [--verbose] run [--left|--right] [--timer S] [--heading DEG] [--realtime] "
-    "[--audio FILE.wav] [--snapshot FILE.png [--at S]] [--frames DIR] [--path FILE.png]";
-const char kUsageWindow[] = "panel-host [--module FILE] [--verbose] window [--heading DEG] [--speed N]";
-const char kUsageReload[] = "panel-host [--module FILE] [--verbose] reload COUNT";
-const char kUsageAny[] = "panel-host [--module FILE] [--verbose] replay|run|window|reload ... (panel-host --help)";
+const std::string kCommand = std::string(kCommandName) + " [--module FILE] [--verbose] ";
+const std::string kUsageReplay = kCommand + "replay [--realtime] SCRIPT";
+const std::string kUsageRun = kCommand + "run [--left|--right] [--timer S] [--heading DEG] [--realtime] " +
+                              (kPreview ? "" : "[--audio FILE.wav] ") +
+                              "[--snapshot FILE.png [--at S]] [--frames DIR] [--path FILE.png]";
+const std::string kUsageWindow = kCommand + "window [--heading DEG] [--speed N]";
+const std::string kUsageReload = kCommand + "reload COUNT";
+const std::string kUsageAny = kCommand + (kPreview ? "window|run" : "replay|run|window|reload") + " ... (" +
+                              kCommandName + " --help)";
+
+// The preview's own words: what it is for a pilot, and what it cannot do.
+const char kPreviewAbout[] =
+    "VORNAK_TOWS preview - the VORNAK_TOWS gauge outside the simulator, to see and hear a pushback "
+    "before you fly: double-clicked beside VORNAK_TOWS.gau it opens the panel in a window (the window "
+    "mode); from a command prompt it also plays a whole pushback and prints what happens (the run mode).";
+const char kPreviewFooter[] =
+    "Exit status:\n"
+    "  0  done (a run: the gauge reset after the pushback)\n"
+    "  1  a run whose pushback did not finish within an hour of simulated time\n"
+    "  2  a mistake on the command line, a gauge file that is missing or damaged,\n"
+    "     or a file that cannot be written; one line says which\n"
+    "  130  a run ended by Ctrl-C: its files hold the run until then\n"
+    "\n"
+    "Without a working sound card the crew cannot be heard; the gauge still runs\n"
+    "and pushes.";
 
 const char kFooter[] =
     "Exit status:\n"
@@ -48,19 +67,13 @@ const char kFooter[] =
     "     cannot be written, the run stopped there)\n"
     "  130  a run ended by Ctrl-C: its files hold the run until then\n"
     "\n"
-    "Without a sound card the module's clips play on OpenAL's null output: they\n"
-    "still start, and the timeline shows them, but nothing is audible.";
+    "Without a sound device the crew cannot be heard, and one line on stderr says\n"
+    "so; the hints and the timeline then follow the gauge's own schedule. On\n"
+    "OpenAL's null output (no sound card) the clips still start and the timeline\n"
+    "shows them; where no sound device opens at all, none start.";
 
-// A finite decimal number (fractions too), nothing after it.
-bool ParseDouble(const std::string& text, double* value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(text.c_str(), &end);
-    if (*end != '\0' || errno == ERANGE || !std::isfinite(v)) return false;
-    *value = v;
-    return true;
-}
+// A decimal number (numbers.h), fractions too.
+bool ParseDouble(const std::string& text, double* value) { return ReadDecimal(text, value) == NumberRead::kNumber; }
 
 // A word the user gave, as a message shows it: quoted, cut after 40 bytes
 // (control bytes are escaped by ShowProblem).
@@ -77,8 +90,8 @@ CLI::Validator Check(const std::string& what, bool (*ok)(const std::string&)) {
 }
 
 bool TimerOk(const std::string& t) {
-    double s;
-    return ParseDouble(t, &s) && s == std::floor(s) && s >= 0 && s <= double(kTimerCap) && std::fmod(s, double(kTimerStep)) == 0.0;
+    long long s;
+    return ReadWhole(t, kTimerCap, &s) && s % kTimerStep == 0;
 }
 bool HeadingOk(const std::string& t) {
     double h;
@@ -93,8 +106,8 @@ bool SpeedOk(const std::string& t) {
     return ParseDouble(t, &n) && n >= kSlowestSpeed && n <= kFastestSpeed;
 }
 bool CountOk(const std::string& t) {
-    if (t.empty() || t.size() > 6 || t.find_first_not_of("0123456789") != std::string::npos) return false;
-    return std::atol(t.c_str()) <= kMaxReloads;
+    long long n;
+    return ReadWhole(t, kMaxReloads, &n);
 }
 
 std::string Lower(std::string s) {
@@ -159,10 +172,34 @@ void ShowProblem(const std::string& message) {
     }
     if (line.size() >= kLongest) line += "... (cut)";
     std::fflush(stdout);
-    std::fprintf(stderr, "panel-host: %s\n", line.c_str());
+    std::fprintf(stderr, VORNAK_HOST_NAME ": %s\n", line.c_str());
 }
 
 namespace {
+
+// What CLI11 found wrong, said in our words: its own messages name its
+// workings ("At Most 1 required but received 2"), not the user's mistake.
+// The checks of the values (Check) are ours already.
+std::string InOurWords(const CLI::ParseError& e, std::initializer_list<CLI::App*> modes) {
+    const std::string what = e.what();
+    if (dynamic_cast<const CLI::ValidationError*>(&e)) return what;
+    const size_t colon = what.find(": ");
+    const std::string name = colon == std::string::npos ? "" : what.substr(0, colon);
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) && !name.empty()) {
+        if (what.find(" received ") != std::string::npos) return name + " is given more than once: give it once";
+        std::string type;
+        for (CLI::App* mode : modes)
+            if (const CLI::Option* opt = mode->get_option_no_throw(name); opt && mode->parsed())
+                type = opt->get_type_name();
+        if (what.find(" missing") != std::string::npos)
+            return name + " needs a value" + (type.empty() ? "" : ", as in " + name + " " + type);
+    }
+    // A flag given a value: "Could not convert: --left = x".
+    const size_t equals = what.find(" = ");
+    if (dynamic_cast<const CLI::ConversionError*>(&e) && colon != std::string::npos && equals != std::string::npos)
+        return what.substr(colon + 2, equals - colon - 2) + " takes no value, not " + Shown(what.substr(equals + 3));
+    return "the command line cannot be read as it stands";
+}
 
 PanelHostOptions ParseCommandLine(int argc, char** argv) {
     PanelHostOptions o;
@@ -172,25 +209,32 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
 
     const std::string ticks = std::to_string(kTicksPerSecond), turn = std::to_string(kQuarterTurn);
     const std::string timers = "0 to " + std::to_string(kTimerCap) + " in steps of " + std::to_string(kTimerStep);
-    CLI::App app("panel-host - the substitute panel host: loads the VORNAK_TOWS gauge module and drives it,\n"
-                 "as the flight simulator would, " + ticks + " panel updates a second.",
-                 "panel-host");
+    CLI::App app(kPreview ? std::string(kPreviewAbout)
+                          : "panel-host - the substitute panel host: loads the VORNAK_TOWS gauge module and "
+                            "drives it, as the flight simulator would, " + ticks + " panel updates a second.",
+                 kCommandName);
+    app.formatter(std::make_shared<WrappingFormatter>());
     // A path such as /tmp/x.script is a file, not a Windows-style option
     // (CLI11 reads "/x" as one on Windows unless told otherwise).
     app.allow_windows_style_options(false);
     app.set_help_flag();
     app.set_help_all_flag("-h,--help", "show this help (every mode and option) and exit");
     app.set_version_flag("--version", kVersion, "show the version and exit");
-    app.footer(kFooter);
+    const std::string footer = kPreview ? kPreviewFooter : kFooter;
+    app.footer(footer);
     app.allow_extras();
-    app.add_option("--module", o.module, "the gauge module file to load")
+    app.add_option("--module", o.module, kPreview ? "the gauge file to load" : "the gauge module file to load")
         ->type_name("FILE")
-        ->default_str("VORNAK_TOWS.so beside panel-host (.gau on Windows)");
-    app.add_flag("--verbose", o.verbose, "let the sound and window libraries' own messages through");
-    app.add_flag("--window", window_flag, "the same as the window mode: panel-host --window [--heading DEG] [--speed N]");
+        ->default_str(kPreview ? "VORNAK_TOWS.gau beside the preview"
+                               : "VORNAK_TOWS.so beside panel-host (.gau on Windows)");
+    app.add_flag("--verbose", o.verbose,
+                 kPreview ? "show the system's own messages about sound and the window"
+                          : "let the sound and window libraries' own messages through");
+    app.add_flag("--window", window_flag,
+                 std::string("the same as the window mode: ") + kCommandName + " --window [--heading DEG] [--speed N]");
 
     CLI::App* replay = app.add_subcommand(
-        "replay", "print the trace of a replay script, as gauge-replay does but without its 'play' lines:\n"
+        "replay", "print the trace of a replay script, as gauge-replay does but without its 'play' lines: "
                   "the module's clips play on its own sound device");
     replay->add_option("SCRIPT", o.script, "the script file ('-' reads standard input)")->type_name("");
     replay->add_flag("--realtime", o.realtime, "keep to " + ticks + " updates a second, so the clips are heard as in the cockpit");
@@ -208,8 +252,9 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
         ->default_str("0")
         ->check(Check("takes degrees from 0 to below 360", HeadingOk));
     run->add_flag("--realtime", o.realtime, "keep to " + ticks + " updates a second (a run takes about 100 s)");
-    run->add_option("--audio", o.audio, "record the module's sound to a WAV file (16-bit stereo, 22050 Hz; the Linux module)")
-        ->type_name("FILE.wav");
+    CLI::Option* audio =
+        run->add_option("--audio", o.audio, "record the module's sound to a WAV file (16-bit stereo, 22050 Hz; the Linux module)")
+            ->type_name("FILE.wav");
     run->add_option("--snapshot", o.snapshot, "write the panel (" + std::to_string(kPanelWidth) + " x " + std::to_string(kPanelHeight) +
                                          ") to a PNG file, at the end or --at")
         ->type_name("FILE.png");
@@ -222,16 +267,16 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
         ->type_name("FILE.png");
 
     CLI::App* window = app.add_subcommand(
-        "window", "the panel in a window for a person to work, with a status strip, the crew's words and\n"
-                  "the aircraft seen from above: click the buttons (hold minus or plus to repeat), B sets or\n"
-                  "releases the parking brake, Left and Right (keypad 1 and 3) held turn the aircraft by hand\n"
+        "window", "the panel in a window for a person to work, with a status strip, the crew's words and "
+                  "the aircraft seen from above: click the buttons (hold minus or plus to repeat), B sets or "
+                  "releases the parking brake, Left and Right (keypad 1 and 3) held turn the aircraft by hand "
                   "while the tug pushes, Esc quits");
     window->add_option("--heading", heading_text, "the aircraft's heading at the start, in degrees, 0 to below 360")
         ->type_name("DEG")
         ->default_str("0")
         ->check(Check("takes degrees from 0 to below 360", HeadingOk));
     window->add_option("--speed", speed_text,
-                       "run N times as fast as real time: N x " + ticks + " updates a second, a held button repeating N times\n"
+                       "run N times as fast as real time: N x " + ticks + " updates a second, a held button repeating N times "
                        "as fast (the crew's calls still play at their own pace), 0.1 to 100")
         ->type_name("N")
         ->default_str("1")
@@ -246,6 +291,19 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
     for (CLI::App* sub : {replay, run, window, reload}) {
         sub->fallthrough();
         sub->allow_extras();
+        // A mode's own help shows that mode, and says so.
+        sub->set_help_all_flag();
+        sub->set_help_flag("-h,--help", "show this help (the " + sub->get_name() + " mode) and exit");
+        sub->footer("This is the " + sub->get_name() + " mode's help; " + kCommandName +
+                    " --help shows every mode.\n\n" + footer);
+    }
+    // The preview's pilot has neither replay scripts nor a use for the leak
+    // check, and its gauge plays to the sound card only: those stay out of
+    // its help (they still work, as they do in panel-host).
+    if (kPreview) {
+        replay->group("");
+        reload->group("");
+        audio->group("");
     }
     app.require_subcommand(0, 1);
 
@@ -266,35 +324,43 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
         break;
     }
     const std::vector<std::string> given = args;   // the parse uses them up
-    const char* usage = kUsageAny;
+    std::string usage = kUsageAny;
     try {
         app.parse(args);
     } catch (const CLI::CallForAllHelp&) {
         std::cout << app.help("", CLI::AppFormatMode::All);
         throw Answered{};
+    } catch (const CLI::CallForHelp&) {
+        for (CLI::App* sub : {replay, run, window, reload})
+            if (sub->parsed()) std::cout << sub->help(kCommandName);
+        throw Answered{};
     } catch (const CLI::CallForVersion&) {
         std::cout << kVersion << "\n";
         throw Answered{};
     } catch (const CLI::ParseError& e) {
-        for (auto [sub, text] : {std::pair{replay, kUsageReplay}, {run, kUsageRun}, {window, kUsageWindow},
-                                 {reload, kUsageReload}})
-            if (sub->parsed()) usage = text;
-        Fail(std::string(e.what()) + "; usage: " + usage);
+        for (auto [sub, text] : {std::pair{replay, &kUsageReplay}, {run, &kUsageRun}, {window, &kUsageWindow},
+                                 {reload, &kUsageReload}})
+            if (sub->parsed()) usage = *text;
+        Fail(InOurWords(e, {replay, run, window, reload}) + "; usage: " + usage);
     }
     for (auto [sub, text] :
-         {std::pair{replay, kUsageReplay}, {run, kUsageRun}, {window, kUsageWindow}, {reload, kUsageReload}})
+         {std::pair{replay, &kUsageReplay}, {run, &kUsageRun}, {window, &kUsageWindow}, {reload, &kUsageReload}})
         if (sub->parsed()) {
             o.mode = sub->get_name();
-            usage = text;
+            usage = *text;
         }
     for (const std::string& extra : app.remaining(true)) {
-        const bool option = extra.size() > 1 && extra[0] == '-';
         // An option of a mode given before its mode, or with none: where it goes.
-        size_t extra_at = given.size(), mode_at = given.size();
+        size_t extra_at = given.size(), mode_at = given.size(), dashes_at = given.size();
         for (size_t i = given.size(); i-- > 0;) {
             if (given[i] == extra && extra_at == given.size()) extra_at = i;
             if (given[i] == o.mode && mode_at == given.size()) mode_at = i;
+            if (given[i] == "--" && dashes_at == given.size()) dashes_at = i;
         }
+        if (extra == "--" && extra_at == dashes_at) continue;
+        // After "--" every word is an argument, whatever it looks like.
+        const bool after_dashes = dashes_at != given.size() && extra_at < dashes_at;
+        const bool option = extra.size() > 1 && extra[0] == '-' && !after_dashes;
         // CLI11 holds the arguments last first: a larger index came earlier.
         if (option && (o.mode.empty() || extra_at > mode_at)) {
             std::string modes, first_mode;
@@ -308,8 +374,8 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
             }
             const std::string value = known && !known->get_type_name().empty() ? " " + known->get_type_name() : "";
             if (known)
-                Fail(extra + " is an option of " + modes + ": give it after the mode, as in panel-host " +
-                     first_mode + " " + extra + value);
+                Fail(extra + " is an option of " + modes + ": give it after the mode, as in " +
+                     std::string(kCommandName) + " " + first_mode + " " + extra + value);
         }
         Fail(std::string(option ? "unknown option " : "unexpected argument ") + Shown(extra) +
              (o.mode.empty() ? "" : " for '" + o.mode + "'") + "; usage: " + usage);
@@ -320,15 +386,18 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
     if (left && right) Fail("choose one of --left and --right");
     o.left = !right;
     o.side_given = left || right;
-    if (!timer_text.empty()) o.timer = int32_t(std::strtod(timer_text.c_str(), nullptr));
-    if (!heading_text.empty()) o.heading = std::strtod(heading_text.c_str(), nullptr);
-    if (!speed_text.empty()) o.speed = std::strtod(speed_text.c_str(), nullptr);
-    if (!at_text.empty()) o.at = std::strtod(at_text.c_str(), nullptr);
-    if (!count_text.empty()) o.reloads = std::atol(count_text.c_str());
+    long long whole = 0;
+    if (!timer_text.empty() && ReadWhole(timer_text, kTimerCap, &whole)) o.timer = int32_t(whole);
+    if (!count_text.empty() && ReadWhole(count_text, kMaxReloads, &whole)) o.reloads = long(whole);
+    if (!heading_text.empty()) ParseDouble(heading_text, &o.heading);
+    if (!speed_text.empty()) ParseDouble(speed_text, &o.speed);
+    if (!at_text.empty()) ParseDouble(at_text, &o.at);
     if (app.count("--module") && o.module.empty()) Fail("--module needs a file");
 
     if (app.count("--module") == 0) o.module = DefaultModulePath();
     CheckTogether(o);
+    if (kPreview && run->count("--audio"))
+        Fail("--audio: the preview plays the gauge's sound on the sound card; it cannot record it to a file");
     if (run->count("--audio")) CheckOutputFile("--audio", o.audio, ".wav", "WAV sound");
     if (run->count("--snapshot")) CheckOutputFile("--snapshot", o.snapshot, ".png", "PNG pictures");
     if (run->count("--path")) CheckOutputFile("--path", o.path, ".png", "PNG pictures");

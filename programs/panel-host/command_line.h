@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "programs/panel-host/identity.h"
+
 struct PanelHostOptions {
     std::string module;
     std::string mode;            // "replay", "run", "window" or "reload"

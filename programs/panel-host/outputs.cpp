@@ -30,6 +30,9 @@ struct Outputs {
     double   end_seconds = 0.0;
     uint32_t frames_written = 0;
     int      old_frames = 0;
+    // What this run has made, removed again when the run fails.
+    std::vector<std::string> made;
+    bool     made_frames_folder = false;
 };
 
 Outputs out;
@@ -52,7 +55,7 @@ bool IsFrameName(const char* name) {
 // Makes the frames' folder, or empties it of an earlier run's frames (only
 // those), counting them.
 bool PrepareFrames(const std::string& dir, std::string* problem) {
-    if (WhatIsAt(dir) == PathHolds::kNothing) return MakeFolder(dir, problem);
+    if (WhatIsAt(dir) == PathHolds::kNothing) return out.made_frames_folder = MakeFolder(dir, problem);
     std::vector<std::string> names;
     if (!ListFolder(dir, &names, problem)) return false;
     for (const std::string& name : names) {
@@ -97,6 +100,32 @@ bool OutputsApart(const PanelHostOptions& o, std::string* problem) {
     return true;
 }
 
+// Makes the file a run is to write, empty, so that one that cannot be
+// written is refused before the run rather than after it.
+bool Create(const std::string& path, std::string* problem) {
+    errno = 0;
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        *problem = "cannot write " + path + (errno ? std::string(": ") + std::strerror(errno) : "");
+        return false;
+    }
+    out.made.push_back(path);
+    if (std::fclose(file) != 0) {
+        *problem = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+// Removes every file and the folder this run made: a failed run leaves
+// nothing half-written.
+void RemoveWhatWasMade() {
+    for (const std::string& path : out.made) std::remove(path.c_str());
+    out.made.clear();
+    if (out.made_frames_folder) RemoveFolder(out.o.frames);
+    out.made_frames_folder = false;
+}
+
 }  // namespace
 
 bool OutputsStart(const PanelHostOptions& options, std::string* problem) {
@@ -113,7 +142,13 @@ bool OutputsStart(const PanelHostOptions& options, std::string* problem) {
             return false;
         }
     }
-    return OutputsApart(o, problem);
+    if (!OutputsApart(o, problem)) return false;
+    for (const std::string* path : {&o.audio, &o.snapshot, &o.path})
+        if (!path->empty() && !Create(*path, problem)) {
+            RemoveWhatWasMade();
+            return false;
+        }
+    return true;
 }
 
 bool OutputsOpen(std::string* problem) {
@@ -142,7 +177,8 @@ bool OutputsAfterUpdate(std::string* problem) {
         char name[32];
         std::snprintf(name, sizeof name, "frame_%04" PRIu32 ".png", (host.updates - 1) / kTicksPerSecond);
         DrawPanel(out.art, &out.panel);
-        if (!WritePng(InFolder(o.frames, name), out.panel, problem)) return false;
+        out.made.push_back(InFolder(o.frames, name));
+        if (!WritePng(out.made.back(), out.panel, problem)) return false;
         ++out.frames_written;
     }
     if (!o.snapshot.empty() && o.at >= 0.0 && out.snapped_at < 0.0 && seconds + 1e-9 >= o.at)
@@ -169,9 +205,9 @@ bool OutputsFinish(std::string* problem) {
 }
 
 void OutputsAbandon() {
-    const PanelHostOptions& o = out.o;
     FreePanelArt(&out.art);
-    if (out.wav.file && !WavClose(&out.wav)) std::remove(o.audio.c_str());
+    if (out.wav.file) WavClose(&out.wav);
+    RemoveWhatWasMade();
 }
 
 void OutputsReport() {

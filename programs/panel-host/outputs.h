@@ -3,15 +3,17 @@
 // one moment (--snapshot, --at), once a second (--frames) and the track
 // seen from above (--path).
 //
-// Usage: OutputsStart takes the run's options, which the outputs keep, and
+// Usage: OutputsStart takes the run's options, which the outputs keep,
 // refuses what cannot be done (two outputs naming one file among it) before
-// the gauge is installed and anything is written;
+// the gauge is installed, and makes every file the run is to write, empty,
+// so that one that cannot be written is refused before the run;
 // OutputsOpen, once it is installed, takes the panel's pictures, prepares
 // the frames' folder and opens the WAV;
-// OutputsAfterUpdate after every update; OutputsFinish at the end, or
-// OutputsAbandon when the run is refused on the way (the WAV is closed
-// with the sizes of what it holds, or removed when it could not be
-// written); OutputsReport prints what was written.
+// OutputsAfterUpdate after every update; OutputsFinish at the end, also of
+// a run stopped by Ctrl-C (the WAV is closed with the sizes of what it
+// holds), or OutputsAbandon when the run fails on the way: every file and
+// the folder it made are removed, so nothing half-written is left;
+// OutputsReport prints what was written.
 #pragma once
 
 #include <cstdint>

@@ -74,5 +74,7 @@ bool FolderWritable(const std::string& folder);
 
 // Makes a folder. False with the system's reason.
 bool MakeFolder(const std::string& path, std::string* problem);
+// Removes an empty folder. False when it cannot.
+bool RemoveFolder(const std::string& path);
 // The names of the files in a folder. False with the system's reason.
 bool ListFolder(const std::string& path, std::vector<std::string>* names, std::string* problem);

@@ -168,6 +168,8 @@ bool MakeFolder(const std::string& path, std::string* problem) {
     return false;
 }
 
+bool RemoveFolder(const std::string& path) { return rmdir(path.c_str()) == 0; }
+
 bool ListFolder(const std::string& path, std::vector<std::string>* names, std::string* problem) {
     DIR* d = opendir(path.c_str());
     if (d == nullptr) {

@@ -148,6 +148,8 @@ bool MakeFolder(const std::string& path, std::string* problem) {
     return false;
 }
 
+bool RemoveFolder(const std::string& path) { return RemoveDirectoryA(path.c_str()) != 0; }
+
 bool ListFolder(const std::string& path, std::vector<std::string>* names, std::string* problem) {
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);

@@ -41,7 +41,7 @@ int RunPushback(const PanelHostOptions& o, std::string* problem) {
 
     // The heading the pilot's choice will turn to.
     const int32_t target = TurnTarget(world.aircraft.heading, world.pilot.left);
-    std::printf("panel-host: %s, tail %s, push time %" PRId32 " s, heading %s, target %" PRId32 "%s\n",
+    std::printf(VORNAK_HOST_NAME ": %s, tail %s, push time %" PRId32 " s, heading %s, target %" PRId32 "%s\n",
                 o.module.c_str(), world.pilot.left ? "left" : "right", world.pilot.timer_goal,
                 HeadingText(world.aircraft.heading).c_str(), target,
                 module.set_clip_observer ? "" : " (the module reports no clips)");
@@ -85,6 +85,6 @@ int RunPushback(const PanelHostOptions& o, std::string* problem) {
         return kInterrupted;
     }
     if (reset) return 0;
-    std::fprintf(stderr, "panel-host: the pushback did not finish within an hour of simulated time\n");
+    std::fprintf(stderr, VORNAK_HOST_NAME ": the pushback did not finish within an hour of simulated time\n");
     return 1;
 }

@@ -24,13 +24,26 @@ bool sound_said = false;
 bool paced = false;
 double pace_start = 0.0, pace_rate = kTicksPerSecond;   // updates a second
 
+// The preview's pilot is told what to do about a gauge file that will not
+// load, not the loader's reason: the file is missing, is not the gauge, or
+// is damaged, and the whole kit unpacked into one folder mends all three.
+std::string PreviewModuleProblem(const std::string& path, const std::string& reason, bool loaded) {
+    const char kMend[] = ": unpack the whole ZIP into one folder and start the preview there";
+    // A system DLL loads from the system's folder, not from the one named.
+    const bool no_gauge = loaded || reason.find("Linkage") != std::string::npos ||
+                          reason.find("not a gauge") != std::string::npos;
+    if (no_gauge) return path + " is not the VORNAK_TOWS gauge" + kMend;
+    if (WhatIsAt(path) == PathHolds::kNothing) return path + " is missing" + kMend;
+    return path + " is damaged" + kMend;
+}
+
 void OnUpdate(void*) {
     if (!sound_said) {
         sound_said = true;
         if (!ModuleSoundHeard()) {
             std::fflush(stdout);
-            std::fprintf(stderr, "panel-host: %s\n", kNoSoundLine);
-            if (verbose && !sound_note.empty()) std::fprintf(stderr, "panel-host: %s\n", sound_note.c_str());
+            std::fprintf(stderr, VORNAK_HOST_NAME ": %s\n", kNoSoundLine);
+            if (verbose && !sound_note.empty()) std::fprintf(stderr, VORNAK_HOST_NAME ": %s\n", sound_note.c_str());
         }
     }
     if (paced) SleepUntil(pace_start + double(host.updates) / pace_rate);
@@ -39,10 +52,13 @@ void OnUpdate(void*) {
 }  // namespace
 
 bool Attach(const PanelHostOptions& o, std::string* problem) {
-    if (!LoadModule(o.module, &module, problem)) return false;
+    if (!LoadModule(o.module, &module, problem)) {
+        if (kPreview) *problem = PreviewModuleProblem(o.module, *problem, false);
+        return false;
+    }
     HostReset();
     if (!HostAttach(module.import_table, module.linkage)) {
-        *problem = "module " + o.module + " holds no usable gauge";
+        *problem = kPreview ? PreviewModuleProblem(o.module, "", true) : "module " + o.module + " holds no usable gauge";
         return false;
     }
     // The sound output is chosen after loading, which does not yet start
@@ -82,7 +98,7 @@ int Replay(const PanelHostOptions& o, std::string* problem) {
         return kRefused;
     }
     if (o.realtime) PaceFromNow();
-    const int status = ReplayWholeScript(in, o.script, stdout, stderr, "panel-host");
+    const int status = ReplayWholeScript(in, o.script, stdout, stderr, VORNAK_HOST_NAME);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         *problem = "cannot write the trace";
         return kRefused;
@@ -94,9 +110,18 @@ int Reload(const PanelHostOptions& o, std::string* problem) {
     if (!Attach(o, problem)) return kRefused;
     HostInstall();
     HostInitialize();
+    // A long check says how far it has come, every few seconds, on stderr.
+    const double kProgressEvery = 5.0;
+    double next_word = ClockSeconds() + kProgressEvery;
     for (long i = 0; i < o.reloads; ++i) {
         HostFrame();
         HostReload();
+        if ((i & 63) == 0 && ClockSeconds() >= next_word) {
+            std::fflush(stdout);
+            std::fprintf(stderr, VORNAK_HOST_NAME ": %ld of %ld reloads done\n", i + 1, o.reloads);
+            std::fflush(stderr);
+            next_word += kProgressEvery;
+        }
     }
     HostFrame();
     HostKill();

@@ -298,7 +298,7 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
         l.caption_y = l.view_y + kViewHeight;
         l.h = l.caption_y + kCaptionHeight;
         ready = (status_font = OpenStatusFont(15, l.w - 16, problem)) != nullptr &&
-                WindowOpen("VORNAK_TOWS panel-host", l.w, l.h, o.verbose, problem);
+                WindowOpen(kPreview ? VORNAK_HOST_NAME : "VORNAK_TOWS " VORNAK_HOST_NAME, l.w, l.h, o.verbose, problem);
     }
     if (!ready) {
         TimelineEnd();
@@ -309,7 +309,7 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
         return kRefused;
     }
     PaceFromNow(o.speed);
-    std::printf("panel-host: click the buttons (hold minus or plus to repeat); B sets or releases the parking "
+    std::printf(VORNAK_HOST_NAME ": click the buttons (hold minus or plus to repeat); B sets or releases the parking "
                 "brake; Left and Right turn the aircraft by hand during a push; Esc quits\n");
     Say("on the ground, parking brake set");
 

@@ -364,7 +364,14 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
         {PANEL_HOST, "run --at 10", "panel-host: --at needs --snapshot"},
         {PANEL_HOST, "run --snapshot OUT/p.png --at 1e308",
          "panel-host: --at: takes seconds from 0 to 3600 (no run lasts longer), not '1e308'"},
-        {PANEL_HOST, "run --snapshot", "panel-host: --snapshot: 1 required FILE.png missing"},
+        {PANEL_HOST, "run --snapshot", "panel-host: --snapshot needs a value, as in --snapshot FILE.png; usage:"},
+        {PANEL_HOST, "run --heading 45 --heading 90", "panel-host: --heading is given more than once: give it once"},
+        {PANEL_HOST, "run --left=maybe", "panel-host: --left takes no value, not 'maybe'"},
+        {PANEL_HOST, "run -- --right", "panel-host: unexpected argument '--right' for 'run'"},
+        // Numbers are decimal, whole where whole, and nothing around them.
+        {PANEL_HOST, "run --timer 5.0", "panel-host: --timer: takes whole seconds from 0 to 995 in steps of 5, not '5.0'"},
+        {PANEL_HOST, "run --heading 0x10", "not '0x10'"},
+        {PANEL_HOST, "window --heading ' 45'", "panel-host: --heading: takes degrees from 0 to below 360, not ' 45'"},
         {PANEL_HOST, "run --snapshot ''", "panel-host: --snapshot needs a file name"},
         {PANEL_HOST, "run --audio ''", "panel-host: --audio needs a file name"},
         {PANEL_HOST, "run --snapshot OUT/x.jpg",
@@ -374,6 +381,10 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
         {PANEL_HOST, "run --audio OUT/none/a.wav", "panel-host: --audio: the folder OUT/none does not exist"},
         {PANEL_HOST, "run --frames OUT/none/f", "panel-host: --frames: the folder OUT/none does not exist"},
         {PANEL_HOST, "run --frames IN/ok.script", "panel-host: --frames: IN/ok.script is not a folder"},
+        // A file that cannot be made is refused before the run; the WAV made
+        // before it is removed again (the folder must stay empty).
+        {PANEL_HOST, "run --audio OUT/a.wav --snapshot OUT/" + std::string(260, 'n') + ".png",
+         "panel-host: cannot write OUT/nnnnnnnn"},
         {PANEL_HOST, "run --snapshot OUT/x.png --frames OUT/x.png",
          "panel-host: --snapshot and --frames name one file, OUT/x.png: give each its own"},
         {PANEL_HOST, "run --snapshot OUT/same.png --path OUT/../" + out.substr(out.rfind('/') + 1) + "/./same.png",
@@ -429,8 +440,10 @@ TEST(PanelHostRun, AWriteErrorOnStandardOutputIsSaid) {
     WriteFile(in + "/ok.script", "tick\n");
     struct { const char* program; std::string args, message; } cases[] = {
         {GAUGE_REPLAY, in + "/ok.script", "gauge-replay: cannot write the trace"},
+        {GAUGE_REPLAY, "--help", "gauge-replay: cannot write to standard output"},
         {PANEL_HOST, "replay " + in + "/ok.script", "panel-host: cannot write the trace"},
-        {PANEL_HOST, "run", "panel-host: cannot write the timeline to standard output"},
+        {PANEL_HOST, "run --audio " + in + "/full.wav --frames " + in + "/frames --path " + in + "/t.png",
+         "panel-host: cannot write the timeline to standard output"},
         {PANEL_HOST, "reload 3", "panel-host: cannot write to standard output"},
     };
     for (const auto& c : cases) {
@@ -440,6 +453,9 @@ TEST(PanelHostRun, AWriteErrorOnStandardOutputIsSaid) {
         EXPECT_EQ(r.err.find(c.message), 0u) << r.err;
         EXPECT_EQ(Lines(r.err).size(), 1u) << r.err;
     }
+    // The failed run leaves nothing half-written.
+    for (const char* name : {"/full.wav", "/frames", "/t.png"})
+        EXPECT_NE(access((in + name).c_str(), F_OK), 0) << name << " was left";
 }
 
 TEST(PanelHostRun, HelpListsEveryModeAndOptionWithDefaultsUnitsAndExitCodes) {
@@ -456,6 +472,18 @@ TEST(PanelHostRun, HelpListsEveryModeAndOptionWithDefaultsUnitsAndExitCodes) {
     EXPECT_EQ(g.status, 0);
     for (const char* text : {"SCRIPT", "set hold", "degrees", "tick", "Exit status"})
         EXPECT_NE(g.out.find(text), std::string::npos) << text;
+    // Every help fits a terminal of 80 columns; a mode's help shows that mode.
+    const std::string helps[] = {r.out, g.out, RunHost("run --help").out, RunHost("window -h").out,
+                                 RunHost("replay --help").out, RunHost("reload --help").out};
+    for (const std::string& help : helps)
+        for (const std::string& line : Lines(help)) EXPECT_LE(line.size(), 80u) << line;
+    EXPECT_NE(helps[2].find("the run mode's help"), std::string::npos) << helps[2];
+    EXPECT_EQ(helps[2].find("--speed"), std::string::npos) << "the window's option in the run's help";
+    // After "--" a word is an argument: "-" is standard input; a tiny number is a number.
+    const std::string dir = TempDir();
+    WriteFile(dir + "/ok.script", "tick\n");
+    EXPECT_EQ(RunProgram(GAUGE_REPLAY, "-- - < " + dir + "/ok.script").status, 0);
+    EXPECT_EQ(RunHost("run --heading 1e-320 --timer 0005", NoSoundCard()).status, 0);
 }
 
 TEST(PanelHostRun, WindowModeWithoutADisplaySaysWhy) {

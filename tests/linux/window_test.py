@@ -149,7 +149,7 @@ class Window:
         # a display can take a minute.
         for _ in range(180):
             try:
-                self.id = xdotool(env, "search", "--name", "VORNAK_TOWS panel-host").split()[0]
+                self.id = xdotool(env, "search", "--name", "VORNAK_TOWS (panel-host|preview)").split()[0]
                 break
             except RuntimeError:
                 time.sleep(0.5)
@@ -227,9 +227,9 @@ def preview_refuses_alone(args, env, out):
         xdotool(env, "key", "--window", box, "Return")
     status = host.wait(timeout=30)
     lines = open(errors).read().strip().splitlines()
-    check("the preview alone says in a message box that its module is missing, and exits with 2",
-          box is not None and status == 2 and bool(lines) and "is missing: unpack the whole ZIP" in lines[0] and
-          "VORNAK_TOWS.gau" in lines[0], (box, status, lines[:2]))
+    check("the preview alone says in a message box that its module is missing and what to do, and exits with 2",
+          box is not None and status == 2 and bool(lines) and lines[0].startswith("VORNAK_TOWS preview: ") and
+          "VORNAK_TOWS.gau is missing: unpack the whole ZIP into one folder" in lines[0], (box, status, lines[:2]))
 
 
 def minus_clicks(text):

@@ -267,6 +267,9 @@ def cmd_errors(args):
     bad_script = os.path.join(args.home, "bad.script")
     with open(bad_script, "w") as f:
         f.write("set ready 1\ntick 2\nset wheels 3\ntick\n")
+    # The 32-bit build is the kit's preview, which says what a pilot can do.
+    preview = args.win32
+    mend = ": unpack the whole ZIP into one folder and start the preview there"
     cases = [
         ("panel-host without arguments (the window) where there is no display", [args.exe],
          "cannot open a window"),
@@ -279,15 +282,24 @@ def cmd_errors(args):
         ("panel-host with a snapshot in a folder that is not there (a drive letter, backslashes)",
          [args.exe, "run", "--snapshot", "C:\\no\\such\\folder\\x.png"],
          "--snapshot: the folder C:\\no\\such\\folder does not exist"),
+        ("panel-host with a heading given twice", [args.exe, "run", "--heading", "45", "--heading", "90"],
+         "--heading is given more than once: give it once"),
+        ("panel-host with a push time not whole", [args.exe, "run", "--timer", "5.0"], "not '5.0'"),
+        ("panel-host with a hexadecimal heading", [args.exe, "window", "--heading", "0x10"], "not '0x10'"),
         ("panel-host with a missing module", [args.exe, "--module", missing, "replay", args.script],
+         f"{missing} is missing{mend}" if preview else
          "is missing: unpack the whole ZIP into one folder and start the preview there"),
         ("panel-host with a module that is no program at all",
-         [args.exe, "--module", args.script, "replay", args.script], "is damaged or is no Windows module: unpack"),
+         [args.exe, "--module", args.script, "replay", args.script],
+         f"{args.script} is damaged{mend}" if preview else "is damaged or is no Windows module: unpack"),
         ("panel-host with a module cut short", [args.exe, "--module", cut, "replay", args.script],
-         f"the gauge module {cut} is damaged"),
+         f"{cut} is damaged{mend}" if preview else f"the gauge module {cut} is damaged"),
         ("panel-host with a DLL that is no gauge",
          [args.exe, "--module", "kernel32.dll", "replay", args.script],
+         f"kernel32.dll is not the VORNAK_TOWS gauge{mend}" if preview else
          "kernel32.dll is a Windows module but no gauge"),
+        ("panel-host with a snapshot file that cannot be made (refused before the run)",
+         [args.exe, "--module", args.module, "run", "--snapshot", "n" * 300 + ".png"], "cannot write nnnn"),
         ("panel-host with a missing script", [args.exe, "--module", args.module, "replay", missing],
          "cannot open"),
         ("panel-host with a bad script line",
@@ -299,7 +311,11 @@ def cmd_errors(args):
         ("gauge-replay.exe with a bad script line", [args.replay_exe, bad_script],
          "bad.script:3: unknown variable 'wheels'"),
     ]
-    for exe, first_line in ((args.exe, "panel-host - "), (args.replay_exe, "gauge-replay - ")):
+    if preview:
+        cases.append(("the preview asked to record its sound", [args.exe, "run", "--audio", "a.wav"],
+                      "the preview plays the gauge's sound on the sound card"))
+    host_first = "VORNAK_TOWS preview - " if preview else "panel-host - "
+    for exe, first_line in ((args.exe, host_first), (args.replay_exe, "gauge-replay - ")):
         status, out, _ = wine(args, [exe, "--help"])
         checks.check(f"{os.path.basename(exe)} --help: exit 0, the help in LF lines",
                      status == 0 and out.startswith(first_line) and "Exit status" in out and "\r" not in out,
