@@ -40,6 +40,9 @@ struct Watch {
     void* device_table[32] = {};
     void* buffer_table[32] = {};
     CreateBufferFn create_buffer = nullptr;
+    // What DirectSound answered the module: devices asked for, clip
+    // buffers made.
+    uint32_t devices_asked = 0, buffers_made = 0;
     PlayFn play = nullptr;
     uint32_t clip_bytes[kClips] = {};
     struct { IDirectSoundBuffer* buffer; const char* clip; } buffers[kMaxBuffers] = {};
@@ -77,6 +80,7 @@ HRESULT STDMETHODCALLTYPE WatchedCreateBuffer(IDirectSound* device, LPCDSBUFFERD
                                               IUnknown* outer) {
     const HRESULT result = watch.create_buffer(device, desc, made, outer);
     if (FAILED(result) || made == nullptr || *made == nullptr || desc == nullptr) return result;
+    watch.buffers_made++;
     const char* clip = nullptr;
     for (int c = 0; c < kClips && clip == nullptr; ++c)
         if (watch.clip_bytes[c] != 0 && watch.clip_bytes[c] == desc->dwBufferBytes) clip = kClipNames[c];
@@ -94,6 +98,7 @@ HRESULT STDMETHODCALLTYPE WatchedCreateBuffer(IDirectSound* device, LPCDSBUFFERD
 
 HRESULT WINAPI WatchedCreateDevice(LPCGUID guid, IDirectSound** made, IUnknown* outer) {
     const HRESULT result = watch.create_device(guid, made, outer);
+    watch.devices_asked++;
     if (SUCCEEDED(result) && made && *made)
         Retable(*made, watch.device_table, 11, 3, reinterpret_cast<void*>(WatchedCreateBuffer),
                 reinterpret_cast<void**>(&watch.create_buffer));
@@ -138,4 +143,9 @@ void WatchDirectSoundClips(VornakClipObserver observer, void* context) {
     *slot = reinterpret_cast<void*>(WatchedCreateDevice);
     VirtualProtect(slot, sizeof *slot, old, &old);
     watch.hooked = true;
+}
+
+bool WatchedSoundStarted(bool* seen) {
+    *seen = watch.hooked && watch.devices_asked > 0;
+    return watch.buffers_made > 0;
 }

@@ -46,6 +46,13 @@ const EmbeddedResource* ModuleResource(const LoadedModule& module, const char* t
 // sound data, as the gauge then plays nothing.
 bool ModuleClipData(const LoadedModule& module, const char* clip, uint32_t* data_bytes, uint32_t* byte_rate);
 
+// Whether the module's sound could start when the gauge was initialised
+// (which opens its sound device and makes a buffer for each clip): false
+// once it is seen to have no device, or no clip buffer, true where it has
+// or the host cannot tell. On Windows the clip watch sees DirectSound's
+// answers; elsewhere the module's counts tell.
+bool ModuleSoundStarted(const LoadedModule& module);
+
 // For the system's loader files: fills `module` from the module the system
 // loaded from `path` as `handle`, its exports found by `find` (dlsym,
 // GetProcAddress). False, with the reason, when it holds no gauge; the

@@ -75,8 +75,7 @@ bool ModuleSoundHeard() {
     if (sound_heard == kSoundNotYetKnown && host.initialized) {
         // The platform sent the sound to an output nobody hears (its note
         // says so), or the module's device did not open at all.
-        SoundObjects c;
-        const bool no_device = CountSoundObjects(module, &c) && c.kinds > 0 && c.alive[0] == 0;
+        const bool no_device = !ModuleSoundStarted(module);
         sound_heard = !sound_note.empty() || no_device ? kSoundNotHeard : kSoundHeard;
     }
     return sound_heard != kSoundNotHeard;

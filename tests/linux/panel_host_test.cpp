@@ -324,10 +324,15 @@ TEST(PanelHostRun, TheRealtimeTimelineIsWrittenLineByLineAndCtrlCFinishesTheFile
     EXPECT_NE(r.out.find("pilot chooses tail left"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("summary: interrupted after "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(", the turn had not ended, "), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("panel-host: interrupted at 00:02."), std::string::npos) << r.err;
+    // Where the run got to in the 2.5 s depends on how busy the machine is;
+    // the sound recorded is the run's until then, whatever that was.
+    const size_t at = r.err.find("panel-host: interrupted at 00:0");
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const double stopped = std::stod(r.err.substr(at + 30, 4));
+    EXPECT_GT(stopped, 0.5) << r.err;
     Wav wav;
     ASSERT_TRUE(ReadWav(dir + "/a.wav", &wav)) << "the WAV's sizes match what it holds";
-    EXPECT_NEAR(double(wav.samples.size()) / 2 / wav.rate, 2.5, 0.3);
+    EXPECT_NEAR(double(wav.samples.size()) / 2 / wav.rate, stopped, 0.25) << r.err;
     Image frame;
     EXPECT_TRUE(ReadPng(dir + "/f/frame_0002.png", &frame));
     std::system(("rm -rf " + dir).c_str());
