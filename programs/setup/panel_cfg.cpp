@@ -421,7 +421,8 @@ Ours FindOurs(const Panel& p) {
             ours.window = WindowNumber(p, s);
             // A window whose only gauge it is, unless that is the main
             // panel of a hand edit.
-            const ShownWindow* main = MainPanel(p, Show(p));
+            const Shown shown = Show(p);   // kept: the main panel points into it
+            const ShownWindow* main = MainPanel(p, shown);
             ours.exact = ours.window >= 0 && gauges.size() == 1 && ExactWindow(p, s, &ours);
             ours.own_window = ours.exact || (ours.window >= 0 && gauges.size() == 1 &&
                                              !(main && main->section == &s));
