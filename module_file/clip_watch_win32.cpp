@@ -145,7 +145,7 @@ void WatchDirectSoundClips(VornakClipObserver observer, void* context) {
     watch.hooked = true;
 }
 
-bool WatchedSoundStarted(bool* seen) {
-    *seen = watch.hooked && watch.devices_asked > 0;
-    return watch.buffers_made > 0;
+bool WatchedSoundStarted(bool* started) {
+    *started = watch.buffers_made > 0;
+    return watch.hooked && watch.devices_asked > 0;
 }

@@ -33,3 +33,12 @@ bool ReadModuleExports(const std::string& path, void* handle, ModuleExportFinder
     module->audio_counts = Found<VornakAudioCountsFn>(handle, find, "vornak_audio_counts");
     return true;
 }
+
+bool ModuleSoundStarted(const LoadedModule& module) {
+    bool started = true;
+    if (module.sound_watched && module.sound_watched(&started)) return started;
+    if (module.audio_counts == nullptr) return true;
+    VornakAudioCounts c{};
+    module.audio_counts(&c);
+    return c.devices > 0;
+}

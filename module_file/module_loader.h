@@ -25,6 +25,10 @@ struct LoadedModule : ModuleExtras {
     ImportTableRecord*       import_table;
     const LinkageRecord*     linkage;
     const EmbeddedDirectory* resources;      // null when the module has none
+    // Where the host watches the module's sound itself (the clip watch):
+    // true once it has seen the module ask for a device, with whether its
+    // sound started. Null elsewhere.
+    bool (*sound_watched)(bool* started);
 };
 
 // The module built beside the running program (VORNAK_TOWS.so, or

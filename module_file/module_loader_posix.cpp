@@ -126,10 +126,3 @@ const EmbeddedResource* ModuleResource(const LoadedModule& module, const char* t
                                        const char* name, int32_t number) {
     return FindEmbeddedResource(module.resources, type, name, number);
 }
-
-bool ModuleSoundStarted(const LoadedModule& module) {
-    if (module.audio_counts == nullptr) return true;
-    VornakAudioCounts c{};
-    module.audio_counts(&c);
-    return c.devices > 0;
-}

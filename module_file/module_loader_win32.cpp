@@ -25,7 +25,7 @@
 // clip_watch_win32.cpp
 void WatchClipsOf(void* module_handle);
 void WatchDirectSoundClips(VornakClipObserver observer, void* context);
-bool WatchedSoundStarted(bool* seen);
+bool WatchedSoundStarted(bool* started);
 
 namespace {
 
@@ -117,6 +117,7 @@ bool LoadModule(const std::string& path, LoadedModule* module, std::string* prob
     if (module->set_clip_observer == nullptr) {
         WatchClipsOf(handle);
         module->set_clip_observer = WatchDirectSoundClips;
+        module->sound_watched = WatchedSoundStarted;
     }
     return true;
 }
@@ -137,14 +138,4 @@ const EmbeddedResource* ModuleResource(const LoadedModule& module, const char* t
     found = EmbeddedResource{type, bitmap ? "" : name, bitmap ? number : 0, static_cast<const uint8_t*>(data),
                              uint32_t(SizeofResource(handle, info))};
     return &found;
-}
-
-bool ModuleSoundStarted(const LoadedModule& module) {
-    bool seen = false;
-    const bool started = WatchedSoundStarted(&seen);
-    if (seen) return started;
-    if (module.audio_counts == nullptr) return true;
-    VornakAudioCounts c{};
-    module.audio_counts(&c);
-    return c.devices > 0;
 }

@@ -46,11 +46,7 @@ namespace {
 // Every device and buffer obtained from DirectSound, and every release.
 // After a kill all pairs must match; a difference is a DirectSound object
 // the gauge leaked.
-struct DirectSoundCounts {
-    uint32_t devices_created, devices_released;
-    uint32_t buffers_created, buffers_released;
-};
-constinit DirectSoundCounts directsound_counts = {};
+constinit SoundObjectTally directsound_counts = {};
 
 IDirectSound* AsDevice(void* device) { return static_cast<IDirectSound*>(device); }
 IDirectSoundBuffer* AsBuffer(void* buffer) { return static_cast<IDirectSoundBuffer*>(buffer); }
@@ -126,15 +122,7 @@ uint32_t ReleaseBuffer(void* buffer) {
     return AsBuffer(buffer)->Release();
 }
 
-void Counts(VornakAudioCounts* counts) {
-    const DirectSoundCounts& c = directsound_counts;
-    counts->devices = c.devices_created - c.devices_released;
-    counts->buffers = c.buffers_created - c.buffers_released;
-    counts->devices_made = c.devices_created;
-    counts->devices_released = c.devices_released;
-    counts->buffers_made = c.buffers_created;
-    counts->buffers_released = c.buffers_released;
-}
+void Counts(VornakAudioCounts* counts) { CountsFromTally(directsound_counts, counts); }
 
 }  // namespace
 

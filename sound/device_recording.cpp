@@ -176,15 +176,7 @@ uint32_t ReleaseBuffer(void* buffer) {
     return 0;
 }
 
-void Counts(VornakAudioCounts* counts) {
-    const RecordingDeviceStats& s = recording_stats;
-    counts->devices = s.devices_created - s.devices_released;
-    counts->buffers = s.buffers_created - s.buffers_released;
-    counts->devices_made = s.devices_created;
-    counts->devices_released = s.devices_released;
-    counts->buffers_made = s.buffers_created;
-    counts->buffers_released = s.buffers_released;
-}
+void Counts(VornakAudioCounts* counts) { CountsFromTally(recording_stats, counts); }
 
 }  // namespace
 

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "sound/sound_device.h"
+
 enum : uint32_t {
     kRecordingGuardBytes = 64,
     kRecordingGuardByte  = 0xA5,
@@ -60,9 +62,7 @@ struct RecordingDeviceControl {
     void*   call_context;
 };
 
-struct RecordingDeviceStats {
-    uint32_t devices_created, devices_released;
-    uint32_t buffers_created, buffers_released;
+struct RecordingDeviceStats : SoundObjectTally {
     uint32_t cooperative_calls, speaker_calls;
     uint32_t last_cooperative_level, last_speaker_config;
     void*    last_window;

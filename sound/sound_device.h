@@ -40,6 +40,24 @@ enum : uint32_t {
     kSpeakerStereo        = 4,   // DSSPEAKER_STEREO
 };
 
+// The devices and buffers a device made and released since the module was
+// loaded, for the devices that keep that tally (DirectSound's and the
+// recording one); after a kill all pairs must match.
+struct SoundObjectTally {
+    uint32_t devices_created, devices_released;
+    uint32_t buffers_created, buffers_released;
+};
+
+// The counts a tally gives: what is alive, and the tally itself.
+inline void CountsFromTally(const SoundObjectTally& t, VornakAudioCounts* counts) {
+    counts->devices = t.devices_created - t.devices_released;
+    counts->buffers = t.buffers_created - t.buffers_released;
+    counts->devices_made = t.devices_created;
+    counts->devices_released = t.devices_released;
+    counts->buffers_made = t.buffers_created;
+    counts->buffers_released = t.buffers_released;
+}
+
 struct SoundDevice {
     const char* name;
     // DirectSoundCreate with the default device: stores a device or null.
