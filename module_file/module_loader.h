@@ -37,7 +37,9 @@ std::string DefaultModulePath();
 
 // Opens the module at `path` and finds its records. On failure returns false
 // with a one-line reason in `problem`; nothing stays loaded.
-bool LoadModule(const std::string& path, LoadedModule* module, std::string* problem);
+// `no_gauge`, where given, tells a file that loaded as a module but holds
+// no gauge (no Linkage and ImportTable) from one that did not load at all.
+bool LoadModule(const std::string& path, LoadedModule* module, std::string* problem, bool* no_gauge = nullptr);
 
 // A resource of the loaded module: a clip by name ("WAV", "PB1") or a bitmap
 // by number ("BITMAP", number). Null when absent.

@@ -83,8 +83,9 @@ std::string DefaultModulePath() {
     return dir + "/VORNAK_TOWS.so";
 }
 
-bool LoadModule(const std::string& path, LoadedModule* module, std::string* problem) {
+bool LoadModule(const std::string& path, LoadedModule* module, std::string* problem, bool* no_gauge) {
     *module = LoadedModule{};
+    if (no_gauge) *no_gauge = false;
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
         *problem = "cannot load module " + path + ": " + std::strerror(errno);
@@ -116,6 +117,7 @@ bool LoadModule(const std::string& path, LoadedModule* module, std::string* prob
         return false;
     }
     if (!ReadModuleExports(path, handle, Export, module, problem)) {
+        if (no_gauge) *no_gauge = true;
         dlclose(handle);
         return false;
     }

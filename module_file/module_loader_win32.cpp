@@ -97,8 +97,9 @@ std::string DefaultModulePath() {
     return dir + "\\VORNAK_TOWS.gau";
 }
 
-bool LoadModule(const std::string& path, LoadedModule* module, std::string* problem) {
+bool LoadModule(const std::string& path, LoadedModule* module, std::string* problem, bool* no_gauge) {
     *module = LoadedModule{};
+    if (no_gauge) *no_gauge = false;
     // A host without a window must not stop on a loader dialog.
     UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     HMODULE handle = LoadLibraryA(path.c_str());
@@ -109,6 +110,7 @@ bool LoadModule(const std::string& path, LoadedModule* module, std::string* prob
         return false;
     }
     if (!ReadModuleExports(path, handle, Export, module, problem)) {
+        if (no_gauge) *no_gauge = true;
         FreeLibrary(handle);
         *problem = path + " is a Windows module but no gauge (it has no Linkage and ImportTable records): " +
                    kUnpackAgain;

@@ -27,11 +27,10 @@ double pace_start = 0.0, pace_rate = kTicksPerSecond;   // updates a second
 // The preview's pilot is told what to do about a gauge file that will not
 // load, not the loader's reason: the file is missing, is not the gauge, or
 // is damaged, and the whole kit unpacked into one folder mends all three.
-std::string PreviewModuleProblem(const std::string& path, const std::string& reason, bool loaded) {
+// A system DLL loads from the system's folder, not from the one named: it
+// is no gauge, never missing.
+std::string PreviewModuleProblem(const std::string& path, bool no_gauge) {
     const char kMend[] = ": unpack the whole ZIP into one folder and start the preview there";
-    // A system DLL loads from the system's folder, not from the one named.
-    const bool no_gauge = loaded || reason.find("Linkage") != std::string::npos ||
-                          reason.find("not a gauge") != std::string::npos;
     if (no_gauge) return path + " is not the VORNAK_TOWS gauge" + kMend;
     if (WhatIsAt(path) == PathHolds::kNothing) return path + " is missing" + kMend;
     return path + " is damaged" + kMend;
@@ -52,13 +51,14 @@ void OnUpdate(void*) {
 }  // namespace
 
 bool Attach(const PanelHostOptions& o, std::string* problem) {
-    if (!LoadModule(o.module, &module, problem)) {
-        if (kPreview) *problem = PreviewModuleProblem(o.module, *problem, false);
+    bool no_gauge = false;
+    if (!LoadModule(o.module, &module, problem, &no_gauge)) {
+        if (kPreview) *problem = PreviewModuleProblem(o.module, no_gauge);
         return false;
     }
     HostReset();
     if (!HostAttach(module.import_table, module.linkage)) {
-        *problem = kPreview ? PreviewModuleProblem(o.module, "", true) : "module " + o.module + " holds no usable gauge";
+        *problem = kPreview ? PreviewModuleProblem(o.module, true) : "module " + o.module + " holds no usable gauge";
         return false;
     }
     // The sound output is chosen after loading, which does not yet start
