@@ -91,6 +91,10 @@ def xdotool(env, *args):
     return done.stdout
 
 
+# Plus pressed at push time 0, and the 5 s it sets shown.
+PLUS_SHOWN = r'click: plus\n(?:.*\n){0,3}.*display "  5sec"'
+
+
 def wait_for(path, pattern, seconds, times=1):
     end = time.time() + seconds
     while time.time() < end:
@@ -297,10 +301,11 @@ def main():
         windows.append(real)
         real.click(MINUS, hold=HOLD)
         real.click(PLUS)
-        # The side is chosen once the push time shows: a window that takes
-        # both clicks in one update (wine hands them over together) would
-        # print the new time only after the choice.
-        wait_for(real.timeline, r'display "  5sec"', 10)
+        # The side is chosen once plus's own time shows (the hold went
+        # through 5 s on its way down): a window that takes both clicks in
+        # one update (wine hands them over together) would print the new
+        # time only after the choice.
+        wait_for(real.timeline, PLUS_SHOWN, 10)
         check("real time: the crew calls after a direction is chosen", real.choose(RIGHT))
         real.screenshot(shot)
         real_text = real.close()
@@ -309,7 +314,7 @@ def main():
         windows.append(fast)
         fast.click(MINUS, repeats=6)
         fast.click(PLUS)
-        wait_for(fast.timeline, r'display "  5sec"', 10)
+        wait_for(fast.timeline, PLUS_SHOWN, 10)
         for n, side in ((1, RIGHT), (2, LEFT)):
             check(f"pushback {n}: the crew calls after a direction is chosen", fast.choose(side, n))
             fast.key("b")
@@ -390,7 +395,7 @@ def main():
     for label, timeline in (("real time", real_text), (f"{SPEED}x", text)):
         first = timeline[:timeline.find("click: right")]
         check(f"{label}: the push time reached 0 and then 5 s before the first pushback",
-              '"  0sec"' in first and re.search(r'click: plus\n(.*\n){0,3}.*display "  5sec"', first) is not None)
+              '"  0sec"' in first and re.search(PLUS_SHOWN, first) is not None)
     phases = [m.group(1) for m in re.finditer(r"^\d\d:\d\d\.\d  (\S+(?: \S+)?)\s", text, re.M)]
     order = []
     for p in phases:
