@@ -38,6 +38,43 @@ started=$SECONDS
 
 say() { echo "setup-debian: $*"; }
 
+# Where the archive could not give this machine 32-bit wine, the reason, in
+# one line: the 32-bit wine tests then say SKIPPED with it, instead of failing
+# for a package nobody could install.
+wine32_refused=build/wine32-unavailable
+rm -f "$wine32_refused"
+
+# apt-get update, tried three times: a mirror in the middle of a sync serves
+# an index that does not match its Release file for a while. After the last
+# try it goes on with the indexes apt has, and says which one it lacks; what
+# then cannot be installed fails in apt_quietly or install_wine32.
+apt_update() {
+  local try
+  for try in 1 2 3; do
+    DEBIAN_FRONTEND=noninteractive apt-get update >>"$log" 2>&1 && return 0
+    if [ "$try" -lt 3 ]; then
+      say "apt-get update failed (try $try of 3); trying again in $((try * 20)) s"
+      sleep $((try * 20))
+    fi
+  done
+  local failed
+  failed=$(grep -m 1 '^E: Failed to fetch' "$log" | sed 's/^E: Failed to fetch //; s/ .*//')
+  say "apt-get update could not fetch ${failed:-every index} ($log): going on with the indexes it has"
+}
+
+# Installs 32-bit wine (and what else is named); where apt cannot, says why
+# and leaves the reason for the tests.
+install_wine32() {
+  if DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$@" >>"$log" 2>&1; then
+    return 0
+  fi
+  local why
+  why=$(grep '^E: ' "$log" | tail -n 1 | cut -c 4-)
+  echo "apt could not install $* from this machine's archive (${why:-see $log})" >"$wine32_refused"
+  say "$(cat "$wine32_refused"): the 32-bit wine tests will say SKIPPED"
+  return 1
+}
+
 # Runs apt with its output in the log; on failure shows the log and stops.
 apt_quietly() {
   if ! DEBIAN_FRONTEND=noninteractive "$@" >>"$log" 2>&1; then
@@ -69,7 +106,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     exit 2
   fi
   say "installing ${#missing[@]} packages (apt's output in $log)"
-  apt_quietly apt-get update
+  apt_update
   apt_quietly apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 
@@ -156,8 +193,8 @@ if [ "$profile" = test ]; then
     if ! dpkg -s wine32:i386 >/dev/null 2>&1; then
       say "for the 32-bit module under wine (this kernel runs 32-bit code): wine32:i386"
       apt_quietly dpkg --add-architecture i386
-      apt_quietly apt-get update
-      apt_quietly apt-get install -y --no-install-recommends wine32:i386
+      apt_update
+      install_wine32 wine32:i386 || true
     fi
   else
     i386_started=$SECONDS
@@ -176,9 +213,8 @@ if [ "$profile" = test ]; then
     elif install_qemu_user; then
       say "for the 32-bit module under wine through qemu: qemu-user (bookworm-backports), wine32:i386"
       apt_quietly dpkg --add-architecture i386
-      apt_quietly apt-get update
-      apt_quietly apt-get install -y --no-install-recommends qemu-user wine32:i386
-      ready=1
+      apt_update
+      install_wine32 qemu-user wine32:i386 && ready=1
     fi
     if [ "${ready:-0}" = 1 ]; then
       if why=$(bash tools/run-i386.sh "$probe/hello" 2>&1 >/dev/null); then
