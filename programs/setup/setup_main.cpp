@@ -30,16 +30,18 @@
 namespace {
 
 const char kUsage[] =
-    "usage: VORNAK_TOWS-setup.exe install SIMDIR PANELCFG [--main X Y] [--dry-run] [--force]\n"
+    "usage: VORNAK_TOWS-setup.exe install SIMDIR PANELCFG [--main X Y] [--dry-run]\n"
+    "                                                      [--force]\n"
     "       VORNAK_TOWS-setup.exe remove SIMDIR PANELCFG\n"
     "       VORNAK_TOWS-setup.exe check PANELCFG\n"
     "       VORNAK_TOWS-setup.exe --version\n"
     "       VORNAK_TOWS-setup.exe            (no arguments: the dialog)\n"
-    "install adds the gauge to the panel.cfg as a pop-up window (or with --main at X, Y\n"
-    "on the main panel) and copies VORNAK_TOWS.gau into SIMDIR\\Gauges; --dry-run shows\n"
-    "the lines and writes nothing; --force replaces a different VORNAK_TOWS.gau.\n"
-    "remove takes out what install added; check says how the gauge is installed and\n"
-    "names any fault in the file. Exit 0 done, 1 refused, 2 a mistake.\n";
+    "install adds the gauge to the panel.cfg as a pop-up window (or with --main\n"
+    "at X, Y on the main panel) and copies VORNAK_TOWS.gau into SIMDIR\\Gauges;\n"
+    "--dry-run shows the lines and writes nothing; --force replaces a different\n"
+    "VORNAK_TOWS.gau. remove takes out what install added; check says how the\n"
+    "gauge is installed and names any fault in the file. Exit 0 done, 1 refused,\n"
+    "2 a mistake.\n";
 
 // Output is formatted by msvcrt's own _snprintf and written with fputs:
 // MinGW's printf family would bring imports that Windows 98 lacks.

@@ -142,6 +142,11 @@ def cmd_cli(args):
     fs98, fs2000 = paths["Cessna FS98"], paths["Learjet FS2000"]
     gauge = os.path.join(root, "Gauges", "VORNAK_TOWS.gau")
 
+    status, out, _ = run("--help")
+    wide = [line for line in out.replace("\r", "").splitlines() if len(line) >= 80]
+    checks.check("the help fits a Windows console of 80 columns, which wraps a line of 80",
+                 status == 0 and "usage:" in out and not wide, f"exit {status}: {wide or out}")
+
     status, out, _ = run("install", sim, windows_path(fs98), "--dry-run")
     checks.check("dry run shows the lines and the key, writes nothing",
                  status == 0 and "Window01=Pushback" in out and "Shift+2" in out
