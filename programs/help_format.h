@@ -1,12 +1,14 @@
-// help_format.h - our programs' --help, at most 80 columns wide: CLI11's
-// layout with every description wrapped at word boundaries to fit.
+// help_format.h - our programs' --help, fitting a console of 80 columns:
+// CLI11's layout with every description wrapped at word boundaries to at
+// most 79, since a Windows console wraps a line that fills its width and
+// the line end then leaves a blank line under it.
 #pragma once
 
 #include <CLI/CLI.hpp>
 
 #include <string>
 
-const size_t kHelpWidth = 80;
+const size_t kHelpWidth = 79;
 
 // `text` wrapped at spaces to lines of at most `width` columns; its own
 // line breaks are kept. A word longer than a line stays whole.
