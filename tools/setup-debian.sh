@@ -40,9 +40,8 @@ say() { echo "setup-debian: $*"; }
 
 # Where the archive could not give this machine 32-bit wine, the reason, in
 # one line: the 32-bit wine tests then say SKIPPED with it, instead of failing
-# for a package nobody could install.
+# for a package nobody could install. Made anew by each test set-up.
 wine32_refused=build/wine32-unavailable
-rm -f "$wine32_refused"
 
 # apt-get update, tried three times: a mirror in the middle of a sync serves
 # an index that does not match its Release file for a while. After the last
@@ -185,6 +184,7 @@ Pin-Priority: 600$others" >"$backports_pin"
 runs_i386() { "$@" >/dev/null 2>&1; }
 
 if [ "$profile" = test ]; then
+  rm -f "$wine32_refused"
   probe=$(mktemp -d)
   printf 'int main(void) { return 0; }\n' >"$probe/hello.c"
   gcc -m32 -static -o "$probe/hello" "$probe/hello.c" >>"$log" 2>&1 || true

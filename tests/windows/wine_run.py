@@ -51,6 +51,8 @@ RUN_I386 = os.path.join(ROOT, "tools", "run-i386.sh")
 # Left by tools/setup-debian.sh where the archive could not give this machine
 # 32-bit wine: one line saying why.
 WINE32_REFUSED = os.path.join(ROOT, "build", "wine32-unavailable")
+# What still runs the shipped module where 32-bit wine cannot.
+UNICORN_INSTEAD = "(the unicorn ABI check runs the shipped module's code instead)"
 
 
 def i386_refused(scratch, runner=()):
@@ -97,13 +99,12 @@ def need_32bit_wine(args):
             native = f"this kernel runs no 32-bit programs ({refused}) and" if refused else \
                 "VORNAK_I386_VIA_QEMU=1, but"
             print(f"SKIPPED: {native} qemu-i386 cannot run 32-bit programs here ({through_qemu}), so 32-bit wine "
-                  "cannot run the shipped module (the unicorn ABI check runs its code instead)")
+                  f"cannot run here {UNICORN_INSTEAD}")
             sys.exit(SKIP)
         args.runner = ["bash", RUN_I386]
     if not os.path.exists(args.wine) and os.path.exists(WINE32_REFUSED):
         with open(WINE32_REFUSED) as f:
-            print(f"SKIPPED: 32-bit wine is not installed: {f.read().strip()} "
-                  "(the unicorn ABI check runs the shipped module's code instead)")
+            print(f"SKIPPED: 32-bit wine is not installed: {f.read().strip()} {UNICORN_INSTEAD}")
         sys.exit(SKIP)
     require(args.wine, "install 32-bit wine: tools/setup-debian.sh test (wine32:i386)")
 
