@@ -8,6 +8,12 @@
 
 #include <cstdint>
 
+// The gauge's name: the name in its header, the stem of its module file
+// (VORNAK_TOWS.gau, VORNAK_TOWS.so) and the name our programs give it in
+// what they say. A macro, so that a message or a file name is written as
+// one literal: VORNAK_GAUGE_NAME ".gau".
+#define VORNAK_GAUGE_NAME "VORNAK_TOWS"
+
 // The host runs the panel's update this many times a second.
 enum : int32_t { kTicksPerSecond = 18 };
 
