@@ -1,5 +1,6 @@
-// gauge_names.h - the gauge's fixed names and numbers: its clips, bitmaps,
-// buttons, the simulator variables it reads and the host's update rate.
+// gauge_names.h - the gauge's fixed names and numbers: its name, clips,
+// bitmaps, buttons, display width, the simulator variables it reads and the
+// host's update rate.
 //
 // This is their one home. The code includes it; the build (cmake/GaugeNames.cmake)
 // and the Windows checks (tests/windows/gauge_names.py) read it as text, so
@@ -37,6 +38,10 @@ enum : int32_t {
 enum GaugeButton : int32_t { kLeftButton, kRightButton, kMinusButton, kPlusButton, kButtonCount };
 inline constexpr const char* kButtonNames[] = {"left", "right", "minus", "plus"};
 static_assert(sizeof kButtonNames / sizeof kButtonNames[0] == kButtonCount);
+
+// The timer display shows at most this many characters; its text buffer,
+// which the host owns, holds them and a terminator.
+enum : int32_t { kDisplayChars = 6, kDisplayBytes = kDisplayChars + 1 };
 
 // The simulator variables the gauge reads, by the host's token.
 enum : int32_t {

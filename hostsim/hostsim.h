@@ -11,7 +11,7 @@
 // Usage:
 //   HostAttach(&ImportTable, &Linkage);   // or the records found by name
 //   HostInstall(); HostInitialize();
-//   HostSetValue(kHostTokenOnGround, 1.0);
+//   HostSetValue(kTokenOnGround, 1.0);    // host/gauge_names.h's tokens
 //   HostClick(27, 38);
 //   HostFrame();                          // update, generate, draw
 //   HostKill();
@@ -62,8 +62,8 @@ struct HostState {
     const GaugeHeader*  gauge;
     Element*            first;          // the gauge's first element
 
-    // The display's text buffer: six characters and a terminator.
-    char                text[7];
+    // The display's text buffer.
+    char                text[kDisplayBytes];
     TextElement*        display;
     double              display_value;
     HostIcon            icons[kHostMaxIcons];
