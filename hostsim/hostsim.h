@@ -23,14 +23,6 @@
 #include "host/abi.h"
 #include "host/gauge_names.h"
 
-// The simulator values this host keeps for the gauge.
-enum : int32_t {
-    kHostTokenTickCounter  = kTokenTickCounter,
-    kHostTokenOnGround     = kTokenOnGround,
-    kHostTokenHeading      = kTokenHeading,
-    kHostTokenParkingBrake = kTokenParkingBrake,
-};
-
 enum : int32_t { kHostMaxIcons = 8, kHostMaxBound = 16, kHostMaxValues = 16, kHostMaxHooks = 4 };
 
 struct HostIcon {
