@@ -101,8 +101,8 @@ void ReplayUpdates(benchmark::State& state) {
         HostChildCentre(0, &x, &y);
         HostClick(x, y);
         for (int64_t i = 0; i < updates; ++i) {
-            if (i == 400) HostSetValue(kHostTokenHeading, 100.0);
-            if (i == 1000) HostSetValue(kHostTokenParkingBrake, 32767.0);
+            if (i == 400) HostSetValue(kTokenHeading, 100.0);
+            if (i == 1000) HostSetValue(kTokenParkingBrake, 32767.0);
             HostUpdate();
         }
         if (pushback.tail_left != 0) state.SkipWithError("the pushback did not finish");

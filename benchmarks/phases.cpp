@@ -41,9 +41,9 @@ PushbackState PreparePhase(Phase phase) {
     HostAttach(&ImportTable, &Linkage);
     HostInstall();
     HostInitialize();
-    HostSetValue(kHostTokenOnGround, 1.0);
-    HostSetValue(kHostTokenHeading, 10.0);
-    HostSetValue(kHostTokenParkingBrake, phase == kArming ? 32767.0 : 0.0);
+    HostSetValue(kTokenOnGround, 1.0);
+    HostSetValue(kTokenHeading, 10.0);
+    HostSetValue(kTokenParkingBrake, phase == kArming ? 32767.0 : 0.0);
     HostFrame();
     HostFrame();
     if (phase == kIdle) return pushback;
@@ -53,11 +53,11 @@ PushbackState PreparePhase(Phase phase) {
     RunUntil([] { return pushback.push_ticks >= 400 || pushback.arm_ticks >= 100; });
     RunUntil([phase] { return Reached(phase) || pushback.push_ticks >= 400; });
     if (phase >= kRollingClear) {
-        HostSetValue(kHostTokenHeading, 100.0);
+        HostSetValue(kTokenHeading, 100.0);
         RunUntil([phase] { return Reached(phase) || pushback.wrapup_ticks >= 100; });
     }
     if (phase == kFinal) {
-        HostSetValue(kHostTokenParkingBrake, 32767.0);
+        HostSetValue(kTokenParkingBrake, 32767.0);
         RunUntil([] { return Reached(kFinal); });
     }
     RunUntil([phase] { return Reached(phase); });

@@ -44,12 +44,10 @@ pkg_check_modules(SDL2_TTF REQUIRED IMPORTED_TARGET SDL2_ttf)
 pkg_check_modules(SDL2_IMAGE REQUIRED IMPORTED_TARGET SDL2_image)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 
-# The host-side pieces that tests link too: the aircraft and pilot, drawing
-# and the files panel-host writes, with the substitute host and module loading.
-add_library(panel_host_lib STATIC
-  programs/panel-host/aircraft.cpp
-  programs/panel-host/panel_draw.cpp
-  programs/panel-host/wav_file.cpp
+# The host-side pieces that tests link too (cmake/PanelHost.cmake), drawn
+# with SDL, with the substitute host and module loading.
+include(PanelHost)
+add_library(panel_host_lib STATIC ${vornak_panel_host_lib_sources}
   programs/panel-host/draw_sdl.cpp)
 target_include_directories(panel_host_lib PUBLIC "${PROJECT_SOURCE_DIR}")
 target_link_libraries(panel_host_lib PUBLIC hostsim module_file SDL2::SDL2 PkgConfig::SDL2_TTF PkgConfig::SDL2_IMAGE
@@ -57,7 +55,6 @@ target_link_libraries(panel_host_lib PUBLIC hostsim module_file SDL2::SDL2 PkgCo
 
 # Its modes are written once for every system (vornak_panel_host_sources,
 # cmake/PanelHost.cmake); the rest is Linux's own.
-include(PanelHost)
 add_executable(panel-host ${vornak_panel_host_sources} programs/panel-host/platform_linux.cpp
   programs/panel-host/window_sdl.cpp)
 target_include_directories(panel-host PRIVATE "${CMAKE_BINARY_DIR}/generated")

@@ -72,14 +72,14 @@ endfunction()
 # The gauge module as the simulator loads it: a DLL named VORNAK_TOWS.gau
 # that exports exactly ImportTable and Linkage (resources/vornak_tows.def).
 # The module's own memcpy, memset and memcmp, for the calls the compiler
-# emits, kept from turning their loops back into calls to themselves.
-set_source_files_properties(host/module_memory.cpp PROPERTIES
-  COMPILE_OPTIONS "-fno-builtin;-fno-tree-loop-distribute-patterns")
+# emits (vornak_module_memory, CMakeLists.txt).
+set_source_files_properties("${vornak_module_memory}" PROPERTIES
+  COMPILE_OPTIONS "${vornak_module_memory_options}")
 
 function(vornak_add_module target)
   add_library(${target} MODULE
     platform/platform_win32.cpp
-    host/module_memory.cpp
+    "${vornak_module_memory}"
     host/module_extras.cpp
     sound/device_directsound.cpp
     resources/version.rc
@@ -141,9 +141,8 @@ endif()
 # in whole (its static library), for the PNG pictures.
 include(PanelHost)
 find_library(vornak_zlib NAMES libz.a REQUIRED)
-add_executable(panel-host ${vornak_panel_host_sources} programs/panel-host/platform_win32.cpp
-  programs/panel-host/window_gdi.cpp programs/panel-host/draw_gdi.cpp programs/panel-host/aircraft.cpp
-  programs/panel-host/panel_draw.cpp programs/panel-host/wav_file.cpp)
+add_executable(panel-host ${vornak_panel_host_sources} ${vornak_panel_host_lib_sources}
+  programs/panel-host/platform_win32.cpp programs/panel-host/window_gdi.cpp programs/panel-host/draw_gdi.cpp)
 target_include_directories(panel-host PRIVATE "${CMAKE_BINARY_DIR}/generated")
 target_link_libraries(panel-host PRIVATE hostsim module_file vornak_cli11 vornak_warnings ${vornak_zlib} gdi32)
 target_link_options(panel-host PRIVATE -s)

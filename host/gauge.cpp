@@ -37,7 +37,7 @@ Element* First() { return &panel_face.header; }
 
 constinit GaugeHeader gauge_header = {
     .host_word0 = 610,
-    .name       = "VORNAK_TOWS",
+    .name       = VORNAK_GAUGE_NAME,
     .elements   = kFaceList,
     .query      = GaugeQuery,
     .install    = GaugeInstall,
@@ -63,14 +63,14 @@ constinit TextElement timer_display = {
     .source_callbacks  = {PushbackTick, nullptr, nullptr},
     .box_w             = 47,
     .box_h             = 15,
-    .text_colour       = 0x00DEDEDE,
+    .text_colour       = kColourIdle,
     .background_colour = 0x00080808,
     .highlight_colour  = 0x005C5C5C,
     .font_name         = "Courier New",
     .font_weight       = 400,
     .charset           = 1,
     .draw_flags        = 0x25,   // centred horizontally and vertically, one line
-    .max_chars         = 6,
+    .max_chars         = kDisplayChars,
 };
 
 constinit IconElement right_lamp = {

@@ -1,5 +1,6 @@
-// gauge_names.h - the gauge's fixed names and numbers: its clips, bitmaps,
-// buttons, the simulator variables it reads and the host's update rate.
+// gauge_names.h - the gauge's fixed names and numbers: its name, clips,
+// bitmaps, buttons, display width, the simulator variables it reads and the
+// host's update rate.
 //
 // This is their one home. The code includes it; the build (cmake/GaugeNames.cmake)
 // and the Windows checks (tests/windows/gauge_names.py) read it as text, so
@@ -7,6 +8,12 @@
 #pragma once
 
 #include <cstdint>
+
+// The gauge's name: the name in its header, the stem of its module file
+// (VORNAK_TOWS.gau, VORNAK_TOWS.so) and the name our programs give it in
+// what they say. A macro, so that a message or a file name is written as
+// one literal: VORNAK_GAUGE_NAME ".gau".
+#define VORNAK_GAUGE_NAME "VORNAK_TOWS"
 
 // The host runs the panel's update this many times a second.
 enum : int32_t { kTicksPerSecond = 18 };
@@ -31,6 +38,10 @@ enum : int32_t {
 enum GaugeButton : int32_t { kLeftButton, kRightButton, kMinusButton, kPlusButton, kButtonCount };
 inline constexpr const char* kButtonNames[] = {"left", "right", "minus", "plus"};
 static_assert(sizeof kButtonNames / sizeof kButtonNames[0] == kButtonCount);
+
+// The timer display shows at most this many characters; its text buffer,
+// which the host owns, holds them and a terminator.
+enum : int32_t { kDisplayChars = 6, kDisplayBytes = kDisplayChars + 1 };
 
 // The simulator variables the gauge reads, by the host's token.
 enum : int32_t {

@@ -28,9 +28,11 @@ inline PanelServices* Host() {
     return static_cast<PanelServices*>(ImportTable.entries[kImportServicesEntry].pointer);
 }
 
-extern ModuleVariable hold_var;      // kTokenParkingBrake
-extern ModuleVariable heading_var;   // kTokenHeading
-extern ModuleVariable ready_var;     // kTokenOnGround
+// The three simulator values the gauge reads, by the gauge's own names:
+// `hold` is the parking brake, `ready` that the aircraft is on the ground.
+extern ModuleVariable hold_var;      // kTokenParkingBrake: 0 released, up to 32767 set
+extern ModuleVariable heading_var;   // kTokenHeading: magnetic heading, degrees
+extern ModuleVariable ready_var;     // kTokenOnGround: 1.0 on the ground
 
 // The instance handle the loader gave the module.
 extern void* module_instance;

@@ -11,7 +11,7 @@
 // Usage:
 //   HostAttach(&ImportTable, &Linkage);   // or the records found by name
 //   HostInstall(); HostInitialize();
-//   HostSetValue(kHostTokenOnGround, 1.0);
+//   HostSetValue(kTokenOnGround, 1.0);    // host/gauge_names.h's tokens
 //   HostClick(27, 38);
 //   HostFrame();                          // update, generate, draw
 //   HostKill();
@@ -22,14 +22,6 @@
 
 #include "host/abi.h"
 #include "host/gauge_names.h"
-
-// The simulator values this host keeps for the gauge.
-enum : int32_t {
-    kHostTokenTickCounter  = kTokenTickCounter,
-    kHostTokenOnGround     = kTokenOnGround,
-    kHostTokenHeading      = kTokenHeading,
-    kHostTokenParkingBrake = kTokenParkingBrake,
-};
 
 enum : int32_t { kHostMaxIcons = 8, kHostMaxBound = 16, kHostMaxValues = 16, kHostMaxHooks = 4 };
 
@@ -62,8 +54,8 @@ struct HostState {
     const GaugeHeader*  gauge;
     Element*            first;          // the gauge's first element
 
-    // The display's text buffer: six characters and a terminator.
-    char                text[7];
+    // The display's text buffer.
+    char                text[kDisplayBytes];
     TextElement*        display;
     double              display_value;
     HostIcon            icons[kHostMaxIcons];

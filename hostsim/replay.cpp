@@ -29,7 +29,7 @@ const long kMaxScriptBytes = 1L << 20;
 
 struct Variable { const char* word; int32_t token; };
 const Variable kVariables[] = {
-    {"hold", kHostTokenParkingBrake}, {"ready", kHostTokenOnGround}, {"heading", kHostTokenHeading}};
+    {"hold", kTokenParkingBrake}, {"ready", kTokenOnGround}, {"heading", kTokenHeading}};
 
 void PrintEvent(uint32_t event_id, uint32_t value, void*) {
     std::fprintf(trace_out, "%" PRIu32 " event 0x%" PRIX32 " %" PRId32 "\n", host.updates, event_id,

@@ -19,6 +19,7 @@
 #include <cstring>
 
 #include "host/gauge_names.h"
+#include "module_file/clip_watch_win32.h"
 #include "module_file/module_loader.h"
 
 namespace {

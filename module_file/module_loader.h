@@ -12,6 +12,7 @@
 #include <string>
 
 #include "host/abi.h"
+#include "host/gauge_names.h"
 #include "host/module_extras.h"
 #include "resources/embedded.h"
 

@@ -75,12 +75,12 @@ std::string Unloadable(int fd, uint64_t size) {
 std::string DefaultModulePath() {
     char exe[4096];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return "VORNAK_TOWS.so";
+    if (n <= 0) return VORNAK_GAUGE_NAME ".so";
     exe[n] = '\0';
     std::string dir(exe);
     size_t slash = dir.rfind('/');
     dir = slash == std::string::npos ? "." : dir.substr(0, slash);
-    return dir + "/VORNAK_TOWS.so";
+    return dir + "/" VORNAK_GAUGE_NAME ".so";
 }
 
 bool LoadModule(const std::string& path, LoadedModule* module, std::string* problem, bool* no_gauge) {

@@ -22,10 +22,7 @@
 
 #include <cstring>
 
-// clip_watch_win32.cpp
-void WatchClipsOf(void* module_handle);
-void WatchDirectSoundClips(VornakClipObserver observer, void* context);
-bool WatchedSoundStarted(bool* started);
+#include "module_file/clip_watch_win32.h"
 
 namespace {
 
@@ -90,11 +87,11 @@ void* Export(void* handle, const char* name) {
 std::string DefaultModulePath() {
     char exe[MAX_PATH];
     DWORD n = GetModuleFileNameA(nullptr, exe, sizeof exe);
-    if (n == 0 || n >= sizeof exe) return "VORNAK_TOWS.gau";
+    if (n == 0 || n >= sizeof exe) return VORNAK_GAUGE_NAME ".gau";
     std::string dir(exe, n);
     size_t slash = dir.find_last_of("\\/");
     dir = slash == std::string::npos ? "." : dir.substr(0, slash);
-    return dir + "\\VORNAK_TOWS.gau";
+    return dir + "\\" VORNAK_GAUGE_NAME ".gau";
 }
 
 bool LoadModule(const std::string& path, LoadedModule* module, std::string* problem, bool* no_gauge) {

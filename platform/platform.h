@@ -30,6 +30,7 @@ void* ActiveHostWindow();
 const uint8_t* FindModuleResource(void* module, const char* type, const char* name,
                                   uint32_t* size);
 
-// A bitmap resource by number (255, 4096, 5376): the DIB as the resource
-// compiler stores it (BITMAPINFOHEADER, palette, pixels), or null.
+// A bitmap resource by number (kBitmapFace and the lamps, host/gauge_names.h):
+// the DIB as the resource compiler stores it (BITMAPINFOHEADER, palette,
+// pixels), or null.
 const uint8_t* FindModuleBitmap(void* module, int32_t number, uint32_t* size);

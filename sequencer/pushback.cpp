@@ -3,9 +3,9 @@
 // The tick is a fixed list of short steps run in order on every host update.
 // Each cue tied to a counter is tested as a strict window around its value
 // (more than 90 and less than 92), so a cue repeats on every tick its counter
-// holds that value; a sequence that stalls on such a value restarts its clip
-// every tick, which is how the gauge has always behaved. Times are counted in
-// ticks; the only conversion is seconds x 18 for the straight-push time.
+// holds that value: a sequence that stalls on such a value restarts its clip
+// every tick. Times are counted in ticks; the only conversion is seconds x 18
+// for the straight-push time.
 #include "sequencer/pushback.h"
 
 #include <cstring>
@@ -55,7 +55,7 @@ void FormatSeconds(char* text, int32_t seconds) {
     line[length++] = 'e';
     line[length++] = 'c';
     // Never more than the display holds, whatever the timer was set to.
-    if (length > kDisplayBytes - 1) length = kDisplayBytes - 1;
+    if (length > kDisplayChars) length = kDisplayChars;
     std::memcpy(text, line, static_cast<size_t>(length));
     text[length] = '\0';
 }
@@ -75,15 +75,20 @@ double GAUGE_CALL PushbackTick(Element*) {
     PushbackState& s = pushback;
     const bool direction_chosen = s.tail_right == 1 || s.tail_left == 1;
 
-    // 1. Whole-degree heading for this tick.
+    // The heading in whole degrees, once for the whole tick.
     s.heading_now = WholeDegrees(heading_var.value);
 
-    // 2-4. Arming: the crew is called once the simulator reports ready.
+    // Arming: counts while a direction is chosen and the aircraft is on the
+    // ground; on the way the tug crew calls in, unless the push has begun.
     if (direction_chosen && IsExactlyOne(ready_var.value)) s.arm_ticks += 1;
     if (At(s.arm_ticks, kArmPb1Tick) && s.push_ticks == 0) PlayClip(PB1, 0);
     if (s.arm_ticks > kArmTicksCap) s.arm_ticks = kArmTicksCap;
 
-    // 5-8. Release wait: counts while the parking brake is off.
+    // Release wait: once armed, counts while the parking brake is off, until
+    // the push starts. On the way the crew confirms the release, and the
+    // joystick calibration request goes out on two ticks shortly before the
+    // push hands the aircraft to slew mode, in which the stick's axes move
+    // it: the request has the stick taken as centred and moves nothing.
     if (hold_var.value == 0.0 && s.arm_ticks > kArmReleaseAfter && s.push_ticks == 0)
         s.release_ticks += 1;
     if (At(s.release_ticks, kReleasePb2Tick) && s.push_ticks == 0) PlayClip(PB2, 0);
@@ -91,7 +96,9 @@ double GAUGE_CALL PushbackTick(Element*) {
     if (Within(s.release_ticks, kReleaseCalibrateA - 1, kReleaseCalibrateB + 1))
         Send(kEventCalibrate, 1);
 
-    // 9-12. The push itself, with the tug engine repeating while it works.
+    // The push: counts from the tick the release wait ends until the
+    // wrap-up; slew mode goes on at its second tick. The tug engine starts
+    // with it and repeats while the tug works.
     if (s.release_ticks > kReleasePushAfter && s.wrapup_ticks < 1) {
         if (s.push_ticks < kCounterMax) s.push_ticks += 1;
         s.tug_sound_on = 1;
@@ -103,11 +110,12 @@ double GAUGE_CALL PushbackTick(Element*) {
         s.tug_sound_timer = kTugAfterPlay;
     }
 
-    // 13-16. Backward speed steps during the straight push.
+    // The straight push gathers speed backwards in four steps.
     for (int32_t tick : kPushAheadTicks)
         if (At(s.push_ticks, tick)) Send(kEventSlewAheadMinus, 1);
 
-    // 17-18. End of the straight push, then the turn in the chosen direction.
+    // At the chosen push time, less a few ticks: the aircraft stops, then
+    // turns the way the tail is to swing.
     if (At(s.push_ticks, s.timer_seconds * kTicksPerSecond - kFreezeBeforeEnd))
         Send(kEventSlewFreeze, 1);
     if (At(s.push_ticks, s.timer_seconds * kTicksPerSecond - kTurnBeforeEnd)) {
@@ -115,7 +123,8 @@ double GAUGE_CALL PushbackTick(Element*) {
         if (s.tail_left == 1) Send(kEventSlewRotate, static_cast<uint32_t>(-kTurnRate));
     }
 
-    // 19. The turn ends when the whole-degree heading meets the target.
+    // The turn ends when the whole-degree heading meets the target, looked
+    // for on every tick of the push.
     if ((s.tail_right == 1 && s.push_ticks > 0) || (s.tail_left == 1 && s.push_ticks > 0)) {
         if (s.heading_now == s.target_heading) {
             Send(kEventSlewFreeze, 1);
@@ -124,7 +133,9 @@ double GAUGE_CALL PushbackTick(Element*) {
         }
     }
 
-    // 20-25. After the turn: roll clear, then slew off every tick.
+    // After the turn: two steps faster backwards to roll clear, then two
+    // back to a standstill; once this counter is full, slew mode is turned
+    // off and the wrap-up counts on every tick until the reset.
     if (s.turn_done == 1) s.after_turn_ticks += 1;
     if (At(s.after_turn_ticks, kAfterTurnAheadA)) Send(kEventSlewAheadMinus, 1);
     if (At(s.after_turn_ticks, kAfterTurnAheadB)) Send(kEventSlewAheadMinus, 1);
@@ -136,12 +147,13 @@ double GAUGE_CALL PushbackTick(Element*) {
         s.wrapup_ticks += 1;
     }
 
-    // 26-28. Wrap-up: the tug falls silent and the crew asks for the brake.
+    // Wrap-up: the tug falls silent and the crew asks for the brake.
     if (At(s.wrapup_ticks, kWrapupTugStop)) s.tug_sound_on = 0;
     if (At(s.wrapup_ticks, kWrapupPb3Tick)) PlayClip(PB3, 0);
     if (s.wrapup_ticks > kWrapupTicksCap) s.wrapup_ticks = kWrapupTicksCap;
 
-    // 29-31. Final: once the brake is set, the farewell, then back to idle.
+    // Final: counts while the brake is set, late in the wrap-up; the
+    // farewell, then back to idle with the timer at 0.
     if (hold_var.value > 0.0 && s.wrapup_ticks > kWrapupFinalAfter) s.final_ticks += 1;
     if (At(s.final_ticks, kFinalPb4Tick)) PlayClip(PB4, 0);
     if (s.final_ticks > kFinalTicksLimit) {
@@ -158,7 +170,7 @@ double GAUGE_CALL PushbackTick(Element*) {
         s.after_turn_ticks = 0;
     }
 
-    // 32-35. The display: a countdown while a push is set up, else the timer.
+    // The display: a countdown while a push is set up, else the timer.
     // The right direction shows the countdown at once; the left only once
     // arming has begun.
     int32_t seconds;

@@ -100,11 +100,8 @@ int32_t GAUGE_CALL TimerUpClick(int32_t where, int32_t flags);
 double GAUGE_CALL TailLeftLamp(Element* element);
 double GAUGE_CALL TailRightLamp(Element* element);
 
-// The display holds six characters and a terminator.
-const int32_t kDisplayBytes = 7;
-
 // Writes "%3.0fsec" of a whole number of seconds (negative shows as 0) into
-// `text`, cut to the display's six characters and terminated.
+// `text`, cut to the display's kDisplayChars and terminated.
 void FormatSeconds(char* text, int32_t seconds);
 
 // A heading in degrees as whole degrees, truncated toward zero. NaN gives 0;

@@ -6,9 +6,8 @@
 // or sign change.
 //
 // The device is opened by the first load of an initialise cycle and shared
-// by all six clips; GaugeKill releases it after the clips. (Opening a fresh
-// device for every clip and never releasing any would leak six devices on
-// every kill and initialise.)
+// by all six clips; GaugeKill releases it after the clips, so that a kill
+// and initialise cycle leaves no device behind.
 #include "platform/platform.h"
 #include "sound/clip.h"
 #include "sound/sound_device.h"

@@ -38,7 +38,6 @@ namespace {
 
 // DirectSound's answers, which the loader and playback examine.
 const int32_t kOk            = 0;
-const int32_t kGenericError  = static_cast<int32_t>(0x80004005u);   // DSERR_GENERIC
 const int32_t kInvalidParam  = static_cast<int32_t>(0x80070057u);   // DSERR_INVALIDPARAM
 const int32_t kBadFormat     = static_cast<int32_t>(0x88780064u);   // DSERR_BADFORMAT
 const int32_t kOutOfMemory   = static_cast<int32_t>(0x8007000Eu);   // DSERR_OUTOFMEMORY

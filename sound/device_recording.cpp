@@ -15,13 +15,13 @@
 #include <cstring>
 
 #include "sound/sound_device.h"
+#include "sound/wave_reader.h"
 
 RecordingDeviceControl recording_control = {};
 RecordingDeviceStats   recording_stats = {};
 
 namespace {
 
-const int32_t kFail = static_cast<int32_t>(0x80004005);   // E_FAIL
 struct RecordedDevice { uint32_t magic; };
 const uint32_t kDeviceMagic = 0x52444556u;
 
@@ -44,10 +44,10 @@ void Told(const char* call, const void* buffer) {
 
 int32_t Create(void** device) {
     Told("Create", nullptr);
-    if (device == nullptr) return kFail;
+    if (device == nullptr) return kGenericError;
     if (recording_control.refuse_create) {
         *device = nullptr;
-        return kFail;
+        return kGenericError;
     }
     *device = new RecordedDevice{kDeviceMagic};
     recording_stats.devices_created++;
@@ -65,11 +65,11 @@ int32_t SetCooperativeLevel(void* device, void* window, uint32_t level) {
 
 int32_t CreateBuffer(void* device, const ClipBufferDesc* desc, void** buffer) {
     *buffer = nullptr;
-    if (NotADevice(device)) return kFail;
+    if (NotADevice(device)) return kGenericError;
     recording_stats.last_desc_size = desc->size;
     recording_stats.last_desc_flags = desc->flags;
-    if (recording_control.refuse_buffer || desc->format == nullptr) return kFail;
-    if (desc->buffer_bytes == 0 && !recording_control.accept_empty) return kFail;
+    if (recording_control.refuse_buffer || desc->format == nullptr) return kGenericError;
+    if (desc->buffer_bytes == 0 && !recording_control.accept_empty) return kGenericError;
     RecordedBuffer* b = new RecordedBuffer();
     // Silence in both, and the guard behind what locks hand out: each vector
     // is allocated at its final size and filled once.
@@ -77,7 +77,7 @@ int32_t CreateBuffer(void* device, const ClipBufferDesc* desc, void** buffer) {
     b->memory.reserve(size_t{desc->buffer_bytes} + kRecordingGuardBytes);
     b->memory.assign(desc->buffer_bytes, 0x80);
     b->memory.insert(b->memory.end(), kRecordingGuardBytes, kRecordingGuardByte);
-    std::memcpy(b->format, desc->format, 14);   // only 14 bytes are sure to be there
+    std::memcpy(b->format, desc->format, kStoredFormatBytes);   // all that is sure to be there
     b->flags = desc->flags;
     b->reserved = desc->reserved;
     *buffer = b;
@@ -107,7 +107,7 @@ int32_t Lock(void* buffer, uint32_t offset, uint32_t bytes, void** region1, uint
     Told("Lock", buffer);
     RecordedBuffer* b = AsBuffer(buffer);
     b->lock_flags = flags;
-    if (recording_control.refuse_lock || offset != 0 || bytes > b->samples.size()) return kFail;
+    if (recording_control.refuse_lock || offset != 0 || bytes > b->samples.size()) return kGenericError;
     const uint32_t first = recording_control.split_lock ? bytes / 3 : bytes;
     uint8_t* memory = b->memory.data();
     RecordedLock& l = b->locked;
@@ -138,7 +138,7 @@ int32_t Unlock(void* buffer, void* region1, uint32_t length1, void* region2, uin
     if (!b->lock_open || region1 != l.region1 || length1 > l.length1 || region2 != l.region2 ||
         length2 > l.length2) {
         b->unlock_mismatch = true;
-        return kFail;
+        return kGenericError;
     }
     b->lock_open = false;
     const size_t size = b->samples.size();

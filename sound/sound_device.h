@@ -13,8 +13,8 @@
 //
 // Results follow DirectSound: a negative value is a failure, 0 is plain
 // success, and a positive value is success with a remark. The loader and
-// playback examine only what the gauge has always examined: buffer creation
-// and lock (negative fails) and play (exactly 0 means started).
+// playback examine three: buffer creation and lock (negative fails) and play
+// (exactly 0 means started); a device's other answers go unread.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +32,10 @@ struct ClipBufferDesc {
     const void* format;         // the stored fmt chunk body, in place
 };
 #pragma pack(pop)
+
+// The failure a device answers when no more particular one fits:
+// DSERR_GENERIC, which is E_FAIL.
+const int32_t kGenericError = static_cast<int32_t>(0x80004005u);
 
 enum : uint32_t {
     // static buffer + frequency, pan and volume controls + accurate position

@@ -14,7 +14,6 @@
 
 namespace {
 
-const uint32_t kMinFormatBytes = 14;
 const uint64_t kFirstChunk     = 12;
 const uint64_t kChunkHeader    = 8;
 
@@ -51,7 +50,7 @@ int32_t ParseWaveResource(const uint8_t* image, uint32_t image_size, const uint8
 
         if (IdIs(chunk, "fmt ")) {
             if (format && *format == nullptr) {
-                if (length < kMinFormatBytes) return 0;
+                if (length < kStoredFormatBytes) return 0;
                 *format = body;
                 if ((!data || *data != nullptr) && (!data_size || *data_size != 0)) return 1;
             }

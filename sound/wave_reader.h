@@ -29,9 +29,12 @@ inline int32_t FindWaveResource(void* module, const char* name, const uint8_t** 
     return ParseWaveResource(image, image_size, format, data, data_size);
 }
 
-// The fields a device may read from a stored format: the first 14 bytes of a
-// fmt body (the walk guarantees no fewer). Bits per sample, which lies after
-// them, is derived from the block alignment instead.
+// The bytes of a stored format a device may read: the walk refuses a fmt
+// body shorter than this.
+const uint32_t kStoredFormatBytes = 14;
+
+// The fields in those bytes. Bits per sample, which lies after them, is
+// derived from the block alignment instead.
 struct StoredFormat {
     uint16_t tag;
     uint16_t channels;

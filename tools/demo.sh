@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds everything, and flies a whole left
-# pushback through panel-host with the Linux module, printing its timeline.
+# Installs what is needed, builds the Linux module and panel-host (not the
+# tests), and flies a whole left pushback through panel-host with the module,
+# printing its timeline.
 # Leaves in out/: the sound OpenAL mixed (pushback.wav), the panel half a
 # minute in (panel.png) and the aircraft's track seen from above (track.png).
 set -euo pipefail

@@ -126,9 +126,9 @@ void WorldStart(double heading) {
     HostAddEventHook(OnEvent, nullptr);
     // On the ground with the parking brake set, then the gauge installed
     // and initialised.
-    HostSetValue(kHostTokenOnGround, 1.0);
+    HostSetValue(kTokenOnGround, 1.0);
     WorldSetBrake(true);
-    HostSetValue(kHostTokenHeading, world.aircraft.heading);
+    HostSetValue(kTokenHeading, world.aircraft.heading);
     HostInstall();
     HostInitialize();
     world.sound_heard = ModuleSoundHeard();
@@ -175,7 +175,7 @@ bool WorldStep() {
         world.phase = kPhaseIdle;
     }
     AircraftStep(&world.aircraft);
-    HostSetValue(kHostTokenHeading, world.aircraft.heading);
+    HostSetValue(kTokenHeading, world.aircraft.heading);
     return reset;
 }
 
@@ -191,7 +191,7 @@ void WorldAct(const PilotAction& act) {
 }
 
 void WorldSetBrake(bool set) {
-    HostSetValue(kHostTokenParkingBrake, set ? kParkingBrakeSet : 0.0);
+    HostSetValue(kTokenParkingBrake, set ? kParkingBrakeSet : 0.0);
     world.brake_set = set;
 }
 

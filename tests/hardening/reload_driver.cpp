@@ -73,7 +73,7 @@ void Open(const std::string& path) {
         std::fprintf(stderr, "reload_driver: %s holds no usable gauge\n", path.c_str());
         std::exit(2);
     }
-    HostSetValue(kHostTokenOnGround, 1.0);
+    HostSetValue(kTokenOnGround, 1.0);
     HostInstall();
     HostInitialize();
 }
@@ -93,7 +93,7 @@ void Open(const std::string&) {
         std::fprintf(stderr, "reload_driver: the gauge's records are not usable\n");
         std::exit(2);
     }
-    HostSetValue(kHostTokenOnGround, 1.0);
+    HostSetValue(kTokenOnGround, 1.0);
     HostInstall();
     HostInitialize();
 }

@@ -45,8 +45,8 @@ protected:
     }
     void Start(bool loopback) {
         ASSERT_EQ(module.audio_loopback(loopback ? kRate : 0), 1);
-        HostSetValue(kHostTokenOnGround, 1.0);
-        HostSetValue(kHostTokenParkingBrake, 32767.0);
+        HostSetValue(kTokenOnGround, 1.0);
+        HostSetValue(kTokenParkingBrake, 32767.0);
         HostInstall();
         HostInitialize();
     }
@@ -119,7 +119,7 @@ TEST_F(LinuxModule, WithoutASoundCardTheClipsAreNullAndTheGaugeRunsOn) {
     VornakAudioCounts c = Counts();
     if (c.devices != 0) GTEST_SKIP() << "this machine has an audio device";
     Click(0);
-    HostSetValue(kHostTokenHeading, 10.0);
+    HostSetValue(kTokenHeading, 10.0);
     for (int i = 0; i < 120; ++i) HostFrame();
     EXPECT_TRUE(clips_started.empty());
     EXPECT_EQ(HostIconValue(kBitmapLeftLamp), 1.0);

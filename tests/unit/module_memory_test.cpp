@@ -1,4 +1,4 @@
-// The Windows module's own memcpy, memset and memcmp (host/module_memory.cpp,
+// The Windows module's own memcpy, memset and memcmp (platform/module_memory_win32.cpp,
 // built here under the names vornak_memcpy and so on): lengths 0, 1 and
 // odd, nothing written past the count, and the sign of a comparison on
 // bytes above 127.

@@ -355,8 +355,9 @@ TEST_F(Sequencer, ClickingTheChosenDirectionAgainAfterTheTurnSetsANewTarget) {
     EXPECT_EQ(pushback.target_heading, kNoTarget);
 }
 
-// The mended faults: a display that cannot overflow, headings that cannot
-// make the conversion undefined, a push counter that cannot wrap.
+// Bounds the host or the pilot could push past: a display that cannot
+// overflow, headings that cannot make the conversion undefined, a push
+// counter that cannot wrap.
 TEST_F(Sequencer, TheTimerStopsAt995AndAlwaysFitsTheDisplay) {
     for (int i = 0; i < 400; ++i) Click("plus");
     EXPECT_EQ(pushback.timer_seconds, 995);

@@ -1,4 +1,4 @@
-// module_memory.cpp - memcpy, memset and memcmp for the Windows module.
+// module_memory_win32.cpp - memcpy, memset and memcmp for the Windows module.
 //
 // The module links no C library, so that it imports from KERNEL32, USER32
 // and DSOUND alone (msvcrt.dll is not part of every Windows the simulator
@@ -7,9 +7,9 @@
 // copies a few records and compares four-byte chunk tags, nothing where
 // speed matters.
 //
-// This file is built with -fno-builtin and -fno-tree-loop-distribute-patterns;
-// without them the optimiser recognises each loop and turns it back into a
-// call to the routine itself. The unit tests build it with
+// The build gives this file options of its own (vornak_module_memory_options
+// in CMakeLists.txt): without them the optimiser recognises each loop and
+// turns it back into a call to the routine itself. The unit tests build it with
 // VORNAK_MEMORY_TEST, which names the routines vornak_memcpy and so on, so
 // that they run beside the C library's own.
 #include <cstddef>
