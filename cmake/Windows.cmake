@@ -141,9 +141,8 @@ endif()
 # in whole (its static library), for the PNG pictures.
 include(PanelHost)
 find_library(vornak_zlib NAMES libz.a REQUIRED)
-add_executable(panel-host ${vornak_panel_host_sources} programs/panel-host/platform_win32.cpp
-  programs/panel-host/window_gdi.cpp programs/panel-host/draw_gdi.cpp programs/panel-host/aircraft.cpp
-  programs/panel-host/panel_draw.cpp programs/panel-host/wav_file.cpp)
+add_executable(panel-host ${vornak_panel_host_sources} ${vornak_panel_host_lib_sources}
+  programs/panel-host/platform_win32.cpp programs/panel-host/window_gdi.cpp programs/panel-host/draw_gdi.cpp)
 target_include_directories(panel-host PRIVATE "${CMAKE_BINARY_DIR}/generated")
 target_link_libraries(panel-host PRIVATE hostsim module_file vornak_cli11 vornak_warnings ${vornak_zlib} gdi32)
 target_link_options(panel-host PRIVATE -s)
