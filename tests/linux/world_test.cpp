@@ -85,14 +85,12 @@ const HintRow kHintRows[] = {
     {.name = "crew_asks_release", .phase = kPhaseReleaseWait, .asks_release = true, .hint = kHintRelease},
     {.name = "schedule_asks_release", .phase = kPhaseReleaseWait, .heard = false, .asks_release = true,
      .hint = kHintSilentRelease},
-    {.name = "released", .phase = kPhaseReleaseWait, .brake_set = false, .asks_release = true,
-     .hint = kHintReleased},
+    {.name = "released", .phase = kPhaseReleaseWait, .brake_set = false, .asks_release = true, .hint = kHintReleased},
     {.name = "pushing", .phase = kPhaseStraightPush, .brake_set = false, .hint = kHintPushing},
     {.name = "pushing_brake_set", .phase = kPhaseStraightPush, .hint = kHintBrakeIgnored},
     {.name = "push_time_0_left", .phase = kPhaseStraightPush, .timer = 0, .hint = kHintYourTurnLeft,
      .says = "hold the Left key to heading 270"},
-    {.name = "push_time_0_right", .phase = kPhaseStraightPush, .timer = 0, .target = 90,
-     .hint = kHintYourTurnRight},
+    {.name = "push_time_0_right", .phase = kPhaseStraightPush, .timer = 0, .target = 90, .hint = kHintYourTurnRight},
     {.name = "plus_too_late", .phase = kPhaseStraightPush, .too_late = true, .hint = kHintTooLate,
      .says = "Left/Right keys"},
     {.name = "gauge_turns", .phase = kPhaseTurn, .brake_set = false, .hint = kHintTurning},
@@ -114,8 +112,7 @@ const HintRow kHintRows[] = {
     {.name = "brake_set_early", .phase = kPhaseWrapUp, .hint = kHintBrakeEarly},
     {.name = "final", .phase = kPhaseFinal, .hint = kHintFinal},
     {.name = "final_unheard", .phase = kPhaseFinal, .heard = false, .hint = kHintSilentFinal},
-    {.name = "final_brake_off_again", .phase = kPhaseFinal, .brake_set = false, .asks_set = true,
-     .hint = kHintSet},
+    {.name = "final_brake_off_again", .phase = kPhaseFinal, .brake_set = false, .asks_set = true, .hint = kHintSet},
 };
 
 // A row is named by its case, in the test's name and its messages.
