@@ -44,17 +44,16 @@ pkg_check_modules(SDL2_TTF REQUIRED IMPORTED_TARGET SDL2_ttf)
 pkg_check_modules(SDL2_IMAGE REQUIRED IMPORTED_TARGET SDL2_image)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 
-# The host-side pieces that tests link too (cmake/PanelHost.cmake), drawn
-# with SDL, with the substitute host and module loading.
+# The host-side pieces that tests link too: panel-host's rules
+# (cmake/PanelHost.cmake) and its SDL drawing, with the substitute host and
+# module loading.
 include(PanelHost)
-add_library(panel_host_lib STATIC ${vornak_panel_host_lib_sources}
-  programs/panel-host/draw_sdl.cpp)
-target_include_directories(panel_host_lib PUBLIC "${PROJECT_SOURCE_DIR}")
+add_library(panel_host_lib STATIC ${vornak_panel_host_lib_sources} programs/panel-host/draw_sdl.cpp)
+target_include_directories(panel_host_lib PUBLIC "${PROJECT_SOURCE_DIR}" PRIVATE "${CMAKE_BINARY_DIR}/generated")
 target_link_libraries(panel_host_lib PUBLIC hostsim module_file SDL2::SDL2 PkgConfig::SDL2_TTF PkgConfig::SDL2_IMAGE
   PkgConfig::FONTCONFIG ${CMAKE_DL_LIBS} PRIVATE vornak_warnings)
 
-# Its modes are written once for every system (vornak_panel_host_sources,
-# cmake/PanelHost.cmake); the rest is Linux's own.
+# Its modes are written once for every system; the rest is Linux's own.
 add_executable(panel-host ${vornak_panel_host_sources} programs/panel-host/platform_linux.cpp
   programs/panel-host/window_sdl.cpp)
 target_include_directories(panel-host PRIVATE "${CMAKE_BINARY_DIR}/generated")

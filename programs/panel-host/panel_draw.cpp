@@ -111,6 +111,9 @@ void DrawTopView(const Aircraft& a, int32_t w, int32_t h, Font* font, Image* out
     if (font) {
         PaintText(font, "N", kText, w - 21, 32, 0, 0, w, h, out);
         PaintText(font, "grid 5 m", kText, 6, h - 18, 0, 0, w, h, out);
+        // The legend of the yellow line above it.
+        Line(out, 6, h - 28, 22, h - 28, 3, kPath);
+        PaintText(font, "track of the nose wheel", kText, 28, h - 37, 0, 0, w, h, out);
     }
 }
 

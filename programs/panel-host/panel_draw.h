@@ -59,4 +59,5 @@ int32_t LabelWidth(Font* font, const std::string& text);
 
 // The aircraft seen from above as it moves: its track so far and its shape
 // at its heading, north up, a 5 m grid; the view widens as the track grows.
+// With a font, a north arrow and the legends of the grid and the track.
 void DrawTopView(const Aircraft& aircraft, int32_t w, int32_t h, Font* font, Image* out);

@@ -23,12 +23,29 @@ void OnInterrupt(int) {
     std::signal(SIGINT, SIG_DFL);
 }
 
+// Where the turn ended, for the summary, which comes after the reset has
+// cleared the pushback.
+struct TurnEnd {
+    bool   ended = false;
+    double heading = 0.0, off = 0.0;
+};
+
+TurnEnd turn_end;
+
+void OnEvent(const WorldEvent& e) {
+    if (e.turn_ended) turn_end = {true, e.turn_end_heading, e.turn_end_off};
+}
+
+const WorldObserver kRunObserver = {OnEvent, nullptr, nullptr};
+
 }  // namespace
 
 int RunPushback(const PanelHostOptions& o, std::string* problem) {
     if (!OutputsStart(o, problem)) return kRefused;
-    WorldStartWithPilot(o.heading, o.left, o.timer);
+    WorldStartWithPilot(o.heading, o.left, o.timer, {module.set_clip_observer, ModuleSoundHeard});
     TimelineStart();
+    turn_end = TurnEnd{};
+    WorldObserve(&kRunObserver);
     if (!OutputsOpen(problem)) {
         TimelineEnd();
         WorldEnd();
@@ -72,8 +89,8 @@ int RunPushback(const PanelHostOptions& o, std::string* problem) {
     }
 
     char turn[96] = "the turn had not ended";
-    if (world.turn_done)
-        std::snprintf(turn, sizeof turn, "turn ended at %.2f (%.2f off)", world.turn_end_heading, world.turn_end_off);
+    if (turn_end.ended)
+        std::snprintf(turn, sizeof turn, "turn ended at %.2f (%.2f off)", turn_end.heading, turn_end.off);
     std::printf("summary: %s after %" PRIu32 " updates (%s); target heading %" PRId32
                 ", %s, final heading %.2f; %s; %s started\n",
                 reset ? "reset" : stopped ? "interrupted" : "NOT FINISHED", host.updates, Clock(host.updates).c_str(),

@@ -73,31 +73,32 @@ void ShowDisplay() {
     Say(line);
 }
 
-void OnEvent(uint32_t id, uint32_t value) {
+void OnEvent(const WorldEvent& e) {
     const uint32_t update = CurrentUpdate();
-    const bool repeat = id == timeline.repeat_id && value == timeline.repeat_value && update == timeline.repeat_last + 1;
-    if (repeat && !world.turn_ended) {
+    const bool repeat = e.id == timeline.repeat_id && e.value == timeline.repeat_value &&
+                        update == timeline.repeat_last + 1;
+    if (repeat && !e.turn_ended) {
         timeline.repeat_last = update;
         timeline.repeat_count++;
         return;
     }
     FlushRepeats();
     char line[200];
-    std::snprintf(line, sizeof line, "event 0x%" PRIX32 " %" PRId32 ": %s", id, int32_t(value), world.event_name);
+    std::snprintf(line, sizeof line, "event 0x%" PRIX32 " %" PRId32 ": %s", e.id, int32_t(e.value), e.name);
     Say(line);
     const Aircraft& a = world.aircraft;
-    if (id == kEventSlewRotate) {
+    if (e.id == kEventSlewRotate) {
         std::snprintf(line, sizeof line, "  turning from heading %s toward %" PRId32, HeadingText(a.heading).c_str(),
-                      world.target);
+                      world.push.target);
         Say(line);
     }
-    if (world.turn_ended) {
+    if (e.turn_ended) {
         std::snprintf(line, sizeof line, "  turn ends at heading %.2f (target %" PRId32 ", %.2f off)",
-                      world.turn_end_heading, world.target, world.turn_end_off);
+                      e.turn_end_heading, world.push.target, e.turn_end_off);
         Say(line);
     }
-    timeline.repeat_id = id;
-    timeline.repeat_value = value;
+    timeline.repeat_id = e.id;
+    timeline.repeat_value = e.value;
     timeline.repeat_first = timeline.repeat_last = update;
     timeline.repeat_count = 0;
 }
@@ -107,16 +108,16 @@ void OnClip(const char* name) {
     Say(std::string("clip ") + name + " starts");
 }
 
-void OnUpdateOver(bool reset) {
+void OnUpdateOver(const WorldUpdate& u) {
     ShowDisplay();
-    if (world.news) Say(std::string("  ") + world.news);
+    if (u.news) Say(std::string("  ") + u.news);
     // A repeated event that was not sent this time has stopped.
     if (timeline.repeat_count > 0 && timeline.repeat_last != host.updates) FlushRepeats();
-    if (reset) FlushRepeats();
+    if (u.reset) FlushRepeats();
     for (const auto& [update, what] : timeline.pending) PrintLine(update, what);
     timeline.pending.clear();
     // The reset takes the pushback away: its line is the idle gauge's.
-    if (reset)
+    if (u.reset)
         std::printf("%s  %-13s reset: the gauge is idle again\n", Clock(host.updates).c_str(),
                     kPhaseNames[kPhaseIdle]);
 }
@@ -146,6 +147,8 @@ void Say(const std::string& what) {
     }
     PrintLine(CurrentUpdate(), what);
 }
+
+void SayAt(uint32_t update, const std::string& what) { PrintLine(update, what); }
 
 std::string Plural(uint32_t n, const char* thing) {
     return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");

@@ -19,8 +19,10 @@ void TimelineStart();
 // Prints what is still held back.
 void TimelineEnd();
 
-// A line of the timeline, stamped with the update it belongs to.
+// A line of the timeline, stamped with the update it belongs to; or, once
+// the updates up to `update` are over, with that one.
 void Say(const std::string& what);
+void SayAt(uint32_t update, const std::string& what);
 
 // A heading as the timeline and the window show it: one decimal, cut
 // rather than rounded, so that 359.97 is 359.9 and never 360.0.

@@ -15,6 +15,7 @@
 #include "programs/panel-host/platform.h"
 #include "programs/panel-host/session.h"
 #include "programs/panel-host/timeline.h"
+#include "programs/panel-host/window_rules.h"
 #include "programs/panel-host/world.h"
 
 namespace {
@@ -23,8 +24,6 @@ const int32_t kWindowScale = 3;
 const int32_t kStatusHeight = 44, kViewHeight = 270, kCaptionHeight = 54;
 const uint32_t kStatusBackground = 0x202830, kStatusText = 0xE6E8EA, kHintText = 0xFFC83C;
 const uint32_t kCaptionBackground = 0x10141A, kCaptionText = 0xFFFFFF;
-// A held button repeats after half a second, then six times a second.
-const uint32_t kRepeatDelay = 9, kRepeatEvery = 3;
 
 // What the window shows beside the world: the crew call being spoken, for
 // the caption, and a plus that came too late for the turn, said until
@@ -80,89 +79,6 @@ struct WindowLayout {
     int32_t w, panel_h, status_y, view_y, caption_y, h;
 };
 
-// The hints under the status, one for every phase and the states within
-// it; %d is the target heading. Where nobody hears the crew, the hints that
-// wait for a call wait for the gauge's schedule instead (world.h). A hint
-// naming a rotation key has one for each key, the one that turns toward
-// the target.
-enum Hint {
-    kHintChoose, kHintNoTurn, kHintConnecting, kHintSilentConnecting, kHintRelease, kHintSilentRelease,
-    kHintReleased, kHintPushing, kHintYourTurnLeft, kHintYourTurnRight, kHintTooLate, kHintTurning,
-    kHintTurningByHandLeft, kHintTurningByHandRight, kHintTurningAwayLeft, kHintTurningAwayRight,
-    kHintBrakeIgnored, kHintRollingBack, kHintSlowing, kHintStopped, kHintDisconnecting,
-    kHintSilentDisconnecting, kHintSet, kHintSilentSet, kHintBrakeEarly, kHintFinal, kHintSilentFinal, kHintCount
-};
-const char* const kHints[kHintCount] = {
-    /* kHintChoose              */ "click an arrow to choose the tail's side; - + set push time",
-    /* kHintNoTurn              */ "push time 0: no turn will come; + or Left/Right for one",
-    /* kHintConnecting          */ "the tug connects: wait for the crew's call",
-    /* kHintSilentConnecting    */ "the tug connects; no crew call can be heard: wait",
-    /* kHintRelease             */ "the crew asks: press B to release the parking brake",
-    /* kHintSilentRelease       */ "now press B to release the parking brake (no sound)",
-    /* kHintReleased            */ "brake released: the push begins in a few seconds",
-    /* kHintPushing             */ "pushing straight; the turn comes as the timer ends",
-    /* kHintYourTurnLeft        */ "no turn from the gauge: hold Left to heading %d",
-    /* kHintYourTurnRight       */ "no turn from the gauge: hold Right to heading %d",
-    /* kHintTooLate             */ "+ too late: push time passed. Turn with Left or Right",
-    /* kHintTurning             */ "turning to heading %d; the gauge stops the turn there",
-    /* kHintTurningByHandLeft   */ "hold Left to heading %d; the gauge stops there",
-    /* kHintTurningByHandRight  */ "hold Right to heading %d; the gauge stops there",
-    /* kHintTurningAwayLeft     */ "turning away from heading %d: hold Left instead",
-    /* kHintTurningAwayRight    */ "turning away from heading %d: hold Right instead",
-    /* kHintBrakeIgnored        */ "brake set, but slew ignores it: the aircraft still moves",
-    /* kHintRollingBack         */ "turn done: the tug pushes the aircraft on backwards",
-    /* kHintSlowing             */ "the tug slows the aircraft to a stop",
-    /* kHintStopped             */ "the aircraft has stopped: the tug lets go next",
-    /* kHintDisconnecting       */ "the tug disconnects: wait for the crew's call",
-    /* kHintSilentDisconnecting */ "the tug disconnects; no crew call can be heard: wait",
-    /* kHintSet                 */ "the crew asks: press B to set the parking brake",
-    /* kHintSilentSet           */ "now press B to set the parking brake (no sound)",
-    /* kHintBrakeEarly          */ "brake set: the crew's goodbye follows once the tug is off",
-    /* kHintFinal               */ "brake set: the crew says goodbye, then the gauge resets",
-    /* kHintSilentFinal         */ "brake set: the gauge resets in about 8 s (no sound)",
-};
-
-// The hint naming the key that turns toward the target: `left` or `right`.
-Hint KeyHint(Hint left, Hint right) { return TowardTarget() < 0 ? left : right; }
-
-Hint ChooseHint() {
-    const bool brake_set = world.brake_set, heard_crew = world.sound_heard;
-    if (!world.chosen) return world.timer == 0 ? kHintNoTurn : kHintChoose;
-    if (host.updates < heard.too_late_until) return kHintTooLate;
-    if (!world.pushing) {
-        if (!world.crew_asks_release) return heard_crew ? kHintConnecting : kHintSilentConnecting;
-        if (brake_set) return heard_crew ? kHintRelease : kHintSilentRelease;
-        return kHintReleased;
-    }
-    // A key to press comes before the word that the brake holds nothing.
-    if (!world.turning) {
-        if (TurnIsThePilots()) return KeyHint(kHintYourTurnLeft, kHintYourTurnRight);
-        return brake_set ? kHintBrakeIgnored : kHintPushing;
-    }
-    if (!world.turn_done) {
-        if (!world.by_hand) return brake_set ? kHintBrakeIgnored : kHintTurning;
-        // The way toward the target is the other key's while turning away.
-        if (TurningAway()) return KeyHint(kHintTurningAwayLeft, kHintTurningAwayRight);
-        return KeyHint(kHintTurningByHandLeft, kHintTurningByHandRight);
-    }
-    if (!world.wrapping) {
-        if (brake_set) return kHintBrakeIgnored;
-        // The words follow what the gauge's last speed step did.
-        if (world.aircraft.back_steps == 0) return kHintStopped;
-        return world.slowing ? kHintSlowing : kHintRollingBack;
-    }
-    if (world.phase == kPhaseFinal && brake_set) return heard_crew ? kHintFinal : kHintSilentFinal;
-    if (world.crew_asks_set && !brake_set) return heard_crew ? kHintSet : kHintSilentSet;
-    if (brake_set) return kHintBrakeEarly;
-    return heard_crew ? kHintDisconnecting : kHintSilentDisconnecting;
-}
-
-std::string HintText(Hint hint, int32_t target) {
-    char text[160];
-    std::snprintf(text, sizeof text, kHints[hint], int(target));
-    return text;
-}
-
 std::string StatusText(const char* phase, bool brake_set, const std::string& heading, int32_t target) {
     return std::string(phase) + " | brake " + (brake_set ? "SET" : "off") + " | heading " + heading + " | target " +
            (target >= 0 ? std::to_string(target) : std::string("-"));
@@ -201,12 +117,10 @@ Shown NowShown() {
     s.colour = HostDisplayColour();
     for (int32_t i = 0; i < host.icon_count; ++i) s.lamps.push_back(host.icons[i].value);
     s.status = StatusText(kPhaseNames[world.phase], world.brake_set, HeadingText(world.aircraft.heading),
-                          world.target);
-    s.hint = HintText(ChooseHint(), world.target);
-    if (!heard.speaking.empty() && host.updates <= heard.speaking_until)
-        s.caption = WordsOf(heard.speaking);
-    else if (!world.sound_heard)
-        s.caption = kNoSoundLine;
+                          world.push.target);
+    s.hint = HintText(ChooseHint(host.updates < heard.too_late_until), world.push.target);
+    s.caption = CaptionWords(heard.speaking.empty() ? nullptr : WordsOf(heard.speaking), heard.speaking_until,
+                             host.updates, world.sound_heard);
     s.x = world.aircraft.x;
     s.y = world.aircraft.y;
     s.heading = world.aircraft.heading;
@@ -266,12 +180,12 @@ void HandTurn(int32_t direction) {
     char line[128];
     if (WorldTakeTurnByHand()) {
         std::snprintf(line, sizeof line, "  turning by hand from heading %s toward %" PRId32,
-                      HeadingText(world.aircraft.heading).c_str(), world.target);
+                      HeadingText(world.aircraft.heading).c_str(), world.push.target);
         Say(line);
     }
-    if (world.by_hand && !world.turn_done && TurningAway()) {
+    if (world.push.by_hand && world.phase == kPhaseTurn && TurningAway()) {
         std::snprintf(line, sizeof line, "  that turns away from heading %" PRId32 ": %s turns toward it",
-                      world.target, TowardTarget() < 0 ? "Left" : "Right");
+                      world.push.target, TowardTarget() < 0 ? "Left" : "Right");
         Say(line);
     }
 }
@@ -281,7 +195,7 @@ void HandTurn(int32_t direction) {
 int RunWindow(const PanelHostOptions& o, std::string* problem) {
     // The panel's pictures are taken once the gauge is installed: its
     // elements name the lamps and the display's font only then.
-    WorldStart(o.heading);
+    WorldStart(o.heading, {module.set_clip_observer, ModuleSoundHeard});
     TimelineStart();
     heard = Heard{};
     WorldObserve(&kWindowObserver);
@@ -315,11 +229,12 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
 
     std::map<std::string, int> clicks;
     int32_t held = -1;              // the button held down, if it repeats
-    uint32_t next_repeat = 0;
+    uint32_t pressed_on = 0, repeated = 0;   // the update of its press, and its repeats since
     int32_t mouse_x = 0, mouse_y = 0;
     bool quit = false, stale = true;
     Image screen;
     Shown shown;
+    std::string said_hint;
     double next_draw = 0.0;
     while (!quit) {
         WindowInput in;
@@ -331,7 +246,7 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
                 const bool set = world.brake_set;
                 WorldSetBrake(!set);
                 Say(set ? "parking brake released" : "parking brake set");
-                if (!set && world.pushing && !world.wrapping)
+                if (!set && Pushing(world) && !Wrapping(world))
                     Say("  slew ignores the parking brake: the aircraft keeps moving");
             }
             if (in.kind == kInputMove || in.kind == kInputPress) {
@@ -345,7 +260,8 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
                     Click(child, false);
                     clicks[ButtonName(child)]++;
                     held = repeats ? child : -1;
-                    next_repeat = host.updates + kRepeatDelay;
+                    pressed_on = CurrentUpdate();
+                    repeated = 0;
                 }
             }
             if (in.kind == kInputRelease) held = -1;
@@ -359,13 +275,13 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
             continue;
         }
         // A held button repeats while the pointer stays on it.
-        if (held >= 0 && host.updates >= next_repeat) {
+        if (held >= 0 && HoldRepeats(CurrentUpdate() - pressed_on) > repeated) {
+            repeated = HoldRepeats(CurrentUpdate() - pressed_on);
             bool repeats = false;
             if (HostChildAt(mouse_x, mouse_y, &repeats) == held) {
                 Click(held, true);
                 clicks[ButtonName(held)]++;
             }
-            next_repeat = host.updates + kRepeatEvery;
         }
         WorldStep();
         // Drawn when something shown changed, or the window lost it; faster
@@ -382,6 +298,12 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
             DrawWindow(l, art, font, status_font, shown, &screen);
             WindowShow(screen);
             stale = false;
+            // Each new hint is said once it is on the screen: from then on
+            // the window shows what the update it is stamped with left.
+            if (shown.hint != said_hint) {
+                said_hint = shown.hint;
+                SayAt(host.updates, "window shows: " + said_hint);
+            }
             const double drawn = ClockSeconds();
             next_draw = drawn + std::max(drawn - now, 1.0 / 60.0);
         }

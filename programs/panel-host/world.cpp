@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "hostsim/hostsim.h"
-#include "programs/panel-host/session.h"
 
 World world;
 
@@ -21,14 +20,16 @@ struct Observers {
 
 Observers observers;
 
-void NewPushback() {
-    world.chosen = true;
-    world.pushing = world.turning = world.turn_done = world.wrapping = world.by_hand = false;
-    world.crew_asks_release = world.crew_asks_set = false;
-    world.arm_updates = world.wrapup_updates = 0;
-    world.slowing = false;
+// What WorldStart was given of the module, and what the update running
+// has to say.
+WorldModule linked = {};
+const char* news = nullptr;
+
+void NewPushback(bool left) {
+    world.push = Pushback{};
+    world.push.left = left;
     // The gauge aims 90 degrees to the tail's side of the heading it saw.
-    world.target = TurnTarget(world.aircraft.heading, world.left);
+    world.push.target = TurnTarget(world.aircraft.heading, left);
     world.pushbacks++;
     world.phase = kPhaseArming;
 }
@@ -36,66 +37,57 @@ void NewPushback() {
 void OnEvent(uint32_t id, uint32_t value, void*) {
     const uint32_t update = CurrentUpdate();
     Aircraft& a = world.aircraft;
-    world.event_name = AircraftEvent(&a, id, value);
-    world.turn_ended = false;
-    if (world.chosen) {
-        if (id == kEventCalibrate && !world.pushing) world.phase = kPhaseReleaseWait;
-        if (id == kEventSlewAheadMinus && !world.pushing) {
-            world.pushing = true;
-            world.push_start = update;
+    Pushback& p = world.push;
+    WorldEvent e = {id, value, AircraftEvent(&a, id, value), false, -1.0, -1.0};
+    if (Chosen(world)) {
+        if (id == kEventCalibrate && !Pushing(world)) world.phase = kPhaseReleaseWait;
+        if (id == kEventSlewAheadMinus && !Pushing(world)) {
+            p.push_start = update;
             world.phase = kPhaseStraightPush;
         }
         if (id == kEventSlewToggle && a.slew && world.modelled_pilot) PilotSeesPushBegin(&world.pilot, update);
-        if (id == kEventSlewRotate && !world.turning) {
-            world.turning = true;
-            world.phase = kPhaseTurn;
-        }
-        if (id == kEventSlewOff && !world.wrapping) {
-            world.wrapping = true;
-            world.phase = kPhaseWrapUp;
-        }
-        if (id == kEventSlewOff) world.wrapup_updates++;
-        if (id == kEventSlewAheadMinus || id == kEventSlewAheadPlus) world.slowing = id == kEventSlewAheadPlus;
+        if (id == kEventSlewRotate && !Turning(world)) world.phase = kPhaseTurn;
+        if (id == kEventSlewOff && !Wrapping(world)) world.phase = kPhaseWrapUp;
+        if (id == kEventSlewOff) p.wrapup_updates++;
+        if (id == kEventSlewAheadMinus || id == kEventSlewAheadPlus) p.slowing = id == kEventSlewAheadPlus;
     }
     if (id == kEventSlewOff && world.modelled_pilot) PilotSeesSlewOff(&world.pilot, update);
     // Where the turn should end follows from the command itself (a negative
     // rate turns the nose right), also in the window, where the person at
     // the panel chose the side.
-    if (id == kEventSlewRotate) world.target = TurnTarget(a.heading, static_cast<int32_t>(value) < 0);
-    if (id == kEventSlewFreeze && world.turning && !world.turn_done) {
-        world.turn_done = world.turn_ended = true;
-        world.turn_end_heading = a.heading;
-        double off = std::fabs(a.heading - world.target);
+    if (id == kEventSlewRotate) p.target = TurnTarget(a.heading, static_cast<int32_t>(value) < 0);
+    if (id == kEventSlewFreeze && world.phase == kPhaseTurn) {
+        e.turn_ended = true;
+        e.turn_end_heading = a.heading;
+        double off = std::fabs(a.heading - p.target);
         if (off > 180.0) off = 360.0 - off;
-        world.turn_end_off = off;
+        e.turn_end_off = off;
         world.phase = kPhaseAfterTurn;
     }
     for (int32_t i = 0; i < observers.count; ++i)
-        if (observers.list[i]->event) observers.list[i]->event(id, value);
+        if (observers.list[i]->event) observers.list[i]->event(e);
 }
 
 // What the gauge's schedule allows now, where nobody hears the crew ask
 // for it; and the final phase, which begins on the update the gauge's
 // final count can run.
 void FollowTheSchedule() {
-    world.news = nullptr;
-    if (!world.chosen) return;
-    world.arm_updates++;
-    if (!world.sound_heard && !world.pushing && !world.crew_asks_release &&
-        world.arm_updates > uint32_t(kArmReleaseAfter)) {
-        world.crew_asks_release = true;
+    news = nullptr;
+    if (!Chosen(world)) return;
+    Pushback& p = world.push;
+    p.arm_updates++;
+    if (!world.sound_heard && !Pushing(world) && !p.crew_asks_release && p.arm_updates > uint32_t(kArmReleaseAfter)) {
+        p.crew_asks_release = true;
         world.phase = kPhaseReleaseWait;
-        world.news = "no sound: the crew would ask now for the parking brake to be released";
+        news = "no sound: the crew would ask now for the parking brake to be released";
     }
-    if (!world.sound_heard && world.wrapping && !world.crew_asks_set &&
-        world.wrapup_updates >= uint32_t(kWrapupPb3Tick)) {
-        world.crew_asks_set = true;
-        world.news = "no sound: the crew would ask now for the parking brake to be set";
+    if (!world.sound_heard && Wrapping(world) && !p.crew_asks_set && p.wrapup_updates >= uint32_t(kWrapupPb3Tick)) {
+        p.crew_asks_set = true;
+        news = "no sound: the crew would ask now for the parking brake to be set";
     }
-    if (world.wrapping && world.phase != kPhaseFinal && world.brake_set &&
-        world.wrapup_updates > uint32_t(kWrapupFinalAfter)) {
+    if (world.phase == kPhaseWrapUp && world.brake_set && p.wrapup_updates > uint32_t(kWrapupFinalAfter)) {
         world.phase = kPhaseFinal;
-        world.news = "the brake is set and the tug is gone: the gauge's final count runs";
+        news = "the brake is set and the tug is gone: the gauge's final count runs";
     }
 }
 
@@ -104,11 +96,11 @@ void OnClip(const char* name, void*) {
     world.clips_started++;
     // The call opens the release wait, as the gauge plays it; but a call
     // nobody hears asks the person for nothing: the schedule stands in.
-    if (std::strcmp(name, kClipNames[kClipPB1]) == 0 && world.chosen && !world.pushing) {
+    if (std::strcmp(name, kClipNames[kClipPB1]) == 0 && Chosen(world) && !Pushing(world)) {
         world.phase = kPhaseReleaseWait;
-        if (world.sound_heard) world.crew_asks_release = true;
+        if (world.sound_heard) world.push.crew_asks_release = true;
     }
-    if (world.sound_heard && std::strcmp(name, kClipNames[kClipPB3]) == 0) world.crew_asks_set = true;
+    if (world.sound_heard && std::strcmp(name, kClipNames[kClipPB3]) == 0) world.push.crew_asks_set = true;
     if (world.modelled_pilot) PilotHears(&world.pilot, name, update);
     for (int32_t i = 0; i < observers.count; ++i)
         if (observers.list[i]->clip) observers.list[i]->clip(name);
@@ -118,11 +110,12 @@ void OnClip(const char* name, void*) {
 
 uint32_t CurrentUpdate() { return world.in_update ? host.updates : host.updates + 1; }
 
-void WorldStart(double heading) {
+void WorldStart(double heading, const WorldModule& module) {
     world = World{};
     observers = Observers{};
+    linked = module;
     AircraftReset(&world.aircraft, heading);
-    if (module.set_clip_observer) module.set_clip_observer(OnClip, nullptr);
+    if (linked.set_clip_observer) linked.set_clip_observer(OnClip, nullptr);
     HostAddEventHook(OnEvent, nullptr);
     // On the ground with the parking brake set, then the gauge installed
     // and initialised.
@@ -131,11 +124,11 @@ void WorldStart(double heading) {
     HostSetValue(kTokenHeading, world.aircraft.heading);
     HostInstall();
     HostInitialize();
-    world.sound_heard = ModuleSoundHeard();
+    world.sound_heard = linked.sound_heard();
 }
 
-void WorldStartWithPilot(double heading, bool left, int32_t timer) {
-    WorldStart(heading);
+void WorldStartWithPilot(double heading, bool left, int32_t timer, const WorldModule& module) {
+    WorldStart(heading, module);
     world.modelled_pilot = true;
     PilotReset(&world.pilot, left, timer);
 }
@@ -145,7 +138,7 @@ void WorldObserve(const WorldObserver* observer) {
 }
 
 void WorldEnd() {
-    if (module.set_clip_observer) module.set_clip_observer(nullptr, nullptr);
+    if (linked.set_clip_observer) linked.set_clip_observer(nullptr, nullptr);
     HostRemoveEventHook(OnEvent, nullptr);
     observers = Observers{};
     HostKill();
@@ -155,22 +148,20 @@ bool WorldStep() {
     world.in_update = true;
     HostFrame();
     // Until the push begins the display shows the push time itself.
-    if (!world.chosen || !world.pushing) world.timer = int32_t(host.display_value);
+    if (!Pushing(world)) world.timer = int32_t(host.display_value);
     const bool lit = HostIconValue(kBitmapLeftLamp) == 1.0 || HostIconValue(kBitmapRightLamp) == 1.0;
     bool reset = false;
-    if (lit && !world.chosen) {
-        world.left = HostIconValue(kBitmapLeftLamp) == 1.0;
-        NewPushback();
-    } else if (!lit && world.chosen) {
+    if (lit && !Chosen(world))
+        NewPushback(HostIconValue(kBitmapLeftLamp) == 1.0);
+    else if (!lit && Chosen(world))
         reset = true;
-    }
     FollowTheSchedule();
+    const WorldUpdate over = {reset, news};
     for (int32_t i = 0; i < observers.count; ++i)
-        if (observers.list[i]->update_over) observers.list[i]->update_over(reset);
+        if (observers.list[i]->update_over) observers.list[i]->update_over(over);
     world.in_update = false;
     if (reset) {
-        world.chosen = false;
-        world.target = -1;
+        world.push = Pushback{};
         world.resets++;
         world.phase = kPhaseIdle;
     }
@@ -196,14 +187,14 @@ void WorldSetBrake(bool set) {
 }
 
 bool TurnIsThePilots() {
-    if (!world.pushing || world.turning) return false;
+    if (world.phase != kPhaseStraightPush) return false;
     // The update after this one is the push's (host.updates - push_start + 2)th.
     const int64_t turn_at = int64_t(world.timer) * kTicksPerSecond - kTurnBeforeEnd;
-    return turn_at < int64_t(host.updates) - int64_t(world.push_start) + 2;
+    return turn_at < int64_t(host.updates) - int64_t(world.push.push_start) + 2;
 }
 
 bool WorldTimerClick(bool plus) {
-    if (!world.pushing || world.turning) return false;
+    if (world.phase != kPhaseStraightPush) return false;
     world.timer = std::clamp(world.timer + (plus ? kTimerStep : -kTimerStep), 0, int32_t(kTimerCap));
     return plus && TurnIsThePilots();
 }
@@ -217,14 +208,14 @@ bool WorldHandRotation(int32_t direction) {
 
 bool WorldTakeTurnByHand() {
     if (!TurnIsThePilots()) return false;
-    world.turning = world.by_hand = true;
+    world.push.by_hand = true;
     world.phase = kPhaseTurn;
     return true;
 }
 
 int32_t TowardTarget() {
-    if (world.target < 0) return 0;
-    const int32_t ahead = ((world.target - int32_t(world.aircraft.heading)) % 360 + 360) % 360;
+    if (world.push.target < 0) return 0;
+    const int32_t ahead = ((world.push.target - int32_t(world.aircraft.heading)) % 360 + 360) % 360;
     return ahead == 0 ? 0 : ahead <= 180 ? 1 : -1;
 }
 

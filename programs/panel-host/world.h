@@ -5,8 +5,8 @@
 // look at it.
 //
 // The world hears the gauge's events and clips before anyone else: it
-// applies each one, then tells its observers, who find in `world` what it
-// did. The phase follows what the gauge itself shows and sends, for every
+// applies each one, then tells its observers what happened (WorldEvent,
+// WorldUpdate) and they find in `world` where that left it. The phase follows what the gauge itself shows and sends, for every
 // pushback in turn: a lamp lit is a chosen direction (arming); the crew's
 // call to release the brake, or the calibration event, opens the release
 // wait; the first slew step backwards is the push; the turn command (or the
@@ -25,6 +25,7 @@
 #include <cstdint>
 
 #include "host/gauge_names.h"
+#include "host/module_extras.h"
 #include "programs/panel-host/aircraft.h"
 
 const uint32_t kMaxUpdates = 60u * 60u * kTicksPerSecond;   // an hour of simulated time
@@ -38,66 +39,94 @@ enum Phase : int32_t {
 inline constexpr const char* kPhaseNames[kPhaseCount] = {"idle", "arming", "release wait", "straight push", "turn",
                                                          "after turn", "wrap-up", "final"};
 
-struct World {
-    Aircraft aircraft;
-    Pilot    pilot;               // acts only in a run; the window's pilot is a person
-    bool     modelled_pilot = false;
-    bool     brake_set = false;
-    Phase    phase = kPhaseIdle;
-    bool     in_update = false;   // the gauge's update is running
-
-    // The pushback under way.
-    bool     chosen = false, pushing = false, turning = false, turn_done = false, wrapping = false;
+// The pushback under way: its own facts, made whole when it begins and
+// cleared whole when the gauge resets, so that none outlives it.
+struct Pushback {
     bool     left = true;         // the tail goes left
     bool     by_hand = false;     // the pilot turns the aircraft, not the gauge
     int32_t  target = -1;         // the heading the turn ends on, -1 for none
-    // The push time as set: what the display shows until the push begins,
-    // then changed by the clicks on minus and plus (WorldTimerClick).
-    int32_t  timer = -1;
     uint32_t push_start = 0;      // the update the push began on
     bool     crew_asks_release = false, crew_asks_set = false;
-    double   turn_end_heading = -1.0, turn_end_off = -1.0;
     // The gauge's own counts, as its events and the updates since the
     // choice show them: arming counts every update from the choice on (the
     // aircraft is on the ground), the wrap-up every update it sends slew
     // off.
     uint32_t arm_updates = 0, wrapup_updates = 0;
     bool     slowing = false;     // the last speed step after the turn was a step less backwards
+};
+
+struct World {
+    Aircraft aircraft;
+    Pilot    pilot;               // acts only in a run; the window's pilot is a person
+    bool     modelled_pilot = false;
+    bool     brake_set = false;
+    Phase    phase = kPhaseIdle;  // every other fact of the pushback's progress follows from it
+    bool     in_update = false;   // the gauge's update is running
+    Pushback push;
+    // The push time as set: what the display shows until the push begins,
+    // then changed by the clicks on minus and plus (WorldTimerClick).
+    int32_t  timer = -1;
 
     // Whether a person hears the module's sound. Where not, the crew's
     // calls are taken as made when the gauge's schedule allows what they
     // ask for: releasing the brake once arming has counted past
     // kArmReleaseAfter, setting it at the wrap-up's kWrapupPb3Tick.
     bool     sound_heard = true;
-    // Said on the timeline for the update that ends, or null: the call a
-    // person would have heard now, or the final phase beginning.
-    const char* news = nullptr;
 
     uint32_t pushbacks = 0, resets = 0, clips_started = 0;
+};
 
-    // What the event just applied did, for the observers: its name, and
-    // whether it ended the turn.
-    const char* event_name = "";
-    bool        turn_ended = false;
+// The pushback's progress, from its phase.
+inline bool Chosen(const World& w) { return w.phase != kPhaseIdle; }
+inline bool Pushing(const World& w) { return w.phase >= kPhaseStraightPush; }
+inline bool Turning(const World& w) { return w.phase >= kPhaseTurn; }
+inline bool TurnDone(const World& w) { return w.phase >= kPhaseAfterTurn; }
+inline bool Wrapping(const World& w) { return w.phase >= kPhaseWrapUp; }
+
+// What an event of the gauge did, once the world applied it.
+struct WorldEvent {
+    uint32_t    id, value;
+    const char* name;             // what the aircraft made of it
+    // It ended the turn: at turn_end_heading, turn_end_off degrees from
+    // the target.
+    bool        turn_ended;
+    double      turn_end_heading, turn_end_off;
+};
+
+// What an update did, once it is over: whether it reset the gauge after a
+// pushback (the pushback is forgotten right after), and what it has to say
+// for the timeline or null: the call a person would have heard now, or the
+// final phase beginning.
+struct WorldUpdate {
+    bool        reset;
+    const char* news;
 };
 
 extern World world;
 
 // Told after the world applied an event or a clip, and once an update is
-// over (reset: it reset the gauge after a pushback; the pushback is
-// forgotten right after). Any of them may be null.
+// over, what happened. Any of them may be null.
 struct WorldObserver {
-    void (*event)(uint32_t id, uint32_t value);
+    void (*event)(const WorldEvent& event);
     void (*clip)(const char* name);
-    void (*update_over)(bool reset);
+    void (*update_over)(const WorldUpdate& update);
+};
+
+// What the world needs of the loaded module (session.h's, or a test's):
+// the call that tells it of every clip the module starts (null where the
+// module reports none), and whether a person hears its sound, asked once
+// the gauge has been initialised.
+struct WorldModule {
+    VornakSetClipObserverFn set_clip_observer;
+    bool (*sound_heard)();
 };
 
 // The aircraft standing at `heading`, on the ground with the parking brake
-// set, and the gauge installed and initialised. In a run the pilot of
+// set, and the gauge (attached to the host) installed and initialised. In a run the pilot of
 // aircraft.h then asks for the tail to `left` (or right) with a push time
 // of `timer` seconds; in the window the person at the panel is the pilot.
-void WorldStart(double heading);
-void WorldStartWithPilot(double heading, bool left, int32_t timer);
+void WorldStart(double heading, const WorldModule& module);
+void WorldStartWithPilot(double heading, bool left, int32_t timer, const WorldModule& module);
 // Observers are told in the order they were added.
 void WorldObserve(const WorldObserver* observer);
 // Stops listening and kills the gauge.

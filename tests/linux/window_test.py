@@ -4,49 +4,25 @@
     window_test.py PANEL_HOST OUT_DIR
     window_test.py --wine WINE [--win32] --prefix DIR --home DIR PANEL_HOST_EXE MODULE OUT_DIR
 
-Starts Xvfb and, with xdotool, works `panel-host window` twice on it.
+Only what a real window shows; the rules behind it (phases, hints,
+hold-to-repeat) are tested by update number in world_test.cpp. Every wait
+is for a line of the window's timeline (it says each hint once it is on
+the screen), with a generous deadline only as a safety net. In real time:
+minus held until 0 s, plus, the tail to the right, and a screenshot as the
+crew asks for the brake (window.png: status, hint, the crew's words, the
+countdown, the aircraft); the words show only while the call plays, so the
+test runs alone. At ten times the speed two pushbacks, the second with the
+push time 0 the first left and the turn by hand (window_turn.png,
+window_after_turn.png, window_by_hand.png). With no sound device, the
+caption and hint as the schedule allows the brake's release
+(window_no_sound.png). Esc ends each.
 
-First in real time: holds the minus button down for 1.6 s (the push time
-runs down by repeated clicks, half a second after the press and then six a
-second), sets it to 5 s with one click on plus, chooses the tail to the
-right and, while the crew's first call plays, takes a screenshot
-(OUT_DIR/window.png) and checks its pixels: the status strip carries its
-text and the hint to press B, the caption strip the crew's words, the panel
-its countdown, the view below it the aircraft; then quits with Esc.
+With --wine, the Windows preview: panel-host.exe beside the module as
+VORNAK_TOWS-preview.exe, the real-time window started without arguments;
+its DirectSound mix, through ALSA to a file, must not be silent; alone it
+must refuse in a message box and exit with 2.
 
-Then SPEED times as fast (`window --speed`), the same clicks and hold and
-two whole pushbacks: releases the parking brake with B when the crew asks,
-sets it when asked at the end; after the reset it pushes back once more,
-tail to the left, with the push time the reset left at 0: no turn comes
-from the gauge, and the pilot turns the aircraft by hand, holding the Right
-arrow until the gauge stops it at its target; then quits with Esc. A
-screenshot in the turn (OUT_DIR/window_turn.png) must show the track; one
-in the push whose turn is the pilot's (OUT_DIR/window_by_hand.png) the hint
-naming the keys. In none of the three may the status strip's text reach
-the window's edge. The timeline must show the held button's repeats, every
-phase of both pushbacks in order, each turn's end and reset, and the
-summary on Esc. In the second pushback the pilot first holds the wrong key,
-and the timeline names the one toward the target; after the first turn a
-screenshot (OUT_DIR/window_after_turn.png) must hold the whole aircraft
-inside the view.
-
-Then twice SPEED as fast with no sound device (on Linux no driver OpenAL
-can use; under wine ALSA's default on a card that is not there), so that
-the module's sound cannot start: one line on stderr and the caption strip
-(OUT_DIR/window_no_sound.png) say the crew cannot be heard, and the
-timeline says when the gauge's schedule lets the brake be released and
-asks for it to be set, through the reset.
-
-The second form is the Windows preview under wine, as a simulator user
-starts it: panel-host.exe copied beside the module as
-VORNAK_TOWS-preview.exe, the real-time window started without arguments (a
-double-click). Its window is drawn by other code (GDI) but laid out by the
-same, so the same clicks and pixel checks hold; its DirectSound mix goes to
-a file through ALSA and must not be silent. Started alone, with no module
-beside it, it must refuse in a message box and exit with 2.
-
-Prints one line per check and "N passed, M failed"; exit 1 on a failed
-check.
+Prints one line per check and "N passed, M failed"; exit 1 on a failed check.
 """
 import argparse
 import os
@@ -74,7 +50,6 @@ MINUS, PLUS, LEFT, RIGHT = (106, 51), (139, 51), (27, 38), (71, 38)
 STATUS_TEXT, HINT_TEXT, CAPTION_TEXT = (0xE6, 0xE8, 0xEA), (0xFF, 0xC8, 0x3C), (0xFF, 0xFF, 0xFF)
 COUNTDOWN, AIRCRAFT, TRACK = (0xDE, 0xDE, 0x00), (0xE8, 0xEC, 0xF0), (0xF0, 0xC4, 0x19)
 SPEED = 10    # the second window's time scale
-HOLD = 1.6    # seconds minus is held down in real time: 8 clicks
 
 results = []
 
@@ -93,6 +68,7 @@ def xdotool(env, *args):
 
 # Plus pressed at push time 0, and the 5 s it sets shown.
 PLUS_SHOWN = r'click: plus\n(?:.*\n){0,3}.*display "  5sec"'
+SHOWS = r"window shows: "   # a hint the window has put on the screen
 
 
 def wait_for(path, pattern, seconds, times=1):
@@ -168,25 +144,35 @@ class Window:
         check(f"the window ({speed}x) is the panel, its status strip, the view and the caption strip",
               (int(geometry["WIDTH"]), int(geometry["HEIGHT"])) == (172 * SCALE, CAPTION_Y + CAPTION_H),
               geometry)
-        # The window takes clicks once its first update has been drawn.
-        wait_for(self.timeline, r'display " 20sec"', 20)
-        time.sleep(0.3)
+        # The window takes clicks once it has drawn its first update.
+        self.need(SHOWS, 120)
 
-    def click(self, point, hold=0.0, repeats=0):
-        """Clicks; or holds the button down `hold` seconds, or until the
-        timeline shows that many repeats."""
+    def need(self, pattern, seconds, times=1):
+        """Waits for a line the window must print; the test cannot go on
+        without it."""
+        if not wait_for(self.timeline, pattern, seconds, times):
+            raise RuntimeError(f"the window ({self.speed}x) never said /{pattern}/; see {self.timeline}")
+
+    def click(self, point, until=None):
+        """Clicks; or holds the button down until the timeline matches `until`."""
         xdotool(self.env, "mousemove", "--sync", str(self.left + point[0] * SCALE + 1),
                 str(self.top + point[1] * SCALE + 1))
-        if hold:
+        if until:
             xdotool(self.env, "mousedown", "1")
-            time.sleep(hold)
+            found = wait_for(self.timeline, until, 60)
             xdotool(self.env, "mouseup", "1")
-        elif repeats:
-            xdotool(self.env, "mousedown", "1")
-            wait_for(self.timeline, r"\(held, repeats\)", 20, repeats)
-            xdotool(self.env, "mouseup", "1")
-        else:
-            xdotool(self.env, "click", "1")
+            return found
+        xdotool(self.env, "click", "1")
+
+    def push_time_5(self):
+        """Holds minus until the push time shows 0, then sets 5 s with plus."""
+        self.click(MINUS, until=r'display "  0sec"')
+        self.click(PLUS)
+        # The side is chosen once plus's own time shows: a window that takes
+        # both clicks in one update (wine hands them over together) would
+        # print the new time only after the choice.
+        check(f"{self.speed}x: minus held repeats down to 0 s, then plus sets 5 s",
+              wait_for(self.timeline, PLUS_SHOWN, 60) and "(held, repeats)" in open(self.timeline).read())
 
     def key(self, name):
         xdotool(self.env, "key", name)
@@ -195,16 +181,14 @@ class Window:
         """Chooses the tail's side and waits for the crew's first call."""
         self.click(side)
         xdotool(self.env, "windowfocus", "--sync", self.id)
-        ok = wait_for(self.timeline, r"clip PB1 starts", 20, times)
-        time.sleep(0.5 / self.speed)
-        return ok
+        return wait_for(self.timeline, r"clip PB1 starts", 60, times)
 
     def screenshot(self, path):
         subprocess.run(["import", "-window", self.id, path], env=self.env, check=True, timeout=30)
 
     def close(self):
         self.key("Escape")
-        status = self.host.wait(timeout=15)
+        status = self.host.wait(timeout=120)
         check(f"Esc ends the window ({self.speed}x) with status 0", status == 0, status)
         return open(self.timeline).read()
 
@@ -238,10 +222,6 @@ def preview_refuses_alone(args, env, out):
     check("the preview alone says in a message box that its module is missing and what to do, and exits with 2",
           box is not None and status == 2 and bool(lines) and lines[0].startswith("VORNAK_TOWS preview: ") and
           "VORNAK_TOWS.gau is missing: unpack the whole ZIP into one folder" in lines[0], (box, status, lines[:2]))
-
-
-def minus_clicks(text):
-    return re.findall(r"click: minus( \(held, repeats\))?", text)
 
 
 def main():
@@ -282,8 +262,15 @@ def main():
         if os.path.exists(raw):
             os.remove(raw)
     xvfb, display = start_xvfb(os.path.join(out, "xvfb.txt"))
-    env = dict(wine_run.environment(args, wine_run.FILE_ASOUNDRC % raw) if args.wine else os.environ,
-               DISPLAY=":" + display)
+    if args.wine:
+        env = dict(wine_run.environment(args, wine_run.FILE_ASOUNDRC % raw), DISPLAY=":" + display)
+    else:
+        # OpenAL's sound to a file: the crew is heard whether or not the
+        # machine has a sound card.
+        conf = os.path.join(out, "alsoft.conf")
+        with open(conf, "w") as f:
+            f.write("[wave]\nfile=" + os.path.join(out, "sound.wav") + "\n")
+        env = dict(os.environ, DISPLAY=":" + display, ALSOFT_CONF=conf, ALSOFT_DRIVERS="wave")
     env.pop("WAYLAND_DISPLAY", None)
     if args.wine:
         # A wine server left by an earlier test of this prefix was started
@@ -295,59 +282,50 @@ def main():
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
     windows = []
     try:
-        # Real time: the hold's timing, and the window as the crew asks for
-        # the brake.
+        # Real time: the window as the crew asks for the brake, the words
+        # in the caption while the call plays.
         real = Window(command(1), env, out, "timeline_realtime", 1)
         windows.append(real)
-        real.click(MINUS, hold=HOLD)
-        real.click(PLUS)
-        # The side is chosen once plus's own time shows (the hold went
-        # through 5 s on its way down): a window that takes both clicks in
-        # one update (wine hands them over together) would print the new
-        # time only after the choice.
-        wait_for(real.timeline, PLUS_SHOWN, 10)
+        real.push_time_5()
         check("real time: the crew calls after a direction is chosen", real.choose(RIGHT))
+        real.need(SHOWS + "the crew asks: press B to release", 60)
         real.screenshot(shot)
-        real_text = real.close()
+        real.close()
 
         fast = Window(command(SPEED), env, out, "timeline", SPEED)
         windows.append(fast)
-        fast.click(MINUS, repeats=6)
-        fast.click(PLUS)
-        wait_for(fast.timeline, PLUS_SHOWN, 10)
+        fast.push_time_5()
         for n, side in ((1, RIGHT), (2, LEFT)):
             check(f"pushback {n}: the crew calls after a direction is chosen", fast.choose(side, n))
             fast.key("b")
             if n == 1:
-                wait_for(fast.timeline, r"turning from heading", 40)
-                # About 19 s into the 30 s turn (the tug's clip starts every
-                # 3.8 s): the track has grown well past the aircraft, and the
-                # turn's end and the crew's next call are still seconds away.
+                # The gauge's turn, five tug clips into it: the track has
+                # grown well past the aircraft.
+                fast.need(r"turning from heading", 120)
                 tugs = len(re.findall(r"clip TUG starts", open(fast.timeline).read()))
-                wait_for(fast.timeline, r"clip TUG starts", 20, tugs + 5)
+                fast.need(r"clip TUG starts", 120, tugs + 5)
                 fast.screenshot(turn_shot)
-                wait_for(fast.timeline, r"turn ends at heading", 60)
-                time.sleep(0.5)
+                fast.need(r"after turn +" + SHOWS, 120)
                 fast.screenshot(after_shot)
             else:
                 # Push time 0: the gauge pushes straight on until the
-                # pilot's turn by hand reaches its target.
-                wait_for(fast.timeline, r"slew mode toggled: on", 40, 2)
+                # pilot's turn by hand reaches its target; the hint stays
+                # until a key is pressed.
+                fast.need(SHOWS + "no turn from the gauge: hold the Right key to heading 0", 120)
                 fast.screenshot(hand_shot)
                 # The wrong key first: the timeline names the right one.
-                xdotool(fast.env, "keydown", "Left")
+                fast.key("Left")
                 check("pushback 2: turned by hand away from the target, the timeline names the key toward it",
-                      wait_for(fast.timeline, r"that turns away from heading 0: Right turns toward it", 20))
-                xdotool(fast.env, "keyup", "Left")
+                      wait_for(fast.timeline, r"that turns away from heading 0: Right turns toward it", 60))
                 xdotool(fast.env, "keydown", "Right")
                 check("pushback 2: the gauge stops the pilot's turn by hand at its target",
-                      wait_for(fast.timeline, r"turn ends at heading", 60, 2))
+                      wait_for(fast.timeline, r"turn ends at heading", 120, 2))
                 xdotool(fast.env, "keyup", "Right")
             check(f"pushback {n}: the crew asks for the brake to be set at the end",
                   wait_for(fast.timeline, r"clip PB3 starts", 120, n))
             fast.key("b")
             check(f"pushback {n}: the gauge resets after the final call",
-                  wait_for(fast.timeline, r"reset: the gauge is idle again", 30, n))
+                  wait_for(fast.timeline, r"reset: the gauge is idle again", 120, n))
         text = fast.close()
         # No sound device: the module's sound cannot start (no driver OpenAL
         # can use; under wine, ALSA's default on a card that is not there, as
@@ -361,13 +339,8 @@ def main():
         windows.append(quiet)
         quiet.click(RIGHT)
         xdotool(env, "windowfocus", "--sync", quiet.id)
-        for n, ask in ((1, "released"), (2, "set")):
-            said = wait_for(quiet.timeline, "no sound: the crew would ask now for the parking brake to be " + ask, 60)
-            check(f"no sound: the timeline says when the brake may be {ask}", said)
-            if n == 1:
-                quiet.screenshot(silent_shot)
-            quiet.key("b")
-        check("no sound: the gauge resets with the brake set", wait_for(quiet.timeline, r"reset: the gauge is idle", 60))
+        quiet.need(SHOWS + "now press B to release the parking brake", 120)
+        quiet.screenshot(silent_shot)
         silent_text = quiet.close()
         # Under wine, wine itself may speak on stderr too; ours is one line.
         name = "VORNAK_TOWS preview" if args.wine and args.win32 else "panel-host"
@@ -384,25 +357,6 @@ def main():
         xvfb.terminate()
         xvfb.wait()
 
-    # 1.6 s held in real time: the press, then repeats from 0.5 s on, six a
-    # second, 8 clicks; at 1.5 times real time or more there would be 12.
-    minus = minus_clicks(real_text)
-    check("real time: holding minus repeats its click half a second after the press, then six a second",
-          6 <= len(minus) <= 10 and minus.count(" (held, repeats)") == len(minus) - 1, minus)
-    minus = minus_clicks(text)
-    check(f"{SPEED}x: holding minus repeats its click",
-          len(minus) >= 5 and minus.count(" (held, repeats)") == len(minus) - 1, minus)
-    for label, timeline in (("real time", real_text), (f"{SPEED}x", text)):
-        first = timeline[:timeline.find("click: right")]
-        check(f"{label}: the push time reached 0 and then 5 s before the first pushback",
-              '"  0sec"' in first and re.search(PLUS_SHOWN, first) is not None)
-    phases = [m.group(1) for m in re.finditer(r"^\d\d:\d\d\.\d  (\S+(?: \S+)?)\s", text, re.M)]
-    order = []
-    for p in phases:
-        if not order or order[-1] != p:
-            order.append(p)
-    one = ["arming", "release wait", "straight push", "turn", "after turn", "wrap-up", "final", "idle"]
-    check("the phases follow the gauge through both pushbacks", order == ["idle"] + one + one, order)
     turns = re.findall(r"turn ends at heading (\d+\.\d\d) \(target (\d+),", text)
     check("the second turn is the pilot's, by hand", re.search(r"turning by hand from heading 27\d\.\d toward 0", text) is not None)
     check("each turn's end is on the timeline: right to 270, then left to 0",
@@ -422,16 +376,11 @@ def main():
     check("the panel shows the countdown in yellow", count(image, (0, 0, w, PANEL_H), COUNTDOWN) > 100)
     check("the view shows the aircraft", count(image, (0, VIEW_Y, w, CAPTION_Y), AIRCRAFT) > 300)
     turn = Image.open(turn_shot).convert("RGB")
-    check("in the turn the view shows the track behind the aircraft",
-          count(turn, (0, VIEW_Y, w, CAPTION_Y), TRACK) > 100)
-    # Where no sound device opens here, the caption strip says so while no
-    # words are spoken, as in the window that has no sound at all.
-    caption_box = (0, CAPTION_Y, w, CAPTION_Y + CAPTION_H)
-    no_words = count(turn, caption_box, CAPTION_TEXT) == 0 or (
-        not args.wine and turn.crop(caption_box).tobytes() == Image.open(silent_shot).convert("RGB").crop(
-            caption_box).tobytes())
-    check("in the turn the status strip names it and no crew's words show",
-          no_words and count(turn, (0, STATUS_Y, w, STATUS_Y + 22), STATUS_TEXT) > 300)
+    view = (0, VIEW_Y, w, CAPTION_Y)
+    # Beyond the track's legend, which both pictures show.
+    check("in the turn the view shows the track behind the aircraft, the status strip names it",
+          count(turn, view, TRACK) > count(image, view, TRACK) + 100 and
+          count(turn, (0, STATUS_Y, w, STATUS_Y + 22), STATUS_TEXT) > 300)
     hand = Image.open(hand_shot).convert("RGB")
     check("in a push whose turn is the pilot's the hint names the keys that turn the aircraft",
           count(hand, (0, STATUS_Y + 22, w, STATUS_Y + STATUS_H), HINT_TEXT) > 200)
@@ -450,10 +399,11 @@ def main():
         edge = sum(count(picture, (w - 8, STATUS_Y, w, STATUS_Y + STATUS_H), c) for c in (STATUS_TEXT, HINT_TEXT))
         check(f"{name}: the status strip's text ends short of the window's edge", edge == 0, edge)
     if raw is not None:
+        # How much of the mix reached the file depends on how long the
+        # window ran; that some did, once the crew was heard, does not.
         data = open(raw, "rb").read() if os.path.exists(raw) else b""
-        loud = len(data) - data.count(0)
-        check("the crew was heard: the module's DirectSound mix is not silent", loud >= 8192,
-              f"{loud} non-zero bytes of {len(data)}")
+        check("the crew was heard: the module's DirectSound mix is not silent", data.count(0) < len(data),
+              f"{len(data)} bytes, all zero")
     passed = sum(results)
     print(f"{passed} passed, {len(results) - passed} failed")
     return 0 if all(results) else 1
