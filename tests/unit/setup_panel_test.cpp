@@ -4,6 +4,7 @@
 // original bytes) and the second install (already there).
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 
 #include "programs/setup/panel_cfg.h"
@@ -311,7 +312,13 @@ TEST_P(PanelEdit, GivesTheExpectedBytes) {
 
 INSTANTIATE_TEST_SUITE_P(Table, PanelEdit, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<Case>& info) {
-                             return "row" + std::to_string(info.index);
+                             // The case's words, within the 100 characters of a ctest name.
+                             std::string name;
+                             for (const char* p = info.param.name; *p && name.size() < 56; ++p)
+                                 if (std::isalnum(static_cast<unsigned char>(*p))) name += *p;
+                                 else if (!name.empty() && name.back() != '_') name += '_';
+                             while (!name.empty() && name.back() == '_') name.pop_back();
+                             return name;
                          });
 
 // What check says of a file with every fault it knows.
