@@ -70,11 +70,17 @@ AlDevice* open_device = nullptr;
 VornakAudioCounts live = {};
 uint32_t loopback_rate = 0;
 void (*report_start)(const void* buffer) = nullptr;
-// When the default device last failed to open. The loader asks once per
-// clip; one initialise should ask the system once, not six times over.
-std::chrono::steady_clock::time_point last_failure;
+// When the default device last failed to open, on vornak_openal_clock. The
+// loader asks once per clip; one initialise should ask the system once, not
+// six times over.
+uint64_t last_failure_ms = 0;
 bool failed_before = false;
-const auto kRetryAfter = std::chrono::seconds(2);
+const uint64_t kRetryAfterMs = 2000;
+
+uint64_t SteadyMilliseconds() {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch()).count());
+}
 
 LPALCLOOPBACKOPENDEVICESOFT LoopbackOpen() {
     if (!alcIsExtensionPresent(nullptr, "ALC_SOFT_loopback")) return nullptr;
@@ -122,8 +128,8 @@ int32_t Create(void** device) {
         *device = open_device;
         return kOk;
     }
-    const auto now = std::chrono::steady_clock::now();
-    if (loopback_rate == 0 && failed_before && now - last_failure < kRetryAfter) return kGenericError;
+    const uint64_t now = vornak_openal_clock();
+    if (loopback_rate == 0 && failed_before && now - last_failure_ms < kRetryAfterMs) return kGenericError;
     AlDevice* d = new AlDevice{};
     if (loopback_rate != 0) {
         LPALCLOOPBACKOPENDEVICESOFT open = LoopbackOpen();
@@ -136,7 +142,7 @@ int32_t Create(void** device) {
         delete d;
         if (loopback_rate == 0) {
             failed_before = true;
-            last_failure = now;
+            last_failure_ms = now;
         }
         return kGenericError;   // no audio device: the clips stay null
     }
@@ -359,6 +365,8 @@ uint32_t Render(int16_t* out, uint32_t frames) {
 void ReportStarts(void (*started)(const void* buffer)) { report_start = started; }
 
 }  // namespace
+
+uint64_t (*vornak_openal_clock)() = SteadyMilliseconds;
 
 const SoundDevice kSoundDevice = {
     "openal",

@@ -93,3 +93,8 @@ struct SoundDevice {
 
 // The device this build links.
 extern const SoundDevice kSoundDevice;
+
+// The OpenAL device's clock, in milliseconds from any fixed start: it asks for
+// a default device that failed to open again only two seconds later. The
+// steady clock unless a test sets its own.
+extern uint64_t (*vornak_openal_clock)();

@@ -43,21 +43,27 @@ say() { echo "setup-debian: $*"; }
 # for a package nobody could install. Made anew by each test set-up.
 wine32_refused=build/wine32-unavailable
 
-# apt-get update, tried three times: a mirror in the middle of a sync serves
-# an index that does not match its Release file for a while. After the last
-# try it goes on with the indexes apt has, and says which one it lacks; what
-# then cannot be installed fails in apt_quietly or install_wine32.
+# apt-get update. A fetch the network dropped apt tries again itself
+# (Acquire::Retries). What is left is a mirror in the middle of a sync,
+# whose index does not match its Release file until the sync ends, minutes
+# later; waiting a minute here does not mend it. So the first failure of a
+# set-up gets one more try after 10 s (another server behind the same name
+# may answer), and later calls, which meet the same mirror moments later,
+# none. Then it goes on with the indexes apt has and says which one it
+# lacks; what then cannot be installed fails in apt_quietly or
+# install_wine32.
+apt_retried=0
 apt_update() {
   local try
-  for try in 1 2 3; do
-    DEBIAN_FRONTEND=noninteractive apt-get update >>"$log" 2>&1 && return 0
-    if [ "$try" -lt 3 ]; then
-      say "apt-get update failed (try $try of 3); trying again in $((try * 20)) s"
-      sleep $((try * 20))
-    fi
+  for try in 1 2; do
+    DEBIAN_FRONTEND=noninteractive apt-get update -o Acquire::Retries=3 >>"$log" 2>&1 && return 0
+    [ "$apt_retried" -eq 0 ] || break
+    apt_retried=1
+    say "apt-get update failed; trying once more in 10 s"
+    sleep 10
   done
   local failed
-  failed=$(grep -m 1 '^E: Failed to fetch' "$log" | sed 's/^E: Failed to fetch //; s/ .*//')
+  failed=$(grep '^[EW]: Failed to fetch' "$log" | tail -n 1 | sed 's/^.: Failed to fetch //; s/ .*//' || true)
   say "apt-get update could not fetch ${failed:-every index} ($log): going on with the indexes it has"
 }
 

@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "host/module.h"
@@ -45,6 +48,37 @@ std::vector<int16_t> Render(uint32_t frames) {
     std::vector<int16_t> mix(size_t(frames) * 2);
     EXPECT_EQ(vornak_audio_render(mix.data(), frames), frames);
     return mix;
+}
+
+uint64_t clock_ms = 0;
+
+// Without a sound card the default device is asked for again only once two
+// seconds have passed since it failed: a card that appears (ALSA's
+// configuration gaining a device) is taken up then, not before. OpenAL reads
+// its drivers once per process, before any other test here uses it.
+TEST(OpenAlDefaultDevice, IsAskedForAgainTwoSecondsAfterItFailedToOpen) {
+    const std::string none = ::testing::TempDir() + "no-card.conf", card = ::testing::TempDir() + "card.conf";
+    std::ofstream(none) << "\n";
+    std::ofstream(card) << "pcm.!default { type null }\n";
+    const char* drivers = std::getenv("ALSOFT_DRIVERS");
+    const std::string drivers_before = drivers ? drivers : "";
+    setenv("ALSOFT_DRIVERS", "alsa", 1);
+    setenv("ALSA_CONFIG_PATH", none.c_str(), 1);
+    uint64_t (*steady)() = vornak_openal_clock;
+    vornak_openal_clock = [] { return clock_ms; };
+    void* device = nullptr;
+    clock_ms = 1000;
+    ASSERT_NE(kSoundDevice.Create(&device), 0) << "OpenAL was started in this process before";
+    setenv("ALSA_CONFIG_PATH", card.c_str(), 1);
+    clock_ms += 1999;
+    EXPECT_NE(kSoundDevice.Create(&device), 0) << "asked again within two seconds";
+    clock_ms += 1;
+    EXPECT_EQ(kSoundDevice.Create(&device), 0) << "not asked again after two seconds";
+    EXPECT_NE(device, nullptr);
+    if (device) kSoundDevice.ReleaseDevice(device);
+    vornak_openal_clock = steady;
+    unsetenv("ALSA_CONFIG_PATH");
+    drivers ? setenv("ALSOFT_DRIVERS", drivers_before.c_str(), 1) : unsetenv("ALSOFT_DRIVERS");
 }
 
 class OpenAlDevice : public ::testing::Test {

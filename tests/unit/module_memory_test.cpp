@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -64,6 +65,10 @@ INSTANTIATE_TEST_SUITE_P(Rows, ModuleMemory, ::testing::Values(
     // A difference past the count is not seen.
     MemoryCase{7, {1, 2, 3, 4, 5, 6, 7, 0x00}, {1, 2, 3, 4, 5, 6, 7, 0xFF}, 0},
     // A chunk tag, as the WAVE walk compares them.
-    MemoryCase{4, {'d', 'a', 't', 'a'}, {'L', 'I', 'S', 'T'}, 1}));
+    MemoryCase{4, {'d', 'a', 't', 'a'}, {'L', 'I', 'S', 'T'}, 1}),
+    [](const ::testing::TestParamInfo<MemoryCase>& info) {
+        const int sign = info.param.sign;
+        return std::to_string(info.param.count) + (sign < 0 ? "_bytes_less" : sign > 0 ? "_bytes_greater" : "_bytes_equal");
+    });
 
 }  // namespace
