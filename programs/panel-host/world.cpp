@@ -1,11 +1,11 @@
 // world.cpp - the world behind the panel and its one step (see world.h).
 #include "programs/panel-host/world.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "hostsim/hostsim.h"
+#include "programs/panel-host/schedule.h"
 
 World world;
 
@@ -76,16 +76,16 @@ void FollowTheSchedule() {
     if (!Chosen(world)) return;
     Pushback& p = world.push;
     p.arm_updates++;
-    if (!world.sound_heard && !Pushing(world) && !p.crew_asks_release && p.arm_updates > uint32_t(kArmReleaseAfter)) {
+    if (!world.sound_heard && !Pushing(world) && !p.crew_asks_release && ReleaseCallDue(p.arm_updates)) {
         p.crew_asks_release = true;
         world.phase = kPhaseReleaseWait;
         news = "no sound: the crew would ask now for the parking brake to be released";
     }
-    if (!world.sound_heard && Wrapping(world) && !p.crew_asks_set && p.wrapup_updates >= uint32_t(kWrapupPb3Tick)) {
+    if (!world.sound_heard && Wrapping(world) && !p.crew_asks_set && SetCallDue(p.wrapup_updates)) {
         p.crew_asks_set = true;
         news = "no sound: the crew would ask now for the parking brake to be set";
     }
-    if (world.phase == kPhaseWrapUp && world.brake_set && p.wrapup_updates > uint32_t(kWrapupFinalAfter)) {
+    if (world.phase == kPhaseWrapUp && FinalCountRuns(p.wrapup_updates, world.brake_set)) {
         world.phase = kPhaseFinal;
         news = "the brake is set and the tug is gone: the gauge's final count runs";
     }
@@ -188,14 +188,13 @@ void WorldSetBrake(bool set) {
 
 bool TurnIsThePilots() {
     if (world.phase != kPhaseStraightPush) return false;
-    // The update after this one is the push's (host.updates - push_start + 2)th.
-    const int64_t turn_at = int64_t(world.timer) * kTicksPerSecond - kTurnBeforeEnd;
-    return turn_at < int64_t(host.updates) - int64_t(world.push.push_start) + 2;
+    // Asked between updates: the next one is the first the gauge could turn on.
+    return TurnPushTick(world.timer) < PushTickOn(host.updates + 1, world.push.push_start);
 }
 
 bool WorldTimerClick(bool plus) {
     if (world.phase != kPhaseStraightPush) return false;
-    world.timer = std::clamp(world.timer + (plus ? kTimerStep : -kTimerStep), 0, int32_t(kTimerCap));
+    world.timer = TimerAfterClick(world.timer, plus);
     return plus && TurnIsThePilots();
 }
 

@@ -69,8 +69,7 @@ struct World {
 
     // Whether a person hears the module's sound. Where not, the crew's
     // calls are taken as made when the gauge's schedule allows what they
-    // ask for: releasing the brake once arming has counted past
-    // kArmReleaseAfter, setting it at the wrap-up's kWrapupPb3Tick.
+    // ask for (schedule.h: ReleaseCallDue, SetCallDue).
     bool     sound_heard = true;
 
     uint32_t pushbacks = 0, resets = 0, clips_started = 0;
