@@ -74,7 +74,7 @@ void ShowDisplay() {
 }
 
 void OnEvent(const WorldEvent& e) {
-    const uint32_t update = CurrentUpdate();
+    const uint32_t update = UpdateNow();
     const bool repeat = e.id == timeline.repeat_id && e.value == timeline.repeat_value &&
                         update == timeline.repeat_last + 1;
     if (repeat && !e.turn_ended) {
@@ -145,7 +145,7 @@ void Say(const std::string& what) {
         timeline.pending.emplace_back(host.updates, what);
         return;
     }
-    PrintLine(CurrentUpdate(), what);
+    PrintLine(UpdateNow(), what);
 }
 
 void SayAt(uint32_t update, const std::string& what) { PrintLine(update, what); }

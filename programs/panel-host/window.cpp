@@ -46,7 +46,7 @@ uint32_t ClipUpdates(const std::string& clip) {
 void OnClip(const char* name) {
     if (!WordsOf(name)) return;
     heard.speaking = name;
-    heard.speaking_until = CurrentUpdate() + ClipUpdates(name);
+    heard.speaking_until = UpdateNow() + ClipUpdates(name);
 }
 
 const WorldObserver kWindowObserver = {nullptr, OnClip, nullptr};
@@ -102,17 +102,17 @@ Font* OpenStatusFont(int32_t largest, int32_t width, std::string* problem) {
 }
 
 // What the window shows, to tell when it changed.
-struct Shown {
+struct OnScreen {
     std::string display, status, hint, caption;
     uint32_t    colour = 0;
     std::vector<double> lamps;   // every icon's value at the last update
     double      x = 0, y = 0, heading = 0;
     size_t      track = 0;
-    bool operator==(const Shown&) const = default;
+    bool operator==(const OnScreen&) const = default;
 };
 
-Shown NowShown() {
-    Shown s;
+OnScreen NowOnScreen() {
+    OnScreen s;
     s.display = HostDisplayText();
     s.colour = HostDisplayColour();
     for (int32_t i = 0; i < host.icon_count; ++i) s.lamps.push_back(host.icons[i].value);
@@ -128,7 +128,7 @@ Shown NowShown() {
     return s;
 }
 
-void DrawWindow(const WindowLayout& l, const PanelArt& art, Font* font, Font* status_font, const Shown& shown,
+void DrawWindow(const WindowLayout& l, const PanelArt& art, Font* font, Font* status_font, const OnScreen& shown,
                 Image* screen) {
     ImageResize(screen, l.w, l.h, 0);
     Image panel, scaled, view;
@@ -233,7 +233,7 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
     int32_t mouse_x = 0, mouse_y = 0;
     bool quit = false, stale = true;
     Image screen;
-    Shown shown;
+    OnScreen shown;
     std::string said_hint;
     double next_draw = 0.0;
     while (!quit) {
@@ -260,7 +260,7 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
                     Click(child, false);
                     clicks[ButtonName(child)]++;
                     held = repeats ? child : -1;
-                    pressed_on = CurrentUpdate();
+                    pressed_on = UpdateNow();
                     repeated = 0;
                 }
             }
@@ -275,8 +275,8 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
             continue;
         }
         // A held button repeats while the pointer stays on it.
-        if (held >= 0 && HoldRepeats(CurrentUpdate() - pressed_on) > repeated) {
-            repeated = HoldRepeats(CurrentUpdate() - pressed_on);
+        if (held >= 0 && HoldRepeats(UpdateNow() - pressed_on) > repeated) {
+            repeated = HoldRepeats(UpdateNow() - pressed_on);
             bool repeats = false;
             if (HostChildAt(mouse_x, mouse_y, &repeats) == held) {
                 Click(held, true);
@@ -288,7 +288,7 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
         // than real time, at most 60 times a second, and drawing takes at
         // most half the time, so that the updates keep their pace where a
         // picture is slow to draw.
-        const Shown now_shown = NowShown();
+        const OnScreen now_shown = NowOnScreen();
         if (!(now_shown == shown)) {
             shown = now_shown;
             stale = true;

@@ -35,7 +35,7 @@ void NewPushback(bool left) {
 }
 
 void OnEvent(uint32_t id, uint32_t value, void*) {
-    const uint32_t update = CurrentUpdate();
+    const uint32_t update = UpdateNow();
     Aircraft& a = world.aircraft;
     Pushback& p = world.push;
     WorldEvent e = {id, value, AircraftEvent(&a, id, value), false, -1.0, -1.0};
@@ -92,7 +92,7 @@ void FollowTheSchedule() {
 }
 
 void OnClip(const char* name, void*) {
-    const uint32_t update = CurrentUpdate();
+    const uint32_t update = UpdateNow();
     world.clips_started++;
     // The call opens the release wait, as the gauge plays it; but a call
     // nobody hears asks the person for nothing: the schedule stands in.
@@ -108,7 +108,7 @@ void OnClip(const char* name, void*) {
 
 }  // namespace
 
-uint32_t CurrentUpdate() { return world.in_update ? host.updates : host.updates + 1; }
+uint32_t UpdateNow() { return world.in_update ? host.updates : host.updates + 1; }
 
 void WorldStart(double heading, const WorldModule& module) {
     world = World{};

@@ -6,15 +6,25 @@
 //
 // The world hears the gauge's events and clips before anyone else: it
 // applies each one, then tells its observers what happened (WorldEvent,
-// WorldUpdate) and they find in `world` where that left it. The phase follows what the gauge itself shows and sends, for every
-// pushback in turn: a lamp lit is a chosen direction (arming); the crew's
-// call to release the brake, or the calibration event, opens the release
-// wait; the first slew step backwards is the push; the turn command (or the
-// pilot's own turn once the gauge will give none) the turn; the freeze
-// after it the turn's end; slew off the wrap-up; the brake set during the
-// wrap-up the final phase, from the update the gauge's final count can run
-// (the wrap-up past kWrapupFinalAfter with the brake set), wherever the
-// brake was set; the lamp going out the reset.
+// WorldUpdate) and they find in `world` where that left it.
+//
+// The phase follows what the gauge itself shows and sends, for every
+// pushback in turn:
+//
+//   phase         | begins when
+//   --------------+---------------------------------------------------------
+//   arming        | a lamp lights: a direction is chosen
+//   release wait  | the crew's call to release the brake, or the calibration
+//                 | event; with no sound, once the call is due (schedule.h)
+//   straight push | the first slew step backwards
+//   turn          | the turn command, or the pilot's own turn once the
+//                 | gauge will give none (TurnIsThePilots)
+//   after turn    | the freeze that ends the turn
+//   wrap-up       | slew off
+//   final         | the update the gauge's final count can run: late in the
+//                 | wrap-up with the brake set (FinalCountRuns), wherever
+//                 | the brake was set
+//   idle          | the lamp goes out: the gauge reset
 //
 // Usage: WorldStart (a run adds its pilot), WorldObserve for each observer,
 // then WorldStep for every update with what the pilot does between them
@@ -79,7 +89,6 @@ struct World {
 inline bool Chosen(const World& w) { return w.phase != kPhaseIdle; }
 inline bool Pushing(const World& w) { return w.phase >= kPhaseStraightPush; }
 inline bool Turning(const World& w) { return w.phase >= kPhaseTurn; }
-inline bool TurnDone(const World& w) { return w.phase >= kPhaseAfterTurn; }
 inline bool Wrapping(const World& w) { return w.phase >= kPhaseWrapUp; }
 
 // What an event of the gauge did, once the world applied it.
@@ -133,7 +142,7 @@ void WorldEnd();
 
 // The update that things happen in: the one running, or the next one for
 // what the pilot does between updates.
-uint32_t CurrentUpdate();
+uint32_t UpdateNow();
 
 // One update of the gauge (HostFrame), its observers told; then the
 // aircraft moves by one update's slew. True when it reset the gauge after a
