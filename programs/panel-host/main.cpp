@@ -11,9 +11,10 @@
 //
 // The module is VORNAK_TOWS.so (VORNAK_TOWS.gau on Windows) beside this
 // program unless --module names another. The modes are written once for
-// every system: session.h (attach, replay, reload), run.h with timeline.h
-// and outputs.h, window.h; what is the system's own is behind platform.h,
-// fonts.h, png_files.h, window.h's seam and module_file/module_loader.h. Every
+// every system: replay_mode.h, reload_mode.h, run.h with timeline.h and
+// outputs.h, window.h, each attaching the module with session.h and paced
+// by pacing.h; what is the system's own is behind platform.h, fonts.h,
+// png_files.h, window.h's seam and module_file/module_loader.h. Every
 // input is checked (command_line.cpp) before the module is loaded, and
 // every output before it is opened.
 //
@@ -31,6 +32,8 @@
 
 #include "programs/panel-host/command_line.h"
 #include "programs/panel-host/platform.h"
+#include "programs/panel-host/reload_mode.h"
+#include "programs/panel-host/replay_mode.h"
 #include "programs/panel-host/run.h"
 #include "programs/panel-host/session.h"
 #include "programs/panel-host/window.h"

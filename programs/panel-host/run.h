@@ -1,6 +1,6 @@
 // run.h - the run mode: a whole pushback with the modelled aircraft and
-// pilot of aircraft.h, its timeline printed line by line (timeline.h), a
-// summary, and the files of outputs.h. The same on every system.
+// pilot of aircraft.h and pilot.h, its timeline printed line by line
+// (timeline.h), a summary, and the files of outputs.h. The same on every system.
 #pragma once
 
 #include <string>

@@ -1,6 +1,6 @@
 // session.h - what panel-host does to a module in every mode, the same on
-// every system: loading and attaching it, its sound output, the pace of
-// its updates, and the replay and reload modes whole.
+// every system: loading it, attaching the host to it and choosing its sound
+// output, and saying once when nobody will hear it.
 //
 // No function here ends the program: a problem a user can cause comes back
 // as kRefused with its one line in `problem`, and main says it.
@@ -10,6 +10,8 @@
 
 #include "module_file/module_loader.h"
 #include "programs/panel-host/command_line.h"
+// run.cpp paces its updates with it.
+#include "programs/panel-host/pacing.h"
 
 const int kRefused = 2;   // the exit status of every mistake a user can make
 
@@ -19,20 +21,9 @@ extern LoadedModule module;
 // chooses its sound output. False with a one-line reason.
 bool Attach(const PanelHostOptions& o, std::string* problem);
 
-// Whether a person can hear the module's sound. Known once the gauge has
-// been initialised; true until then. Where not, kNoSoundLine is said once
-// on stderr as the first update begins.
+// Whether a person can hear the module's sound: asked once the gauge has
+// been initialised (true before), by the world as it starts and for the
+// line below. Where not, kNoSoundLine is said once on stderr as the first
+// update begins.
 bool ModuleSoundHeard();
 inline constexpr const char kNoSoundLine[] = "no sound device: the crew cannot be heard";
-
-// From now on every update starts on its slot: 1/18 s, or `speed` times
-// as fast.
-void PaceFromNow(double speed = 1.0);
-// When the next update is to start, on the clock of ClockSeconds.
-double NextUpdateAt();
-
-// The modes that need no aircraft: the trace of a script (without play
-// lines: the clips play in the module), and COUNT kill/initialise cycles
-// with the sound objects the module keeps alive (1 when any are).
-int Replay(const PanelHostOptions& o, std::string* problem);
-int Reload(const PanelHostOptions& o, std::string* problem);

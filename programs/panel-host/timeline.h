@@ -14,6 +14,9 @@
 #include <cstdint>
 #include <string>
 
+// run.cpp words its summary with these too.
+#include "programs/panel-host/words.h"
+
 // A fresh timeline, observing the world.
 void TimelineStart();
 // Prints what is still held back.
@@ -23,18 +26,3 @@ void TimelineEnd();
 // the updates up to `update` are over, with that one.
 void Say(const std::string& what);
 void SayAt(uint32_t update, const std::string& what);
-
-// A heading as the timeline and the window show it: one decimal, cut
-// rather than rounded, so that 359.97 is 359.9 and never 360.0.
-std::string HeadingText(double heading);
-
-// "1 clip", "2 clips".
-std::string Plural(uint32_t n, const char* thing);
-// How far the aircraft was pushed, for a summary: along its track, and
-// where it ended in a straight line from the start.
-std::string Distances();
-
-// "MM:SS.T", the time an update starts at.
-std::string Clock(uint32_t update);
-// The crew's words for a clip, or null for a clip without words.
-const char* WordsOf(const std::string& clip);

@@ -11,11 +11,13 @@
 
 #include "hostsim/hostsim.h"
 #include "programs/panel-host/fonts.h"
+#include "programs/panel-host/pacing.h"
 #include "programs/panel-host/panel_draw.h"
 #include "programs/panel-host/platform.h"
 #include "programs/panel-host/session.h"
 #include "programs/panel-host/timeline.h"
 #include "programs/panel-host/window_rules.h"
+#include "programs/panel-host/words.h"
 #include "programs/panel-host/world.h"
 
 namespace {

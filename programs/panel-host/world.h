@@ -1,6 +1,7 @@
 // world.h - what panel-host puts behind the panel: the aircraft and the
-// pilot of aircraft.h, the parking brake, and the pushback under way as the
-// gauge shows and sends it (its phase, the side of the tail, the target).
+// pilot (aircraft.h, pilot.h), the parking brake, and the pushback under
+// way as the gauge shows and sends it (its phase, the side of the tail, the
+// target).
 // run and window share it; the timeline, the outputs and the window only
 // look at it.
 //
@@ -37,6 +38,7 @@
 #include "host/gauge_names.h"
 #include "host/module_extras.h"
 #include "programs/panel-host/aircraft.h"
+#include "programs/panel-host/pilot.h"
 
 const uint32_t kMaxUpdates = 60u * 60u * kTicksPerSecond;   // an hour of simulated time
 
@@ -131,7 +133,7 @@ struct WorldModule {
 
 // The aircraft standing at `heading`, on the ground with the parking brake
 // set, and the gauge (attached to the host) installed and initialised. In a run the pilot of
-// aircraft.h then asks for the tail to `left` (or right) with a push time
+// pilot.h then asks for the tail to `left` (or right) with a push time
 // of `timer` seconds; in the window the person at the panel is the pilot.
 void WorldStart(double heading, const WorldModule& module);
 void WorldStartWithPilot(double heading, bool left, int32_t timer, const WorldModule& module);
