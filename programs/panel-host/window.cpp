@@ -313,7 +313,7 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
     TimelineEnd();
     WorldEnd();
     std::string counted;
-    for (const char* b : {"left", "right", "minus", "plus"})
+    for (const char* b : kButtonNames)
         counted += std::string(counted.empty() ? "" : ", ") + b + " " + std::to_string(clicks[b]);
     std::printf("summary: %" PRIu32 " updates (%s); %s begun, %" PRIu32 " reset; clicks: %s; heading %.2f; %s; "
                 "%s started\n",
