@@ -3,10 +3,10 @@
 #
 #   tools/make_pictures.sh [BUILD_DIR]      (default build/linux, built if needed)
 #
-#   docs/panel.png, panel_left.png,   the panel face with no lamp, the left and
-#   panel_right.png                   the right lamp, three times its size:
-#                                     tools/assets/make_assets.py --previews,
-#                                     from the bitmaps the module embeds
+#   docs/panel.png, panel_left.png,   the panel as the gauge draws it, idle and
+#   panel_right.png                   with the left and the right direction
+#                                     chosen, three times its size:
+#                                     panel-host run --snapshot
 #   docs/linux_track.png              the track of the demo's pushback (left,
 #                                     20 s): panel-host run --path
 #   docs/linux_window*.png            the window as tests/linux/window_test.py
@@ -32,13 +32,24 @@ done
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 
-# The panel: the previews of the bitmaps; the bitmaps themselves go to the
-# scratch folder and must come out as the committed ones.
-/usr/bin/python3 tools/assets/make_assets.py "$scratch/bitmaps" --only bitmaps --previews docs >/dev/null
+# The generator must still make the bitmaps the module embeds.
+/usr/bin/python3 tools/assets/make_assets.py "$scratch/bitmaps" --only bitmaps >/dev/null
 for f in panel_face.bmp lamp_left.bmp lamp_right.bmp; do
   cmp -s "$scratch/bitmaps/$f" "resources/$f" ||
     echo "make_pictures: resources/$f differs from what the generator makes now" >&2
 done
+# The panel as the gauge draws it: idle at the first update, then a little
+# after the pilot's choice of each side, three times its size.
+ALSOFT_DRIVERS=null "$host" run --snapshot "$scratch/panel.png" --at 0 >/dev/null
+ALSOFT_DRIVERS=null "$host" run --left --snapshot "$scratch/panel_left.png" --at 2 >/dev/null
+ALSOFT_DRIVERS=null "$host" run --right --snapshot "$scratch/panel_right.png" --at 2 >/dev/null
+/usr/bin/python3 - "$scratch" docs <<'PY'
+import sys
+from PIL import Image
+for name in ("panel.png", "panel_left.png", "panel_right.png"):
+    shot = Image.open("%s/%s" % (sys.argv[1], name))
+    shot.resize((shot.size[0] * 3, shot.size[1] * 3), resample=Image.NEAREST).save("%s/%s" % (sys.argv[2], name))
+PY
 echo "made docs/panel.png, docs/panel_left.png, docs/panel_right.png"
 
 # The track of the demo's pushback, without a sound card's help.

@@ -23,7 +23,8 @@
 //
 // Exit status: 0 when done, 1 when a pushback did not finish or a reload
 // leaked, 2 for every mistake a user can make and for output that cannot be
-// written (one line on stderr), 130 for a run ended by Ctrl-C. Only main
+// written (one line on stderr), 128 plus the signal for a run ended by
+// Ctrl-C, SIGTERM or SIGHUP (130 for Ctrl-C). Only main
 // ends the program, once the gauge has been killed.
 #include <cerrno>
 #include <cstdio>

@@ -80,7 +80,7 @@ bool OutputsApart(const PanelHostOptions& o, std::string* problem) {
         if (files[i].path->empty()) continue;
         const std::string id = FileIdentity(*files[i].path);
         for (size_t j = i + 1; j < 3; ++j)
-            if (!files[j].path->empty() && FileIdentity(*files[j].path) == id) {
+            if (!files[j].path->empty() && SameFile(*files[i].path, *files[j].path)) {
                 *problem = std::string(files[i].option) + " and " + files[j].option + " name one file, " +
                            *files[i].path + ": give each its own";
                 return false;

@@ -42,15 +42,28 @@ const char* SoundSystemName();
 // False when the module does not tell.
 bool CountSoundObjects(const LoadedModule& module, SoundObjects* out);
 
+// The requests to stop a run: Ctrl-C, and on Linux SIGTERM (kill, timeout)
+// and SIGHUP (the terminal closed). Caught from CatchStopRequests on, each
+// one (a second one too) only marks the run to stop; StopAsked names the
+// first one's signal, 0 for none. A reader of standard output that has gone
+// makes the next write fail instead of ending the program.
+// ReleaseStopRequests gives the signals back their earlier handling.
+void CatchStopRequests();
+int  StopAsked();
+void ReleaseStopRequests();
+
 // Seconds on a clock that only goes forward, and a sleep until it shows
 // `when`.
 double ClockSeconds();
 void   SleepUntil(double when);
 
 // One name for the file or folder `path` names, however it is written
-// ("./x", "a/../x", a link; letter case on Windows), to tell two outputs
-// apart. A path not there yet is named through its folder.
+// ("./x", "a/../x", a link, also one to a file not there yet; letter case
+// on Windows). A path not there yet is named through its folder.
 std::string FileIdentity(const std::string& path);
+// Whether two paths name one file: the same FileIdentity, or, where both
+// files are there, the same file on the disk (a hard link).
+bool SameFile(const std::string& a, const std::string& b);
 
 // Whether `arg` asks for the help the way the system's own programs are
 // asked ("/?" on Windows).

@@ -5,6 +5,8 @@
 //   [x] the sound output: the default OpenAL device when one opens (tried
 //       in a child process), else OpenAL's null output, said once
 //   [x] the module's live OpenAL objects, where it tells them
+//   [x] Ctrl-C, SIGTERM and SIGHUP stop a run as its end would; a closed
+//       pipe on standard output is a write error
 //   [x] a steady clock, folders made and listed, one name for a file however
 //       written; paths apart by '/'
 #include <dirent.h>
@@ -65,7 +67,33 @@ bool SoundDeviceOpens(bool verbose) {
     return waited == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction stop_before[3], pipe_before;
+volatile sig_atomic_t stop_asked = 0;
+
+void OnStopRequest(int signal_number) {
+    if (stop_asked == 0) stop_asked = signal_number;
+}
+
 }  // namespace
+
+void CatchStopRequests() {
+    stop_asked = 0;
+    struct sigaction caught = {}, ignored = {};
+    caught.sa_handler = OnStopRequest;
+    caught.sa_flags = SA_RESTART;
+    sigemptyset(&caught.sa_mask);
+    for (int i = 0; i < 3; ++i) sigaction(kStopSignals[i], &caught, &stop_before[i]);
+    ignored.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignored, &pipe_before);
+}
+
+int StopAsked() { return stop_asked; }
+
+void ReleaseStopRequests() {
+    for (int i = 0; i < 3; ++i) sigaction(kStopSignals[i], &stop_before[i], nullptr);
+    sigaction(SIGPIPE, &pipe_before, nullptr);
+}
 
 void StartStandardStreams() {}
 
@@ -128,12 +156,28 @@ std::string FileIdentity(const std::string& path) {
     std::string p = path;
     while (p.size() > 1 && p.back() == '/') p.pop_back();
     char full[PATH_MAX];
+    // A link to a file not there yet names the file it will make, followed
+    // as the system follows it (at most 40 links deep).
+    for (int depth = 0; depth < 40 && realpath(p.c_str(), full) == nullptr; ++depth) {
+        char target[PATH_MAX];
+        const ssize_t n = readlink(p.c_str(), target, sizeof target - 1);
+        if (n <= 0) break;
+        target[n] = '\0';
+        const size_t slash = p.find_last_of('/');
+        p = target[0] == '/' || slash == std::string::npos ? std::string(target) : p.substr(0, slash + 1) + target;
+    }
     if (realpath(p.c_str(), full) != nullptr) return full;
     const size_t slash = p.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : p.substr(0, slash);
     const std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
     if (realpath(folder.c_str(), full) == nullptr) return p;
     return std::string(full) + (std::string(full) == "/" ? "" : "/") + name;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    if (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return FileIdentity(a) == FileIdentity(b);
 }
 
 bool AsksForHelp(const std::string&) { return false; }

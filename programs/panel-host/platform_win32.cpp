@@ -10,8 +10,10 @@
 //       traces and timelines compare byte for byte
 //   [x] the sound output: the module's own DirectSound, nothing to choose
 //   [x] DirectSound objects made and released, from a counting module
+//   [x] Ctrl-C and Ctrl-Break stop a run as its end would
 //   [x] a steady clock (the performance counter), folders made and listed,
-//       one name for a file however written (letter case too)
+//       one name for a file however written (letter case too), a hard
+//       link told by the file's index
 //   [x] paths with a drive letter or none, apart by '\\' or '/'; a folder
 //       proven writable by making a file in it
 //   [x] /? asks for the help
@@ -20,6 +22,7 @@
 #include <windows.h>
 
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 
 #include "programs/panel-host/platform.h"
@@ -66,6 +69,32 @@ bool CountSoundObjects(const LoadedModule& module, SoundObjects* out) {
     return true;
 }
 
+namespace {
+
+// The C library here puts a signal back to its default as it delivers it:
+// the handler is set again at once, so that a second Ctrl-C is caught too.
+volatile std::sig_atomic_t stop_asked = 0;
+
+void OnStopRequest(int signal_number) {
+    std::signal(signal_number, OnStopRequest);
+    if (stop_asked == 0) stop_asked = signal_number;
+}
+
+}  // namespace
+
+void CatchStopRequests() {
+    stop_asked = 0;
+    std::signal(SIGINT, OnStopRequest);
+    std::signal(SIGBREAK, OnStopRequest);
+}
+
+int StopAsked() { return stop_asked; }
+
+void ReleaseStopRequests() {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGBREAK, SIG_DFL);
+}
+
 double ClockSeconds() {
     LARGE_INTEGER now, frequency;
     QueryPerformanceFrequency(&frequency);
@@ -85,6 +114,28 @@ std::string FileIdentity(const std::string& path) {
     for (char& c : p) c = c == '/' ? '\\' : char(std::tolower(static_cast<unsigned char>(c)));
     while (p.size() > 3 && p.back() == '\\') p.pop_back();
     return p;
+}
+
+namespace {
+
+// The volume and index of the file at `path`, where it is there.
+bool FileOnDisk(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+    const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool ok = GetFileInformationByHandle(file, info) != 0;
+    CloseHandle(file);
+    return ok;
+}
+
+}  // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    if (FileOnDisk(a, &ia) && FileOnDisk(b, &ib))
+        return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+               ia.nFileIndexLow == ib.nFileIndexLow;
+    return FileIdentity(a) == FileIdentity(b);
 }
 
 bool AsksForHelp(const std::string& arg) { return arg == "/?"; }

@@ -3,25 +3,16 @@
 
 #include <cinttypes>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 
 #include "hostsim/hostsim.h"
 #include "programs/panel-host/outputs.h"
+#include "programs/panel-host/platform.h"
 #include "programs/panel-host/session.h"
 #include "programs/panel-host/timeline.h"
 #include "programs/panel-host/world.h"
 
 namespace {
-
-// Ctrl-C ends the run where it is, as its end would: the files finished
-// with what they hold, the gauge killed. A second one ends the program.
-volatile std::sig_atomic_t interrupted = 0;
-
-void OnInterrupt(int) {
-    interrupted = 1;
-    std::signal(SIGINT, SIG_DFL);
-}
 
 // Where the turn ended, for the summary, which comes after the reset has
 // cleared the pushback.
@@ -38,22 +29,24 @@ void OnEvent(const WorldEvent& e) {
 
 const WorldObserver kRunObserver = {OnEvent, nullptr, nullptr};
 
-}  // namespace
-
-int RunPushback(const PanelHostOptions& o, std::string* problem) {
+// The run itself, with the requests to stop caught (platform.h): one ends
+// the run where it is, as its end would, the files finished with what they
+// hold and the gauge killed. A run stopped before its first update has
+// done nothing and leaves nothing.
+int RunCaught(const PanelHostOptions& o, std::string* problem) {
     if (!OutputsStart(o, problem)) return kRefused;
     WorldStartWithPilot(o.heading, o.left, o.timer, {module.set_clip_observer, ModuleSoundHeard});
     TimelineStart();
     turn_end = TurnEnd{};
     WorldObserve(&kRunObserver);
-    if (!OutputsOpen(problem)) {
+    const bool opened = OutputsOpen(problem);
+    if (!opened || StopAsked() != 0) {
         TimelineEnd();
         WorldEnd();
         OutputsAbandon();
-        return kRefused;
+        if (opened) *problem = "interrupted before the run began; nothing was written";
+        return opened ? kStoppedBySignal + StopAsked() : kRefused;
     }
-    interrupted = 0;
-    std::signal(SIGINT, OnInterrupt);
     if (o.realtime) PaceFromNow();
 
     // The heading the pilot's choice will turn to.
@@ -64,8 +57,8 @@ int RunPushback(const PanelHostOptions& o, std::string* problem) {
                 module.set_clip_observer ? "" : " (the module reports no clips)");
     Say("on the ground, parking brake set");
 
-    bool reset = false, ok = true;
-    while (ok && !reset && !interrupted && host.updates < kMaxUpdates) {
+    bool reset = false, ok = true, timeline_lost = false;
+    while (ok && !reset && StopAsked() == 0 && host.updates < kMaxUpdates) {
         const PilotAction act = PilotDecide(&world.pilot, host.updates + 1);
         // Said before it is done: a click's events come after it.
         if (act.kind != kPilotNothing) Say(act.why);
@@ -73,13 +66,14 @@ int RunPushback(const PanelHostOptions& o, std::string* problem) {
         reset = WorldStep();
         ok = OutputsAfterUpdate(problem);
         // A timeline nobody can read is not run to its end.
-        if (ok && std::ferror(stdout)) {
-            *problem = "cannot write the timeline to standard output";
-            ok = false;
-        }
+        if (ok && std::ferror(stdout)) timeline_lost = true, ok = false;
     }
-    std::signal(SIGINT, SIG_DFL);
-    const bool stopped = interrupted != 0;
+    const int stop = StopAsked();
+    const bool stopped = stop != 0;
+    // Ctrl-C in a terminal ends the reader of a pipe too: a timeline lost
+    // then is no failure of the run, whose files are kept.
+    if (timeline_lost && stopped) ok = true;
+    if (timeline_lost && !ok) *problem = "cannot write the timeline to standard output";
     TimelineEnd();
     ok = ok && OutputsFinish(problem);
     WorldEnd();
@@ -96,12 +90,25 @@ int RunPushback(const PanelHostOptions& o, std::string* problem) {
                 reset ? "reset" : stopped ? "interrupted" : "NOT FINISHED", host.updates, Clock(host.updates).c_str(),
                 target, turn, world.aircraft.heading, Distances().c_str(), Plural(world.clips_started, "clip").c_str());
     OutputsReport();
-    std::fflush(stdout);
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && !stopped) {
+        OutputsAbandon();
+        *problem = "cannot write the timeline to standard output";
+        return kRefused;
+    }
     if (stopped) {
         *problem = "interrupted at " + Clock(host.updates) + "; the files written hold the run until then";
-        return kInterrupted;
+        return kStoppedBySignal + stop;
     }
     if (reset) return 0;
     std::fprintf(stderr, VORNAK_HOST_NAME ": the pushback did not finish within an hour of simulated time\n");
     return 1;
+}
+
+}  // namespace
+
+int RunPushback(const PanelHostOptions& o, std::string* problem) {
+    CatchStopRequests();
+    const int status = RunCaught(o, problem);
+    ReleaseStopRequests();
+    return status;
 }

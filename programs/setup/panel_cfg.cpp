@@ -32,9 +32,6 @@ const char kWindowTitle[] = "Pushback";
 
 namespace {
 
-// Real panel.cfg files are at most some tens of kilobytes; anything this
-// large is not one.
-const size_t kLargestPanel = 1u << 20;
 // Gauge numbers are read with two or three digits.
 const int kGaugeLimit = 1000;
 
@@ -156,10 +153,28 @@ void ReadLine(const std::string& bytes, size_t from, Line* line) {
     }
 }
 
-// False when the bytes are not a text file.
+const char kNotText[] = "This file is not a text file, so it is not a panel.cfg.";
+
+// Why the simulator cannot read the bytes as a panel.cfg, or "".
+std::string Unreadable(const std::string& bytes) {
+    std::string size = PanelSizeProblem(bytes.size());
+    if (!size.empty()) return size;
+    if (bytes.find('\0') != std::string::npos) return kNotText;
+    // The simulator ends a line at LF: lines ending in CR alone (an old Mac
+    // file) are one line to it, whatever they show in an editor. A CR before
+    // another CR is only a stray one at the end of a line.
+    for (size_t cr = bytes.find('\r'); cr != std::string::npos; cr = bytes.find('\r', cr + 1))
+        if (cr + 1 < bytes.size() && bytes[cr + 1] != '\n' && bytes[cr + 1] != '\r')
+            return "The lines of this panel.cfg end in CR alone (an old Mac file), and the "
+                   "simulator reads lines that end in LF or CR LF, so to it the file is one "
+                   "line; save it with Windows line ends (CR LF) and try again.";
+    return "";
+}
+
+// False when the simulator cannot read the bytes (see Unreadable).
 bool Parse(const std::string& bytes, Panel* panel) {
     panel->bytes = &bytes;
-    if (bytes.size() > kLargestPanel || bytes.find('\0') != std::string::npos) return false;
+    if (!Unreadable(bytes).empty()) return false;
     size_t first_lf = bytes.find('\n');
     panel->eol = first_lf != std::string::npos && first_lf > 0 && bytes[first_lf - 1] == '\r'
                      ? "\r\n" : first_lf == std::string::npos ? "\r\n" : "\n";
@@ -506,8 +521,6 @@ PanelPlan Refuse(const std::string& why) {
     return plan;
 }
 
-const char kNotText[] = "This file is not a text file, so it is not a panel.cfg.";
-
 std::string Duplicate(const Panel& p) {
     for (size_t a = 0; a < p.sections.size(); ++a)
         for (size_t b = a + 1; b < p.sections.size(); ++b)
@@ -534,6 +547,15 @@ std::string Blocking(const Panel& p) {
         if (IsNumbered(line, "htmlgauge"))
             return "This panel.cfg is for a simulator whose cockpits are web pages "
                    "(htmlgauge lines), and that simulator loads no .gau gauge such as VORNAK_TOWS.";
+    // Nothing the simulator draws: no titles, no window, no virtual cockpit
+    // (an empty file, or one of comments only).
+    bool drawn = FindSection(p, "Window Titles") != nullptr;
+    for (const Section& s : p.sections)
+        drawn = drawn || WindowNumber(p, s) >= 0 || HeaderOf(p, s).stem == "vcockpit";
+    if (!drawn)
+        return p.lines.empty() ? "panel.cfg is empty, so it describes no panel."
+                               : "panel.cfg has no [Window Titles], window or virtual cockpit "
+                                 "section, so it describes no panel.";
     return "";
 }
 
@@ -543,7 +565,47 @@ std::string Lines(const std::vector<std::string>& lines) {
     return text;
 }
 
-PanelPlan InstallWindow(const Panel& p) {
+PanelPlan InstallMain(const Panel& p, const Placement& at, BitmapSizeReader read_size,
+                      void* context);
+bool ShownAfter(const std::string& before, const PanelPlan& plan);
+
+// A pop-up the simulator cannot reach, refused with the way onto the main
+// panel where that one reaches the gauge: its lower right corner.
+// The main panel's width and height, from its picture or else its size_mm;
+// "" when known, else the refusal.
+std::string MainPanelSize(const Panel& p, const Section& main, BitmapSizeReader read_size,
+                          void* context, int* width, int* height) {
+    if (size_t file = FindKey(p, main, "file")) {
+        const std::string& picture = p.lines[file].value;
+        if (!(read_size && read_size(picture, width, height, context)))
+            return Format("The main panel's picture %s cannot be read, so its size is not known.",
+                          picture.c_str());
+        return "";
+    }
+    size_t size = FindKey(p, main, "size_mm");
+    if (size && ReadPair(p.lines[size].value, width, height)) return "";
+    return "The main panel has neither a picture nor a size_mm of width and height, so its size "
+           "is not known.";
+}
+
+PanelPlan RefuseWindow(const Panel& p, const std::string& why, BitmapSizeReader read_size,
+                       void* context) {
+    PanelPlan refused = Refuse(why + "; fix the file first.");
+    int width = 0, height = 0;
+    const ShownPanel shown = Show(p);   // kept: the main panel points into it
+    const ShownWindow* main = MainPanel(p, shown);
+    if (main == nullptr || !MainPanelSize(p, *main->section, read_size, context, &width, &height).empty())
+        return refused;
+    Placement at = {true, width - kPanelWidth, height - kPanelHeight};
+    PanelPlan plan = InstallMain(p, at, read_size, context);
+    if (plan.outcome != kPlanDone || !ShownAfter(*p.bytes, plan)) return refused;
+    refused.message = Format("%s; the gauge can go on the main panel instead: install --main %d "
+                             "%d, or choose 'main panel' in the dialog.", why.c_str(), at.x, at.y);
+    refused.route = at;
+    return refused;
+}
+
+PanelPlan InstallWindow(const Panel& p, BitmapSizeReader read_size, void* context) {
     ShownPanel shown = Show(p);
     int window = shown.next_window;
     if (window >= kWindowLimit)
@@ -552,9 +614,10 @@ PanelPlan InstallWindow(const Panel& p) {
     if (shown.titles)
         for (size_t i : NumberedKeys(p, *shown.titles, "window"))
             if (p.lines[i].number > window)
-                return Refuse(Format("The window numbers skip Window%02d, so the simulator never "
-                                     "shows %s and the windows after it; fix the file first.",
-                                     window, p.lines[i].name.c_str()));
+                return RefuseWindow(p, Format("The window numbers skip Window%02d, so the simulator "
+                                              "never shows %s and the windows after it", window,
+                                              p.lines[i].name.c_str()),
+                                    read_size, context);
     // The number a new window must take belongs to a window that has no
     // title: giving it ours would show that window's lines in our place.
     if (const Section* other = FindWindow(p, window)) {
@@ -564,9 +627,11 @@ PanelPlan InstallWindow(const Panel& p) {
                                  "shows none of its windows, and [%s] holds the number a new "
                                  "window needs; add [Window Titles] with a title for each "
                                  "window, or delete [%s], then install again.", name, name));
-        return Refuse(Format("[%s] has no title in [Window Titles], so the simulator never shows "
-                             "it, and a new window can only take its number; give it a title "
-                             "(Window%02d=...) or delete it, then install again.", name, window));
+        return RefuseWindow(p, Format("[%s] has no title in [Window Titles], so the simulator "
+                                      "never shows it, and a new window can only take its "
+                                      "number; give it a title (Window%02d=...) or delete it, "
+                                      "then install again", name, window),
+                            read_size, context);
     }
     // An ident that no window uses.
     int ident = kFirstIdent;
@@ -625,17 +690,8 @@ PanelPlan InstallMain(const Panel& p, const Placement& at, BitmapSizeReader read
     const Section* main = main_panel->section;
     const std::string& main_name = HeaderOf(p, *main).name;
     int width = -1, height = -1;
-    if (size_t file = FindKey(p, *main, "file")) {
-        const std::string& picture = p.lines[file].value;
-        if (!(read_size && read_size(picture, &width, &height, context)))
-            return Refuse(Format("The main panel's picture %s cannot be read, so its size is "
-                                 "not known.", picture.c_str()));
-    } else if (size_t size = FindKey(p, *main, "size_mm")) {
-        if (!ReadPair(p.lines[size].value, &width, &height)) width = -1;
-    }
-    if (width < 0)
-        return Refuse("The main panel has neither a picture nor a size_mm of width and height, "
-                      "so its size is not known.");
+    std::string unknown = MainPanelSize(p, *main, read_size, context, &width, &height);
+    if (!unknown.empty()) return Refuse(unknown);
     if (at.x < 0 || at.y < 0 || at.x > width - kPanelWidth || at.y > height - kPanelHeight)
         return Refuse(Format("At %d, %d the gauge (%d x %d) would not lie inside the main panel "
                              "(%d x %d).", at.x, at.y, kPanelWidth, kPanelHeight, width, height));
@@ -704,6 +760,13 @@ bool ShownAfter(const std::string& before, const PanelPlan& plan) {
 
 }  // namespace
 
+std::string PanelSizeProblem(size_t size) {
+    if (size <= kLargestPanel) return "";
+    return Format("This file is too large for a panel.cfg: it has %lu bytes, and a panel.cfg "
+                  "has at most 1 MiB (%lu bytes).", static_cast<unsigned long>(size),
+                  static_cast<unsigned long>(kLargestPanel));
+}
+
 std::string WindowKey(int window) {
     if (window >= 0 && window <= 8) return Format("Shift+%d", window + 1);
     return Format("the Views menu, Instrument Panel, %s", kWindowTitle);
@@ -712,8 +775,7 @@ std::string WindowKey(int window) {
 PanelPlan PlanInstall(const std::string& before, const Placement& placement,
                       BitmapSizeReader read_bitmap_size, void* context) {
     Panel p;
-    if (!Parse(before, &p)) return Refuse(kNotText);
-    if (p.lines.empty()) return Refuse("panel.cfg is empty, so it describes no panel.");
+    if (!Parse(before, &p)) return Refuse(Unreadable(before));
     std::string blocking = Blocking(p);
     if (!blocking.empty()) return Refuse(blocking);
     ShownPanel shown = Show(p);
@@ -730,7 +792,7 @@ PanelPlan PlanInstall(const std::string& before, const Placement& placement,
         return plan;
     }
     PanelPlan plan = placement.main_panel ? InstallMain(p, placement, read_bitmap_size, context)
-                                          : InstallWindow(p);
+                                          : InstallWindow(p, read_bitmap_size, context);
     if (plan.outcome == kPlanDone && !ShownAfter(before, plan))
         return Refuse("The simulator would not show the lines install would add to this "
                       "panel.cfg, so nothing is written; run check on it.");
@@ -739,7 +801,7 @@ PanelPlan PlanInstall(const std::string& before, const Placement& placement,
 
 PanelPlan PlanRemove(const std::string& before) {
     Panel p;
-    if (!Parse(before, &p)) return Refuse(kNotText);
+    if (!Parse(before, &p)) return Refuse(Unreadable(before));
     std::string duplicate = Duplicate(p);
     if (!duplicate.empty()) return Refuse(duplicate);
     ShownPanel shown = Show(p);
@@ -805,7 +867,7 @@ PanelReport CheckPanel(const std::string& bytes) {
     Panel p;
     report.readable = Parse(bytes, &p);
     if (!report.readable) {
-        report.state = kNotText;
+        report.state = Unreadable(bytes);
         return report;
     }
     std::vector<std::string> faults;

@@ -55,8 +55,8 @@ enum PlanOutcome {
 };
 
 struct Placement {
-    bool main_panel;  // false: a pop-up window of its own
-    int x, y;         // main panel: the gauge's top left corner
+    bool main_panel = false;  // false: a pop-up window of its own
+    int x = 0, y = 0;         // main panel: the gauge's top left corner
 };
 
 // Width and height of a bitmap named by a window's file= (looked up in the
@@ -69,6 +69,8 @@ struct PanelPlan {
     std::string after;    // the whole new file when done
     std::string added;    // the lines added (install) or taken out (remove), LF-separated
     std::string key;      // install: how the pilot opens it, e.g. "Shift+3"
+    Placement route;      // a pop-up refused: where on the main panel the gauge
+                          // can go instead (main_panel false when nowhere)
 };
 
 PanelPlan PlanInstall(const std::string& before, const Placement& placement,
@@ -82,6 +84,12 @@ struct PanelReport {
 };
 
 PanelReport CheckPanel(const std::string& bytes);
+
+// Real panel.cfg files are at most some tens of kilobytes; a file larger
+// than this is not one.
+const size_t kLargestPanel = 1u << 20;
+// The refusal for a file of `size` bytes that is too large, or "".
+std::string PanelSizeProblem(size_t size);
 
 // "Shift+3" for window 2, or the View menu for windows past the number keys.
 std::string WindowKey(int window);

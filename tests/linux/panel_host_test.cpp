@@ -356,6 +356,7 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
     ASSERT_EQ(truncate((in + "/zeros.script").c_str(), 200 << 20), 0);
     ASSERT_EQ(mkfifo((in + "/pipe.so").c_str(), 0600), 0);
     WriteFile(in + "/ok.script", "tick\n");
+    ASSERT_EQ(symlink("a.png", (in + "/link.png").c_str()), 0);   // to a file not there yet
     WriteFile(in + "/cut.so", Slurp(VORNAK_MODULE).substr(0, 20000));   // a download that stopped
     struct { const char* program; std::string args, message; } cases[] = {
         {PANEL_HOST, "", "panel-host: choose a mode; usage: panel-host [--module FILE]"},
@@ -394,6 +395,7 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
          "panel-host: --snapshot and --frames name one file, OUT/x.png: give each its own"},
         {PANEL_HOST, "run --snapshot OUT/same.png --path OUT/../" + out.substr(out.rfind('/') + 1) + "/./same.png",
          "panel-host: --snapshot and --path name one file, OUT/same.png"},
+        {PANEL_HOST, "run --snapshot IN/link.png --path IN/a.png", "--snapshot and --path name one file, IN/link.png"},
         {PANEL_HOST, "run --frames OUT --audio OUT/a.wav",
          "panel-host: --audio OUT/a.wav is inside the --frames folder, which the run fills: put it elsewhere"},
         {PANEL_HOST, "--heading 5 run", "panel-host: --heading is an option of 'run': give it after the mode, as in "

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Generate every sound and bitmap the gauge embeds.
 
-    make_assets.py [OUT_DIR] [--previews [DOCS_DIR]] [--only sounds|bitmaps]
+    make_assets.py [OUT_DIR] [--only sounds|bitmaps]
 
 OUT_DIR defaults to resources/ at the top of the source tree.  The output is
 byte-for-byte reproducible; the build uses the committed files and never runs
@@ -41,7 +41,7 @@ def make_sounds(out):
         print("wrote", path)
 
 
-def make_bitmaps(out, previews):
+def make_bitmaps(out):
     import panel
     face, lamp_l, lamp_r = panel.render()
     palette = panel.build_palette([face, lamp_l, lamp_r], panel.WINDOW_BOX)
@@ -54,27 +54,12 @@ def make_bitmaps(out, previews):
         with open(path, "wb") as f:
             f.write(assetlib.bmp_bytes(len(rows[0]), len(rows), palette, rows))
         print("wrote", path)
-    if previews:
-        os.makedirs(previews, exist_ok=True)
-        base = panel.indexed_image(faces, palette)
-        shots = {"panel.png": base}
-        for fname, rows, at in (("panel_left.png", left, panel.LAMP_LEFT_AT),
-                                ("panel_right.png", right, panel.LAMP_RIGHT_AT)):
-            shot = base.copy()
-            shot.paste(panel.indexed_image(rows, palette), at)
-            shots[fname] = shot
-        for fname, shot in shots.items():
-            path = os.path.join(previews, fname)
-            shot.resize((shot.size[0] * 3, shot.size[1] * 3), resample=0).save(path, optimize=False)
-            print("wrote", path)
 
 
 def main(argv=None):
     ap = assetlib.Parser(description="Generate the gauge's sounds and bitmaps.")
     ap.add_argument("out", nargs="?", default=os.path.join(TOP, "resources"),
                     help="output folder (default: resources/ of the source tree)")
-    ap.add_argument("--previews", nargs="?", const=os.path.join(TOP, "docs"), default=None,
-                    metavar="DIR", help="also write x3 PNG previews (default DIR: docs/)")
     ap.add_argument("--only", choices=("sounds", "bitmaps"),
                     help="generate just one kind of asset")
     args = ap.parse_args(argv)
@@ -87,7 +72,7 @@ def main(argv=None):
         if args.only != "bitmaps":
             make_sounds(args.out)
         if args.only != "sounds":
-            make_bitmaps(args.out, args.previews)
+            make_bitmaps(args.out)
     except OSError as e:
         print("make_assets: cannot write %s: %s" % (e.filename or args.out, e.strerror or e),
               file=sys.stderr)

@@ -342,14 +342,3 @@ def to_indices(img, palette, window_box=None):
             row.append(i)
         rows.append(row)
     return rows
-
-
-def indexed_image(rows, palette):
-    h, w = len(rows), len(rows[0])
-    im = Image.new("P", (w, h))
-    im.putdata([i for row in rows for i in row])
-    flat = []
-    for c in palette:
-        flat += list(c)
-    im.putpalette(flat)
-    return im.convert("RGB")
