@@ -32,6 +32,7 @@
 #include <string>
 
 #include "programs/panel-host/command_line.h"
+#include "programs/panel-host/panel_host.h"
 #include "programs/panel-host/platform.h"
 #include "programs/panel-host/reload_mode.h"
 #include "programs/panel-host/replay_mode.h"
@@ -46,6 +47,7 @@ int main(int argc, char** argv) {
     char program[] = "panel-host", window[] = "window";
     char* window_argv[] = {argc > 0 ? argv[0] : program, window, nullptr};
     PanelHostOptions o;
+    PanelHost ph;   // what the mode works with, handed down to it
     std::string problem;
     int status = kRefused;
     const bool read = double_clicked ? ReadCommandLine(2, window_argv, &o, &status, &problem)
@@ -53,11 +55,11 @@ int main(int argc, char** argv) {
     if (read) {
         BufferOutput(o.mode == "replay" && !o.realtime);
         if (o.mode == "replay")
-            status = Replay(o, &problem);
+            status = Replay(ph.pacing, o, &problem);
         else if (o.mode == "reload")
             status = Reload(o, &problem);
         else if (Attach(o, &problem))
-            status = o.mode == "window" ? RunWindow(o, &problem) : RunPushback(o, &problem);
+            status = o.mode == "window" ? RunWindow(ph, o, &problem) : RunPushback(ph, o, &problem);
     }
     // What was printed must have been written: a full disk or a closed
     // pipe is said, not lost.

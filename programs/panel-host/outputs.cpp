@@ -186,7 +186,7 @@ bool OutputsAfterUpdate(std::string* problem) {
     return true;
 }
 
-bool OutputsFinish(std::string* problem) {
+bool OutputsFinish(const World& world, std::string* problem) {
     const PanelHostOptions& o = out.o;
     out.end_seconds = double(host.updates - 1) / double(kTicksPerSecond);
     if (!o.snapshot.empty() && out.snapped_at < 0.0 && !Snapshot(out.end_seconds, problem)) return false;

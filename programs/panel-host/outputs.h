@@ -20,10 +20,11 @@
 #include <string>
 
 #include "programs/panel-host/command_line.h"
+#include "programs/panel-host/world.h"
 
 bool OutputsStart(const PanelHostOptions& o, std::string* problem);
 bool OutputsOpen(std::string* problem);
 bool OutputsAfterUpdate(std::string* problem);
-bool OutputsFinish(std::string* problem);
+bool OutputsFinish(const World& world, std::string* problem);
 void OutputsAbandon();
 void OutputsReport();

@@ -6,17 +6,18 @@
 
 namespace {
 
-double pace_start = 0.0, pace_rate = kTicksPerSecond;   // updates a second
-
 // As each update begins, the wait for its slot.
-void OnUpdate(void*) { SleepUntil(pace_start + double(host.updates) / pace_rate); }
+void OnUpdate(void* context) {
+    const Pacing& p = *static_cast<const Pacing*>(context);
+    SleepUntil(p.start + double(host.updates) / p.rate);
+}
 
 }  // namespace
 
-void PaceFromNow(double speed) {
-    pace_start = ClockSeconds();
-    pace_rate = double(kTicksPerSecond) * speed;
-    HostAddUpdateHook(OnUpdate, nullptr);
+void PaceFromNow(Pacing& p, double speed) {
+    p.start = ClockSeconds();
+    p.rate = double(kTicksPerSecond) * speed;
+    HostAddUpdateHook(OnUpdate, &p);
 }
 
-double NextUpdateAt() { return pace_start + double(host.updates + 1) / pace_rate; }
+double NextUpdateAt(const Pacing& p) { return p.start + double(host.updates + 1) / p.rate; }

@@ -4,8 +4,14 @@
 // they can.
 #pragma once
 
+#include "host/gauge_names.h"
+
+struct Pacing {
+    double start = 0.0, rate = kTicksPerSecond;   // updates a second
+};
+
 // From now on every update starts on its slot: 1/18 s, or `speed` times
 // as fast.
-void PaceFromNow(double speed = 1.0);
+void PaceFromNow(Pacing& p, double speed = 1.0);
 // When the next update is to start, on the clock of ClockSeconds.
-double NextUpdateAt();
+double NextUpdateAt(const Pacing& p);

@@ -5,17 +5,16 @@
 
 #include "hostsim/replay.h"
 #include "programs/panel-host/identity.h"
-#include "programs/panel-host/pacing.h"
 #include "programs/panel-host/session.h"
 
-int Replay(const PanelHostOptions& o, std::string* problem) {
+int Replay(Pacing& pacing, const PanelHostOptions& o, std::string* problem) {
     FILE* in = OpenReplayScript(o.script, problem);
     if (in == nullptr) return kRefused;
     if (!Attach(o, problem)) {
         if (in != stdin) std::fclose(in);
         return kRefused;
     }
-    if (o.realtime) PaceFromNow();
+    if (o.realtime) PaceFromNow(pacing);
     const int status = ReplayWholeScript(in, o.script, stdout, stderr, VORNAK_HOST_NAME);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         *problem = "cannot write the trace";

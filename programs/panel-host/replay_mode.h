@@ -6,7 +6,9 @@
 #include <string>
 
 #include "programs/panel-host/command_line.h"
+#include "programs/panel-host/pacing.h"
 
 // RunReplay's status (hostsim/replay.h), or kRefused with `problem` when
 // the script or the module cannot be opened or the trace cannot be written.
-int Replay(const PanelHostOptions& o, std::string* problem);
+// Paced by `pacing` with --realtime.
+int Replay(Pacing& pacing, const PanelHostOptions& o, std::string* problem);

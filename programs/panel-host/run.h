@@ -7,6 +7,8 @@
 
 #include "programs/panel-host/command_line.h"
 
+struct PanelHost;
+
 // 0 once the gauge reset after the pushback, 1 when it did not within an
 // hour of simulated time (the reason on stderr), kRefused with `problem`
 // when an output cannot be made or the timeline cannot be written (the
@@ -15,4 +17,4 @@
 // hold the run so far, a WAV with its right sizes). The gauge is killed
 // however it ends.
 const int kStoppedBySignal = 128;   // as a shell reports it: 130 for Ctrl-C
-int RunPushback(const PanelHostOptions& o, std::string* problem);
+int RunPushback(PanelHost& ph, const PanelHostOptions& o, std::string* problem);

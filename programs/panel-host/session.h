@@ -10,8 +10,6 @@
 
 #include "module_file/module_loader.h"
 #include "programs/panel-host/command_line.h"
-// run.cpp paces its updates with it.
-#include "programs/panel-host/pacing.h"
 
 const int kRefused = 2;   // the exit status of every mistake a user can make
 

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "host/abi.h"
-#include "programs/panel-host/world.h"
 
 namespace {
 
@@ -37,14 +36,14 @@ std::string Plural(uint32_t n, const char* thing) {
     return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
 }
 
-std::string Distances() {
-    const std::vector<TrackPoint>& track = world.aircraft.track;
+std::string Distances(const Aircraft& a) {
+    const std::vector<TrackPoint>& track = a.track;
     double along = 0.0;
     for (size_t i = 1; i < track.size(); ++i)
         along += std::hypot(track[i].x - track[i - 1].x, track[i].y - track[i - 1].y);
     char text[96];
     std::snprintf(text, sizeof text, "pushed %.1f m along its track, ending %.1f m from the start", along,
-                  std::hypot(world.aircraft.x, world.aircraft.y));
+                  std::hypot(a.x, a.y));
     return text;
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "programs/panel-host/aircraft.h"
+
 // A heading as the timeline and the window show it: one decimal, cut
 // rather than rounded, so that 359.97 is 359.9 and never 360.0.
 std::string HeadingText(double heading);
@@ -14,7 +16,7 @@ std::string HeadingText(double heading);
 std::string Plural(uint32_t n, const char* thing);
 // How far the aircraft was pushed, for a summary: along its track, and
 // where it ended in a straight line from the start.
-std::string Distances();
+std::string Distances(const Aircraft& a);
 
 // "MM:SS.T", the time an update starts at.
 std::string Clock(uint32_t update);

@@ -23,6 +23,8 @@ struct PhaseBegins {
 
 bool Heard() { return true; }
 
+World world;
+
 TEST(WorldPhases, FollowTheGaugeThroughAWholePushbackAndTheReset) {
     LoadedModule module;
     std::string problem;
@@ -31,16 +33,16 @@ TEST(WorldPhases, FollowTheGaugeThroughAWholePushbackAndTheReset) {
     ASSERT_TRUE(HostAttach(module.import_table, module.linkage));
     ASSERT_EQ(module.audio_loopback(22050), 1);   // the clips start without a sound card
     // Tail to the right with a push time of 5 s, from heading 0.
-    WorldStartWithPilot(0.0, false, 5, {module.set_clip_observer, Heard});
+    WorldStartWithPilot(world, 0.0, false, 5, {module.set_clip_observer, Heard});
     std::vector<PhaseBegins> seen;
     Phase last = world.phase;
     bool reset = false;
     while (!reset && host.updates < kMaxUpdates) {
-        WorldAct(PilotDecide(&world.pilot, host.updates + 1));
-        reset = WorldStep();
+        WorldAct(world, PilotDecide(&world.pilot, host.updates + 1));
+        reset = WorldStep(world);
         if (world.phase != last) seen.push_back({last = world.phase, host.updates});
     }
-    WorldEnd();
+    WorldEnd(world);
     module.audio_loopback(0);
     // Each from the one before by the gauge's schedule, where it sets the
     // pace: the crew's first call, the turn 5 s into the push, the counts
@@ -70,7 +72,7 @@ TEST(WorldPhases, FollowTheGaugeThroughAWholePushbackAndTheReset) {
 // the push time's bounds.
 uint32_t pb2_on = 0, pb3_wrapup = 0, pb4_on = 0;
 
-void NoteClip(const char* name) {
+void NoteClip(void*, const char* name) {
     if (std::string(name) == kClipNames[kClipPB2]) pb2_on = host.updates;
     if (std::string(name) == kClipNames[kClipPB3]) pb3_wrapup = world.push.wrapup_updates;
     if (std::string(name) == kClipNames[kClipPB4]) pb4_on = host.updates;
@@ -83,18 +85,18 @@ TEST(WorldSchedule, TheHostsCopyForeseesWhatTheGaugeDoes) {
     HostReset();
     ASSERT_TRUE(HostAttach(module.import_table, module.linkage));
     ASSERT_EQ(module.audio_loopback(22050), 1);
-    WorldStartWithPilot(0.0, false, 5, {module.set_clip_observer, Heard});
+    WorldStartWithPilot(world, 0.0, false, 5, {module.set_clip_observer, Heard});
     const WorldObserver clips = {nullptr, NoteClip, nullptr};
-    WorldObserve(&clips);
+    WorldObserve(world, &clips, nullptr);
     uint32_t release_due_on = 0, final_on = 0, countdowns = 0;
     bool reset = false;
     while (!reset && host.updates < kMaxUpdates) {
         if (world.phase == kPhaseStraightPush) {
-            EXPECT_FALSE(TurnIsThePilots()) << host.updates;
+            EXPECT_FALSE(TurnIsThePilots(world)) << host.updates;
         }
-        WorldAct(PilotDecide(&world.pilot, host.updates + 1));
+        WorldAct(world, PilotDecide(&world.pilot, host.updates + 1));
         const Phase was = world.phase;
-        reset = WorldStep();
+        reset = WorldStep(world);
         if (!release_due_on && ReleaseCallDue(world.push.arm_updates)) release_due_on = host.updates;
         if (!final_on && FinalCountRuns(world.push.wrapup_updates, world.brake_set)) final_on = host.updates;
         if (Pushing(world) && !Wrapping(world)) {
@@ -111,13 +113,13 @@ TEST(WorldSchedule, TheHostsCopyForeseesWhatTheGaugeDoes) {
     int32_t timer = int32_t(host.display_value);
     for (int32_t click = 0; click <= kTimerCap / kTimerStep + 1; ++click) {
         const bool plus = click > 0;
-        WorldAct({kPilotClick, plus ? kPlusButton : kMinusButton, "bounds"});
-        WorldStep();
+        WorldAct(world, {kPilotClick, plus ? kPlusButton : kMinusButton, "bounds"});
+        WorldStep(world);
         timer = TimerAfterClick(timer, plus);
         ASSERT_EQ(host.display_value, double(timer)) << "click " << click;
     }
     EXPECT_EQ(timer, kTimerCap);
-    WorldEnd();
+    WorldEnd(world);
     module.audio_loopback(0);
     EXPECT_GT(countdowns, uint32_t(kAfterTurnTicksCap));
     EXPECT_EQ(pb2_on, release_due_on + kReleasePb2Tick - 1);
@@ -199,7 +201,7 @@ TEST_P(Hints, NameWhatToDoNow) {
     world.push.slowing = r.slowing;
     world.aircraft.back_steps = r.back_steps;
     world.aircraft.hand_rotation = r.hand_rotation;
-    const Hint hint = ChooseHint(r.too_late);
+    const Hint hint = ChooseHint(world, r.too_late);
     EXPECT_EQ(hint, r.hint);
     EXPECT_NE(HintText(hint, r.target).find(r.says), std::string::npos) << HintText(hint, r.target);
 }
