@@ -55,10 +55,10 @@ int main(int argc, char** argv) {
     if (read) {
         BufferOutput(o.mode == "replay" && !o.realtime);
         if (o.mode == "replay")
-            status = Replay(ph.pacing, o, &problem);
+            status = Replay(ph, o, &problem);
         else if (o.mode == "reload")
-            status = Reload(o, &problem);
-        else if (Attach(o, &problem))
+            status = Reload(ph.session, o, &problem);
+        else if (Attach(ph.session, o, &problem))
             status = o.mode == "window" ? RunWindow(ph, o, &problem) : RunPushback(ph, o, &problem);
     }
     // What was printed must have been written: a full disk or a closed

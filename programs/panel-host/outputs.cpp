@@ -21,6 +21,7 @@ const uint32_t kAudioRate = 22050;                        // 1225 frames per upd
 const uint32_t kFramesPerUpdate = kAudioRate / kTicksPerSecond;
 
 struct Outputs {
+    const LoadedModule* module = nullptr;
     PanelHostOptions o;      // as the run gave them at its start
     WavWriter wav;
     std::vector<int16_t> mix;
@@ -128,16 +129,17 @@ void RemoveWhatWasMade() {
 
 }  // namespace
 
-bool OutputsStart(const PanelHostOptions& options, std::string* problem) {
+bool OutputsStart(const LoadedModule& module, const PanelHostOptions& options, std::string* problem) {
     out = Outputs{};
+    out.module = &module;
     out.o = options;
     const PanelHostOptions& o = out.o;
     if (!o.audio.empty()) {
-        if (module.audio_loopback == nullptr || module.audio_render == nullptr) {
+        if (out.module->audio_loopback == nullptr || out.module->audio_render == nullptr) {
             *problem = "module " + o.module + " offers no sound capture (needed for --audio)";
             return false;
         }
-        if (!module.audio_loopback(kAudioRate)) {
+        if (!out.module->audio_loopback(kAudioRate)) {
             *problem = "this OpenAL cannot capture its mix (no ALC_SOFT_loopback)";
             return false;
         }
@@ -156,7 +158,7 @@ bool OutputsOpen(std::string* problem) {
     // The panel's pictures are taken from the installed gauge: its elements
     // name the lamps and the display's font only then.
     const bool drawing = !o.snapshot.empty() || !o.frames.empty() || !o.path.empty();
-    if (drawing && !LoadPanelArt(module, &out.art, problem)) return false;
+    if (drawing && !LoadPanelArt(*out.module, &out.art, problem)) return false;
     if (!o.frames.empty() && !PrepareFrames(o.frames, problem)) return false;
     if (o.audio.empty()) return true;
     out.mix.assign(size_t(kFramesPerUpdate) * 2, 0);
@@ -166,7 +168,7 @@ bool OutputsOpen(std::string* problem) {
 bool OutputsAfterUpdate(std::string* problem) {
     const PanelHostOptions& o = out.o;
     if (out.wav.file) {
-        module.audio_render(out.mix.data(), kFramesPerUpdate);
+        out.module->audio_render(out.mix.data(), kFramesPerUpdate);
         if (!WavAppend(&out.wav, out.mix.data(), kFramesPerUpdate)) {
             *problem = "cannot write " + o.audio;
             return false;

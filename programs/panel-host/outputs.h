@@ -19,10 +19,11 @@
 #include <cstdint>
 #include <string>
 
+#include "module_file/module_loader.h"
 #include "programs/panel-host/command_line.h"
 #include "programs/panel-host/world.h"
 
-bool OutputsStart(const PanelHostOptions& o, std::string* problem);
+bool OutputsStart(const LoadedModule& module, const PanelHostOptions& o, std::string* problem);
 bool OutputsOpen(std::string* problem);
 bool OutputsAfterUpdate(std::string* problem);
 bool OutputsFinish(const World& world, std::string* problem);

@@ -9,8 +9,8 @@
 #include "programs/panel-host/platform.h"
 #include "programs/panel-host/session.h"
 
-int Reload(const PanelHostOptions& o, std::string* problem) {
-    if (!Attach(o, problem)) return kRefused;
+int Reload(Session& session, const PanelHostOptions& o, std::string* problem) {
+    if (!Attach(session, o, problem)) return kRefused;
     HostInstall();
     HostInitialize();
     // A long check says how far it has come, every few seconds, on stderr.
@@ -29,7 +29,7 @@ int Reload(const PanelHostOptions& o, std::string* problem) {
     HostFrame();
     HostKill();
     SoundObjects c;
-    if (!CountSoundObjects(module, &c)) {
+    if (!CountSoundObjects(session.module, &c)) {
         std::printf("%ld reload%s; the module does not tell its %s objects\n", o.reloads, o.reloads == 1 ? "" : "s",
                     SoundSystemName());
         return 0;

@@ -5,16 +5,16 @@
 
 #include "hostsim/replay.h"
 #include "programs/panel-host/identity.h"
-#include "programs/panel-host/session.h"
+#include "programs/panel-host/panel_host.h"
 
-int Replay(Pacing& pacing, const PanelHostOptions& o, std::string* problem) {
+int Replay(PanelHost& ph, const PanelHostOptions& o, std::string* problem) {
     FILE* in = OpenReplayScript(o.script, problem);
     if (in == nullptr) return kRefused;
-    if (!Attach(o, problem)) {
+    if (!Attach(ph.session, o, problem)) {
         if (in != stdin) std::fclose(in);
         return kRefused;
     }
-    if (o.realtime) PaceFromNow(pacing);
+    if (o.realtime) PaceFromNow(ph.pacing);
     const int status = ReplayWholeScript(in, o.script, stdout, stderr, VORNAK_HOST_NAME);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         *problem = "cannot write the trace";

@@ -6,9 +6,10 @@
 #include <string>
 
 #include "programs/panel-host/command_line.h"
-#include "programs/panel-host/pacing.h"
+
+struct PanelHost;
 
 // RunReplay's status (hostsim/replay.h), or kRefused with `problem` when
 // the script or the module cannot be opened or the trace cannot be written.
-// Paced by `pacing` with --realtime.
-int Replay(Pacing& pacing, const PanelHostOptions& o, std::string* problem);
+// Paced by ph.pacing with --realtime.
+int Replay(PanelHost& ph, const PanelHostOptions& o, std::string* problem);

@@ -38,8 +38,9 @@ const WorldObserver kRunObserver = {OnEvent, nullptr, nullptr};
 int RunCaught(PanelHost& ph, const PanelHostOptions& o, std::string* problem) {
     World& world = ph.world;
     Timeline& timeline = ph.timeline;
-    if (!OutputsStart(o, problem)) return kRefused;
-    WorldStartWithPilot(world, o.heading, o.left, o.timer, {module.set_clip_observer, ModuleSoundHeard});
+    const LoadedModule& module = ph.session.module;
+    if (!OutputsStart(module, o, problem)) return kRefused;
+    WorldStartWithPilot(world, o.heading, o.left, o.timer, {module.set_clip_observer, SessionSoundHeard, &ph.session});
     TimelineStart(timeline, world);
     turn_end = TurnEnd{};
     WorldObserve(world, &kRunObserver, nullptr);

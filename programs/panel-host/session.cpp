@@ -6,13 +6,7 @@
 #include "hostsim/hostsim.h"
 #include "programs/panel-host/platform.h"
 
-LoadedModule module;
-
 namespace {
-
-std::string sound_note;     // the platform's word on the sound output, if any
-bool verbose = false;
-bool sound_said = false;
 
 // The preview's pilot is told what to do about a gauge file that will not
 // load, not the loader's reason: the file is missing, is not the gauge, or
@@ -28,19 +22,21 @@ std::string PreviewModuleProblem(const std::string& path, bool no_gauge) {
 
 // The no-sound line, as the first update begins: by then the gauge has
 // been initialised, which opens the module's sound device.
-void OnUpdate(void*) {
-    if (sound_said) return;
-    sound_said = true;
-    if (!ModuleSoundHeard()) {
+void OnUpdate(void* context) {
+    Session& s = *static_cast<Session*>(context);
+    if (s.sound_said) return;
+    s.sound_said = true;
+    if (!ModuleSoundHeard(s)) {
         std::fflush(stdout);
         std::fprintf(stderr, VORNAK_HOST_NAME ": %s\n", kNoSoundLine);
-        if (verbose && !sound_note.empty()) std::fprintf(stderr, VORNAK_HOST_NAME ": %s\n", sound_note.c_str());
+        if (s.verbose && !s.sound_note.empty()) std::fprintf(stderr, VORNAK_HOST_NAME ": %s\n", s.sound_note.c_str());
     }
 }
 
 }  // namespace
 
-bool Attach(const PanelHostOptions& o, std::string* problem) {
+bool Attach(Session& s, const PanelHostOptions& o, std::string* problem) {
+    LoadedModule& module = s.module;
     bool no_gauge = false;
     if (!LoadModule(o.module, &module, problem, &no_gauge)) {
         if (kPreview) *problem = PreviewModuleProblem(o.module, no_gauge);
@@ -53,16 +49,18 @@ bool Attach(const PanelHostOptions& o, std::string* problem) {
     }
     // The sound output is chosen after loading, which does not yet start
     // the module's sound device, and before the first initialise, which does.
-    sound_note = ChooseSoundOutput(o);
-    verbose = o.verbose;
-    sound_said = false;
-    HostAddUpdateHook(OnUpdate, nullptr);
+    s.sound_note = ChooseSoundOutput(o);
+    s.verbose = o.verbose;
+    s.sound_said = false;
+    HostAddUpdateHook(OnUpdate, &s);
     return true;
 }
 
-bool ModuleSoundHeard() {
+bool ModuleSoundHeard(const Session& s) {
     if (!host.initialized) return true;
     // The platform sent the sound to an output nobody hears (its note says
     // so), or the module's device did not open at all.
-    return sound_note.empty() && ModuleSoundStarted(module);
+    return s.sound_note.empty() && ModuleSoundStarted(s.module);
 }
+
+bool SessionSoundHeard(const void* session) { return ModuleSoundHeard(*static_cast<const Session*>(session)); }

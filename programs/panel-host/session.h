@@ -13,15 +13,23 @@
 
 const int kRefused = 2;   // the exit status of every mistake a user can make
 
-extern LoadedModule module;
+// The module a mode works on, and what is known of its sound output.
+struct Session {
+    LoadedModule module;
+    std::string  sound_note;   // the platform's word on the sound output, if any
+    bool         verbose = false;
+    bool         sound_said = false;
+};
 
 // Loads the module at o.module, attaches the host to its records and
 // chooses its sound output. False with a one-line reason.
-bool Attach(const PanelHostOptions& o, std::string* problem);
+bool Attach(Session& s, const PanelHostOptions& o, std::string* problem);
 
 // Whether a person can hear the module's sound: asked once the gauge has
 // been initialised (true before), by the world as it starts and for the
 // line below. Where not, kNoSoundLine is said once on stderr as the first
 // update begins.
-bool ModuleSoundHeard();
+bool ModuleSoundHeard(const Session& s);
+// The same for the world (WorldModule), of the Session at `session`.
+bool SessionSoundHeard(const void* session);
 inline constexpr const char kNoSoundLine[] = "no sound device: the crew cannot be heard";

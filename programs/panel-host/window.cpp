@@ -32,13 +32,14 @@ const uint32_t kCaptionBackground = 0x10141A, kCaptionText = 0xFFFFFF;
 // too_late_until.
 struct Heard {
     const World* world = nullptr;
+    const LoadedModule* module = nullptr;
     std::string speaking;
     uint32_t    speaking_until = 0;
     uint32_t    too_late_until = 0;
 };
 
 // How long a clip of the module plays, in updates (4 s when unknown).
-uint32_t ClipUpdates(const std::string& clip) {
+uint32_t ClipUpdates(const LoadedModule& module, const std::string& clip) {
     uint32_t bytes, byte_rate;
     if (!ModuleClipData(module, clip.c_str(), &bytes, &byte_rate) || byte_rate == 0) return 4 * kTicksPerSecond;
     return uint32_t(uint64_t(bytes) * kTicksPerSecond / byte_rate) + 1;
@@ -48,7 +49,7 @@ void OnClip(void* context, const char* name) {
     Heard& heard = *static_cast<Heard*>(context);
     if (!WordsOf(name)) return;
     heard.speaking = name;
-    heard.speaking_until = UpdateNow(*heard.world) + ClipUpdates(name);
+    heard.speaking_until = UpdateNow(*heard.world) + ClipUpdates(*heard.module, name);
 }
 
 const WorldObserver kWindowObserver = {nullptr, OnClip, nullptr};
@@ -202,10 +203,12 @@ int RunWindow(PanelHost& ph, const PanelHostOptions& o, std::string* problem) {
     Timeline& timeline = ph.timeline;
     // The panel's pictures are taken once the gauge is installed: its
     // elements name the lamps and the display's font only then.
-    WorldStart(world, o.heading, {module.set_clip_observer, ModuleSoundHeard});
+    const LoadedModule& module = ph.session.module;
+    WorldStart(world, o.heading, {module.set_clip_observer, SessionSoundHeard, &ph.session});
     TimelineStart(timeline, world);
     Heard heard;
     heard.world = &world;
+    heard.module = &module;
     WorldObserve(world, &kWindowObserver, &heard);
     PanelArt art;
     Font* font = nullptr;

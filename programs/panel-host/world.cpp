@@ -110,7 +110,7 @@ void WorldStart(World& world, double heading, const WorldModule& module) {
     HostSetValue(kTokenHeading, world.aircraft.heading);
     HostInstall();
     HostInitialize();
-    world.sound_heard = world.linked.sound_heard();
+    world.sound_heard = world.linked.sound_heard(world.linked.context);
 }
 
 void WorldStartWithPilot(World& world, double heading, bool left, int32_t timer, const WorldModule& module) {

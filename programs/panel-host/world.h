@@ -102,7 +102,8 @@ struct WorldObserver {
 // the gauge has been initialised.
 struct WorldModule {
     VornakSetClipObserverFn set_clip_observer;
-    bool (*sound_heard)();
+    bool (*sound_heard)(const void* context);
+    const void* context;
 };
 
 struct World {

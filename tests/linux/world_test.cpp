@@ -21,7 +21,7 @@ struct PhaseBegins {
     uint32_t update;
 };
 
-bool Heard() { return true; }
+bool Heard(const void*) { return true; }
 
 World world;
 
@@ -33,7 +33,7 @@ TEST(WorldPhases, FollowTheGaugeThroughAWholePushbackAndTheReset) {
     ASSERT_TRUE(HostAttach(module.import_table, module.linkage));
     ASSERT_EQ(module.audio_loopback(22050), 1);   // the clips start without a sound card
     // Tail to the right with a push time of 5 s, from heading 0.
-    WorldStartWithPilot(world, 0.0, false, 5, {module.set_clip_observer, Heard});
+    WorldStartWithPilot(world, 0.0, false, 5, {module.set_clip_observer, Heard, nullptr});
     std::vector<PhaseBegins> seen;
     Phase last = world.phase;
     bool reset = false;
@@ -85,7 +85,7 @@ TEST(WorldSchedule, TheHostsCopyForeseesWhatTheGaugeDoes) {
     HostReset();
     ASSERT_TRUE(HostAttach(module.import_table, module.linkage));
     ASSERT_EQ(module.audio_loopback(22050), 1);
-    WorldStartWithPilot(world, 0.0, false, 5, {module.set_clip_observer, Heard});
+    WorldStartWithPilot(world, 0.0, false, 5, {module.set_clip_observer, Heard, nullptr});
     const WorldObserver clips = {nullptr, NoteClip, nullptr};
     WorldObserve(world, &clips, nullptr);
     uint32_t release_due_on = 0, final_on = 0, countdowns = 0;
