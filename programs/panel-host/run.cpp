@@ -23,10 +23,8 @@ struct TurnEnd {
     double heading = 0.0, off = 0.0;
 };
 
-TurnEnd turn_end;
-
-void OnEvent(void*, const WorldEvent& e) {
-    if (e.turn_ended) turn_end = {true, e.turn_end_heading, e.turn_end_off};
+void OnEvent(void* context, const WorldEvent& e) {
+    if (e.turn_ended) *static_cast<TurnEnd*>(context) = {true, e.turn_end_heading, e.turn_end_off};
 }
 
 const WorldObserver kRunObserver = {OnEvent, nullptr, nullptr};
@@ -39,16 +37,17 @@ int RunCaught(PanelHost& ph, const PanelHostOptions& o, std::string* problem) {
     World& world = ph.world;
     Timeline& timeline = ph.timeline;
     const LoadedModule& module = ph.session.module;
-    if (!OutputsStart(module, o, problem)) return kRefused;
+    Outputs out;
+    if (!OutputsStart(out, module, o, problem)) return kRefused;
     WorldStartWithPilot(world, o.heading, o.left, o.timer, {module.set_clip_observer, SessionSoundHeard, &ph.session});
     TimelineStart(timeline, world);
-    turn_end = TurnEnd{};
-    WorldObserve(world, &kRunObserver, nullptr);
-    const bool opened = OutputsOpen(problem);
+    TurnEnd turn_end;
+    WorldObserve(world, &kRunObserver, &turn_end);
+    const bool opened = OutputsOpen(out, problem);
     if (!opened || StopAsked() != 0) {
         TimelineEnd(timeline);
         WorldEnd(world);
-        OutputsAbandon();
+        OutputsAbandon(out);
         if (opened) *problem = "interrupted before the run began; nothing was written";
         return opened ? kStoppedBySignal + StopAsked() : kRefused;
     }
@@ -69,7 +68,7 @@ int RunCaught(PanelHost& ph, const PanelHostOptions& o, std::string* problem) {
         if (act.kind != kPilotNothing) Say(timeline, act.why);
         WorldAct(world, act);
         reset = WorldStep(world);
-        ok = OutputsAfterUpdate(problem);
+        ok = OutputsAfterUpdate(out, problem);
         // A timeline nobody can read is not run to its end.
         if (ok && std::ferror(stdout)) timeline_lost = true, ok = false;
     }
@@ -80,10 +79,10 @@ int RunCaught(PanelHost& ph, const PanelHostOptions& o, std::string* problem) {
     if (timeline_lost && stopped) ok = true;
     if (timeline_lost && !ok) *problem = "cannot write the timeline to standard output";
     TimelineEnd(timeline);
-    ok = ok && OutputsFinish(world, problem);
+    ok = ok && OutputsFinish(out, world, problem);
     WorldEnd(world);
     if (!ok) {
-        OutputsAbandon();
+        OutputsAbandon(out);
         return kRefused;
     }
 
@@ -94,9 +93,9 @@ int RunCaught(PanelHost& ph, const PanelHostOptions& o, std::string* problem) {
                 ", %s, final heading %.2f; %s; %s started\n",
                 reset ? "reset" : stopped ? "interrupted" : "NOT FINISHED", host.updates, Clock(host.updates).c_str(),
                 target, turn, world.aircraft.heading, Distances(world.aircraft).c_str(), Plural(world.clips_started, "clip").c_str());
-    OutputsReport();
+    OutputsReport(out);
     if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && !stopped) {
-        OutputsAbandon();
+        OutputsAbandon(out);
         *problem = "cannot write the timeline to standard output";
         return kRefused;
     }
