@@ -98,8 +98,8 @@ struct WorldObserver {
 
 // What the world needs of the loaded module (session.h's, or a test's):
 // the call that tells it of every clip the module starts (null where the
-// module reports none), and whether a person hears its sound, asked once
-// the gauge has been initialised.
+// module reports none), and whether a person hears its sound, asked with
+// `context` once the gauge has been initialised.
 struct WorldModule {
     VornakSetClipObserverFn set_clip_observer;
     bool (*sound_heard)(const void* context);
