@@ -11,9 +11,10 @@
 //
 // The module is VORNAK_TOWS.so (VORNAK_TOWS.gau on Windows) beside this
 // program unless --module names another. The modes are written once for
-// every system: session.h (attach, replay, reload), run.h with timeline.h
-// and outputs.h, window.h; what is the system's own is behind platform.h,
-// fonts.h, png_files.h, window.h's seam and module_file/module_loader.h. Every
+// every system: replay_mode.h, reload_mode.h, run.h with timeline.h and
+// outputs.h, window.h, each attaching the module with session.h and paced
+// by pacing.h; what is the system's own is behind platform.h, fonts.h,
+// png_files.h, window.h's seam and module_file/module_loader.h. Every
 // input is checked (command_line.cpp) before the module is loaded, and
 // every output before it is opened.
 //
@@ -31,7 +32,10 @@
 #include <string>
 
 #include "programs/panel-host/command_line.h"
+#include "programs/panel-host/panel_host.h"
 #include "programs/panel-host/platform.h"
+#include "programs/panel-host/reload_mode.h"
+#include "programs/panel-host/replay_mode.h"
 #include "programs/panel-host/run.h"
 #include "programs/panel-host/session.h"
 #include "programs/panel-host/window.h"
@@ -43,6 +47,7 @@ int main(int argc, char** argv) {
     char program[] = "panel-host", window[] = "window";
     char* window_argv[] = {argc > 0 ? argv[0] : program, window, nullptr};
     PanelHostOptions o;
+    PanelHost ph;   // what the mode works with, handed down to it
     std::string problem;
     int status = kRefused;
     const bool read = double_clicked ? ReadCommandLine(2, window_argv, &o, &status, &problem)
@@ -50,11 +55,11 @@ int main(int argc, char** argv) {
     if (read) {
         BufferOutput(o.mode == "replay" && !o.realtime);
         if (o.mode == "replay")
-            status = Replay(o, &problem);
+            status = Replay(ph, o, &problem);
         else if (o.mode == "reload")
-            status = Reload(o, &problem);
-        else if (Attach(o, &problem))
-            status = o.mode == "window" ? RunWindow(o, &problem) : RunPushback(o, &problem);
+            status = Reload(ph.session, o, &problem);
+        else if (Attach(ph.session, o, &problem))
+            status = o.mode == "window" ? RunWindow(ph, o, &problem) : RunPushback(ph, o, &problem);
     }
     // What was printed must have been written: a full disk or a closed
     // pipe is said, not lost.

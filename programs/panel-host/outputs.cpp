@@ -20,24 +20,7 @@ namespace {
 const uint32_t kAudioRate = 22050;                        // 1225 frames per update
 const uint32_t kFramesPerUpdate = kAudioRate / kTicksPerSecond;
 
-struct Outputs {
-    PanelHostOptions o;      // as the run gave them at its start
-    WavWriter wav;
-    std::vector<int16_t> mix;
-    PanelArt art;
-    Image    panel;
-    double   snapped_at = -1.0;
-    double   end_seconds = 0.0;
-    uint32_t frames_written = 0;
-    int      old_frames = 0;
-    // What this run has made, removed again when the run fails.
-    std::vector<std::string> made;
-    bool     made_frames_folder = false;
-};
-
-Outputs out;
-
-bool Snapshot(double seconds, std::string* problem) {
+bool Snapshot(Outputs& out, double seconds, std::string* problem) {
     DrawPanel(out.art, &out.panel);
     out.snapped_at = seconds;
     return WritePng(out.o.snapshot, out.panel, problem);
@@ -54,7 +37,7 @@ bool IsFrameName(const char* name) {
 
 // Makes the frames' folder, or empties it of an earlier run's frames (only
 // those), counting them.
-bool PrepareFrames(const std::string& dir, std::string* problem) {
+bool PrepareFrames(Outputs& out, const std::string& dir, std::string* problem) {
     if (WhatIsAt(dir) == PathHolds::kNothing) return out.made_frames_folder = MakeFolder(dir, problem);
     std::vector<std::string> names;
     if (!ListFolder(dir, &names, problem)) return false;
@@ -102,7 +85,7 @@ bool OutputsApart(const PanelHostOptions& o, std::string* problem) {
 
 // Makes the file a run is to write, empty, so that one that cannot be
 // written is refused before the run rather than after it.
-bool Create(const std::string& path, std::string* problem) {
+bool Create(Outputs& out, const std::string& path, std::string* problem) {
     errno = 0;
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
@@ -119,7 +102,7 @@ bool Create(const std::string& path, std::string* problem) {
 
 // Removes every file and the folder this run made: a failed run leaves
 // nothing half-written.
-void RemoveWhatWasMade() {
+void RemoveWhatWasMade(Outputs& out) {
     for (const std::string& path : out.made) std::remove(path.c_str());
     out.made.clear();
     if (out.made_frames_folder) RemoveFolder(out.o.frames);
@@ -128,45 +111,46 @@ void RemoveWhatWasMade() {
 
 }  // namespace
 
-bool OutputsStart(const PanelHostOptions& options, std::string* problem) {
+bool OutputsStart(Outputs& out, const LoadedModule& module, const PanelHostOptions& options, std::string* problem) {
     out = Outputs{};
+    out.module = &module;
     out.o = options;
     const PanelHostOptions& o = out.o;
     if (!o.audio.empty()) {
-        if (module.audio_loopback == nullptr || module.audio_render == nullptr) {
+        if (out.module->audio_loopback == nullptr || out.module->audio_render == nullptr) {
             *problem = "module " + o.module + " offers no sound capture (needed for --audio)";
             return false;
         }
-        if (!module.audio_loopback(kAudioRate)) {
+        if (!out.module->audio_loopback(kAudioRate)) {
             *problem = "this OpenAL cannot capture its mix (no ALC_SOFT_loopback)";
             return false;
         }
     }
     if (!OutputsApart(o, problem)) return false;
     for (const std::string* path : {&o.audio, &o.snapshot, &o.path})
-        if (!path->empty() && !Create(*path, problem)) {
-            RemoveWhatWasMade();
+        if (!path->empty() && !Create(out, *path, problem)) {
+            RemoveWhatWasMade(out);
             return false;
         }
     return true;
 }
 
-bool OutputsOpen(std::string* problem) {
+bool OutputsOpen(Outputs& out, std::string* problem) {
     const PanelHostOptions& o = out.o;
     // The panel's pictures are taken from the installed gauge: its elements
     // name the lamps and the display's font only then.
     const bool drawing = !o.snapshot.empty() || !o.frames.empty() || !o.path.empty();
-    if (drawing && !LoadPanelArt(module, &out.art, problem)) return false;
-    if (!o.frames.empty() && !PrepareFrames(o.frames, problem)) return false;
+    if (drawing && !LoadPanelArt(*out.module, &out.art, problem)) return false;
+    if (!o.frames.empty() && !PrepareFrames(out, o.frames, problem)) return false;
     if (o.audio.empty()) return true;
     out.mix.assign(size_t(kFramesPerUpdate) * 2, 0);
     return WavOpen(&out.wav, o.audio, kAudioRate, problem);
 }
 
-bool OutputsAfterUpdate(std::string* problem) {
+bool OutputsAfterUpdate(Outputs& out, std::string* problem) {
     const PanelHostOptions& o = out.o;
     if (out.wav.file) {
-        module.audio_render(out.mix.data(), kFramesPerUpdate);
+        out.module->audio_render(out.mix.data(), kFramesPerUpdate);
         if (!WavAppend(&out.wav, out.mix.data(), kFramesPerUpdate)) {
             *problem = "cannot write " + o.audio;
             return false;
@@ -182,14 +166,14 @@ bool OutputsAfterUpdate(std::string* problem) {
         ++out.frames_written;
     }
     if (!o.snapshot.empty() && o.at >= 0.0 && out.snapped_at < 0.0 && seconds + 1e-9 >= o.at)
-        return Snapshot(seconds, problem);
+        return Snapshot(out, seconds, problem);
     return true;
 }
 
-bool OutputsFinish(std::string* problem) {
+bool OutputsFinish(Outputs& out, const World& world, std::string* problem) {
     const PanelHostOptions& o = out.o;
     out.end_seconds = double(host.updates - 1) / double(kTicksPerSecond);
-    if (!o.snapshot.empty() && out.snapped_at < 0.0 && !Snapshot(out.end_seconds, problem)) return false;
+    if (!o.snapshot.empty() && out.snapped_at < 0.0 && !Snapshot(out, out.end_seconds, problem)) return false;
     if (!o.path.empty()) {
         Image track;
         DrawTrack(world.aircraft.track, o.heading, world.aircraft.heading, &out.art, &track);
@@ -204,13 +188,13 @@ bool OutputsFinish(std::string* problem) {
     return true;
 }
 
-void OutputsAbandon() {
+void OutputsAbandon(Outputs& out) {
     FreePanelArt(&out.art);
     if (out.wav.file) WavClose(&out.wav);
-    RemoveWhatWasMade();
+    RemoveWhatWasMade(out);
 }
 
-void OutputsReport() {
+void OutputsReport(const Outputs& out) {
     const PanelHostOptions& o = out.o;
     if (!o.audio.empty())
         std::printf("wrote %s: %.1f s of 16-bit stereo sound at %" PRIu32 " Hz\n", o.audio.c_str(),

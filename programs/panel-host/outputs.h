@@ -18,12 +18,36 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "module_file/module_loader.h"
 #include "programs/panel-host/command_line.h"
+#include "programs/panel-host/image.h"
+#include "programs/panel-host/panel_draw.h"
+#include "programs/panel-host/wav_file.h"
+#include "programs/panel-host/world.h"
 
-bool OutputsStart(const PanelHostOptions& o, std::string* problem);
-bool OutputsOpen(std::string* problem);
-bool OutputsAfterUpdate(std::string* problem);
-bool OutputsFinish(std::string* problem);
-void OutputsAbandon();
-void OutputsReport();
+// What the run writes and how far it got, kept by the run and handed to
+// each of these.
+struct Outputs {
+    const LoadedModule* module = nullptr;
+    PanelHostOptions o;      // as the run gave them at its start
+    WavWriter wav;
+    std::vector<int16_t> mix;
+    PanelArt art;
+    Image    panel;
+    double   snapped_at = -1.0;
+    double   end_seconds = 0.0;
+    uint32_t frames_written = 0;
+    int      old_frames = 0;
+    // What this run has made, removed again when the run fails.
+    std::vector<std::string> made;
+    bool     made_frames_folder = false;
+};
+
+bool OutputsStart(Outputs& out, const LoadedModule& module, const PanelHostOptions& o, std::string* problem);
+bool OutputsOpen(Outputs& out, std::string* problem);
+bool OutputsAfterUpdate(Outputs& out, std::string* problem);
+bool OutputsFinish(Outputs& out, const World& world, std::string* problem);
+void OutputsAbandon(Outputs& out);
+void OutputsReport(const Outputs& out);

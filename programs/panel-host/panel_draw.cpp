@@ -10,6 +10,13 @@
 
 namespace {
 
+// The ground seen from above, in the window's view and the track's picture:
+// the ground, its 5 m grid and the axes through the start, the track of the
+// point the tug pushes, the aircraft, where it started and where it is (or
+// ended), and the words.
+const uint32_t kBackground = 0x1E2228, kGrid = 0x30363E, kAxis = 0x4A525C, kPath = 0xF0C419, kBody = 0xE8ECF0,
+               kStart = 0x3CC864, kEnd = 0xE04848, kText = 0xC8CCD2;
+
 uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
@@ -61,7 +68,6 @@ int32_t DrawLabel(Font* font, const std::string& text, uint32_t rgb, int32_t x, 
 }
 
 void DrawTopView(const Aircraft& a, int32_t w, int32_t h, Font* font, Image* out) {
-    const uint32_t kBackground = 0x1E2228, kGrid = 0x30363E, kPath = 0xF0C419, kBody = 0xE8ECF0, kText = 0xC8CCD2;
     ImageResize(out, w, h, kBackground);
     const double rad = a.heading * 3.14159265358979323846 / 180.0;
     const double fx = std::sin(rad), fy = std::cos(rad);   // forward, metres east and north
@@ -104,7 +110,7 @@ void DrawTopView(const Aircraft& a, int32_t w, int32_t h, Font* font, Image* out
     // most of it.
     for (size_t i = 1; i < a.track.size(); ++i)
         Line(out, sx(a.track[i - 1].x), sy(a.track[i - 1].y), sx(a.track[i].x), sy(a.track[i].y), 3, kPath);
-    Disc(out, sx(a.x), sy(a.y), 3, 0xE04848);
+    Disc(out, sx(a.x), sy(a.y), 3, kEnd);
     Line(out, w - 16, 30, w - 16, 8, 2, kText);
     Line(out, w - 16, 8, w - 21, 15, 2, kText);
     Line(out, w - 16, 8, w - 11, 15, 2, kText);
@@ -245,8 +251,6 @@ void ScaleImage(const Image& in, int32_t factor, Image* out) {
 void DrawTrack(const std::vector<TrackPoint>& track, double start_heading, double end_heading,
                const PanelArt* art, Image* out) {
     const int32_t size = 480, margin = 48;
-    const uint32_t kBackground = 0x1E2228, kGrid = 0x30363E, kAxis = 0x4A525C, kPath = 0xF0C419,
-                   kStart = 0x3CC864, kEnd = 0xE04848, kText = 0xC8CCD2;
     ImageResize(out, size, size, kBackground);
     double min_x = 0, max_x = 0, min_y = 0, max_y = 0;
     for (const TrackPoint& p : track) {

@@ -7,9 +7,11 @@
 
 #include "hostsim/hostsim.h"
 #include "programs/panel-host/outputs.h"
+#include "programs/panel-host/panel_host.h"
 #include "programs/panel-host/platform.h"
 #include "programs/panel-host/session.h"
 #include "programs/panel-host/timeline.h"
+#include "programs/panel-host/words.h"
 #include "programs/panel-host/world.h"
 
 namespace {
@@ -21,10 +23,8 @@ struct TurnEnd {
     double heading = 0.0, off = 0.0;
 };
 
-TurnEnd turn_end;
-
-void OnEvent(const WorldEvent& e) {
-    if (e.turn_ended) turn_end = {true, e.turn_end_heading, e.turn_end_off};
+void OnEvent(void* context, const WorldEvent& e) {
+    if (e.turn_ended) *static_cast<TurnEnd*>(context) = {true, e.turn_end_heading, e.turn_end_off};
 }
 
 const WorldObserver kRunObserver = {OnEvent, nullptr, nullptr};
@@ -33,21 +33,25 @@ const WorldObserver kRunObserver = {OnEvent, nullptr, nullptr};
 // the run where it is, as its end would, the files finished with what they
 // hold and the gauge killed. A run stopped before its first update has
 // done nothing and leaves nothing.
-int RunCaught(const PanelHostOptions& o, std::string* problem) {
-    if (!OutputsStart(o, problem)) return kRefused;
-    WorldStartWithPilot(o.heading, o.left, o.timer, {module.set_clip_observer, ModuleSoundHeard});
-    TimelineStart();
-    turn_end = TurnEnd{};
-    WorldObserve(&kRunObserver);
-    const bool opened = OutputsOpen(problem);
+int RunCaught(PanelHost& ph, const PanelHostOptions& o, std::string* problem) {
+    World& world = ph.world;
+    Timeline& timeline = ph.timeline;
+    const LoadedModule& module = ph.session.module;
+    Outputs out;
+    if (!OutputsStart(out, module, o, problem)) return kRefused;
+    WorldStartWithPilot(world, o.heading, o.left, o.timer, {module.set_clip_observer, SessionSoundHeard, &ph.session});
+    TimelineStart(timeline, world);
+    TurnEnd turn_end;
+    WorldObserve(world, &kRunObserver, &turn_end);
+    const bool opened = OutputsOpen(out, problem);
     if (!opened || StopAsked() != 0) {
-        TimelineEnd();
-        WorldEnd();
-        OutputsAbandon();
+        TimelineEnd(timeline);
+        WorldEnd(world);
+        OutputsAbandon(out);
         if (opened) *problem = "interrupted before the run began; nothing was written";
         return opened ? kStoppedBySignal + StopAsked() : kRefused;
     }
-    if (o.realtime) PaceFromNow();
+    if (o.realtime) PaceFromNow(ph.pacing);
 
     // The heading the pilot's choice will turn to.
     const int32_t target = TurnTarget(world.aircraft.heading, world.pilot.left);
@@ -55,16 +59,16 @@ int RunCaught(const PanelHostOptions& o, std::string* problem) {
                 o.module.c_str(), world.pilot.left ? "left" : "right", world.pilot.timer_goal,
                 HeadingText(world.aircraft.heading).c_str(), target,
                 module.set_clip_observer ? "" : " (the module reports no clips)");
-    Say("on the ground, parking brake set");
+    Say(timeline, "on the ground, parking brake set");
 
     bool reset = false, ok = true, timeline_lost = false;
     while (ok && !reset && StopAsked() == 0 && host.updates < kMaxUpdates) {
         const PilotAction act = PilotDecide(&world.pilot, host.updates + 1);
         // Said before it is done: a click's events come after it.
-        if (act.kind != kPilotNothing) Say(act.why);
-        WorldAct(act);
-        reset = WorldStep();
-        ok = OutputsAfterUpdate(problem);
+        if (act.kind != kPilotNothing) Say(timeline, act.why);
+        WorldAct(world, act);
+        reset = WorldStep(world);
+        ok = OutputsAfterUpdate(out, problem);
         // A timeline nobody can read is not run to its end.
         if (ok && std::ferror(stdout)) timeline_lost = true, ok = false;
     }
@@ -74,11 +78,11 @@ int RunCaught(const PanelHostOptions& o, std::string* problem) {
     // then is no failure of the run, whose files are kept.
     if (timeline_lost && stopped) ok = true;
     if (timeline_lost && !ok) *problem = "cannot write the timeline to standard output";
-    TimelineEnd();
-    ok = ok && OutputsFinish(problem);
-    WorldEnd();
+    TimelineEnd(timeline);
+    ok = ok && OutputsFinish(out, world, problem);
+    WorldEnd(world);
     if (!ok) {
-        OutputsAbandon();
+        OutputsAbandon(out);
         return kRefused;
     }
 
@@ -88,10 +92,10 @@ int RunCaught(const PanelHostOptions& o, std::string* problem) {
     std::printf("summary: %s after %" PRIu32 " updates (%s); target heading %" PRId32
                 ", %s, final heading %.2f; %s; %s started\n",
                 reset ? "reset" : stopped ? "interrupted" : "NOT FINISHED", host.updates, Clock(host.updates).c_str(),
-                target, turn, world.aircraft.heading, Distances().c_str(), Plural(world.clips_started, "clip").c_str());
-    OutputsReport();
+                target, turn, world.aircraft.heading, Distances(world.aircraft).c_str(), Plural(world.clips_started, "clip").c_str());
+    OutputsReport(out);
     if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && !stopped) {
-        OutputsAbandon();
+        OutputsAbandon(out);
         *problem = "cannot write the timeline to standard output";
         return kRefused;
     }
@@ -106,9 +110,9 @@ int RunCaught(const PanelHostOptions& o, std::string* problem) {
 
 }  // namespace
 
-int RunPushback(const PanelHostOptions& o, std::string* problem) {
+int RunPushback(PanelHost& ph, const PanelHostOptions& o, std::string* problem) {
     CatchStopRequests();
-    const int status = RunCaught(o, problem);
+    const int status = RunCaught(ph, o, problem);
     ReleaseStopRequests();
     return status;
 }

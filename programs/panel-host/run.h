@@ -1,11 +1,13 @@
 // run.h - the run mode: a whole pushback with the modelled aircraft and
-// pilot of aircraft.h, its timeline printed line by line (timeline.h), a
-// summary, and the files of outputs.h. The same on every system.
+// pilot of aircraft.h and pilot.h, its timeline printed line by line
+// (timeline.h), a summary, and the files of outputs.h. The same on every system.
 #pragma once
 
 #include <string>
 
 #include "programs/panel-host/command_line.h"
+
+struct PanelHost;
 
 // 0 once the gauge reset after the pushback, 1 when it did not within an
 // hour of simulated time (the reason on stderr), kRefused with `problem`
@@ -15,4 +17,4 @@
 // hold the run so far, a WAV with its right sizes). The gauge is killed
 // however it ends.
 const int kStoppedBySignal = 128;   // as a shell reports it: 130 for Ctrl-C
-int RunPushback(const PanelHostOptions& o, std::string* problem);
+int RunPushback(PanelHost& ph, const PanelHostOptions& o, std::string* problem);

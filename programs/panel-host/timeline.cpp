@@ -2,40 +2,22 @@
 #include "programs/panel-host/timeline.h"
 
 #include <cinttypes>
-#include <cmath>
 #include <cstdio>
 #include <vector>
 
 #include "hostsim/hostsim.h"
+#include "programs/panel-host/words.h"
 #include "programs/panel-host/world.h"
 #include "sequencer/pushback.h"
 
 namespace {
 
-// The crew's words, from resources/crew_words.txt.
-struct CrewWords { const char* clip; const char* words; };
-const CrewWords kCrewWords[] = {
-#include "crew_words.inc"
-};
 
-struct Timeline {
-    std::string last_text;
-    uint32_t    last_colour = 0;
-    // A run of one event repeated on consecutive updates is shown once,
-    // with the span it was repeated over.
-    uint32_t    repeat_id = 0, repeat_value = 0, repeat_first = 0, repeat_last = 0, repeat_count = 0;
-    // What happens inside an update is shown once the update is over, under
-    // the phase it ended in.
-    std::vector<std::pair<uint32_t, std::string>> pending;   // (update stamped, text)
-};
-
-Timeline timeline;
-
-void PrintLine(uint32_t update, const std::string& what) {
-    std::printf("%s  %-13s %s\n", Clock(update).c_str(), kPhaseNames[world.phase], what.c_str());
+void PrintLine(const Timeline& timeline, uint32_t update, const std::string& what) {
+    std::printf("%s  %-13s %s\n", Clock(update).c_str(), kPhaseNames[timeline.world->phase], what.c_str());
 }
 
-void FlushRepeats() {
+void FlushRepeats(Timeline& timeline) {
     if (timeline.repeat_count == 0) return;
     // Stamped where the repeats ended, the line names their whole span: no
     // repeat follows the time it is printed at.
@@ -47,10 +29,10 @@ void FlushRepeats() {
     else
         std::snprintf(line, sizeof line, "  (0x%" PRIX32 " was sent again on each update from %s to %s: %" PRIu32
                       " times)", timeline.repeat_id, Clock(first).c_str(), Clock(last).c_str(), timeline.repeat_count);
-    if (world.in_update)
+    if (timeline.world->in_update)
         timeline.pending.emplace_back(last, line);
     else
-        PrintLine(last, line);
+        PrintLine(timeline, last, line);
     // Repeats after whatever interrupted them are a run of their own.
     timeline.repeat_first = timeline.repeat_last;
     timeline.repeat_count = 0;
@@ -62,7 +44,7 @@ const char* ColourName(uint32_t colour) {
     return "other colour";
 }
 
-void ShowDisplay() {
+void ShowDisplay(Timeline& timeline) {
     const std::string text = HostDisplayText();
     const uint32_t colour = HostDisplayColour();
     if (text == timeline.last_text && colour == timeline.last_colour) return;
@@ -70,11 +52,13 @@ void ShowDisplay() {
     timeline.last_colour = colour;
     char line[96];
     std::snprintf(line, sizeof line, "display \"%s\" %s (0x%08" PRIX32 ")", text.c_str(), ColourName(colour), colour);
-    Say(line);
+    Say(timeline, line);
 }
 
-void OnEvent(const WorldEvent& e) {
-    const uint32_t update = CurrentUpdate();
+void OnEvent(void* context, const WorldEvent& e) {
+    Timeline& timeline = *static_cast<Timeline*>(context);
+    const World& world = *timeline.world;
+    const uint32_t update = UpdateNow(world);
     const bool repeat = e.id == timeline.repeat_id && e.value == timeline.repeat_value &&
                         update == timeline.repeat_last + 1;
     if (repeat && !e.turn_ended) {
@@ -82,20 +66,20 @@ void OnEvent(const WorldEvent& e) {
         timeline.repeat_count++;
         return;
     }
-    FlushRepeats();
+    FlushRepeats(timeline);
     char line[200];
     std::snprintf(line, sizeof line, "event 0x%" PRIX32 " %" PRId32 ": %s", e.id, int32_t(e.value), e.name);
-    Say(line);
+    Say(timeline, line);
     const Aircraft& a = world.aircraft;
     if (e.id == kEventSlewRotate) {
         std::snprintf(line, sizeof line, "  turning from heading %s toward %" PRId32, HeadingText(a.heading).c_str(),
                       world.push.target);
-        Say(line);
+        Say(timeline, line);
     }
     if (e.turn_ended) {
         std::snprintf(line, sizeof line, "  turn ends at heading %.2f (target %" PRId32 ", %.2f off)",
                       e.turn_end_heading, world.push.target, e.turn_end_off);
-        Say(line);
+        Say(timeline, line);
     }
     timeline.repeat_id = e.id;
     timeline.repeat_value = e.value;
@@ -103,18 +87,20 @@ void OnEvent(const WorldEvent& e) {
     timeline.repeat_count = 0;
 }
 
-void OnClip(const char* name) {
-    FlushRepeats();
-    Say(std::string("clip ") + name + " starts");
+void OnClip(void* context, const char* name) {
+    Timeline& timeline = *static_cast<Timeline*>(context);
+    FlushRepeats(timeline);
+    Say(timeline, std::string("clip ") + name + " starts");
 }
 
-void OnUpdateOver(const WorldUpdate& u) {
-    ShowDisplay();
-    if (u.news) Say(std::string("  ") + u.news);
+void OnUpdateOver(void* context, const WorldUpdate& u) {
+    Timeline& timeline = *static_cast<Timeline*>(context);
+    ShowDisplay(timeline);
+    if (u.news) Say(timeline, std::string("  ") + u.news);
     // A repeated event that was not sent this time has stopped.
-    if (timeline.repeat_count > 0 && timeline.repeat_last != host.updates) FlushRepeats();
-    if (u.reset) FlushRepeats();
-    for (const auto& [update, what] : timeline.pending) PrintLine(update, what);
+    if (timeline.repeat_count > 0 && timeline.repeat_last != host.updates) FlushRepeats(timeline);
+    if (u.reset) FlushRepeats(timeline);
+    for (const auto& [update, what] : timeline.pending) PrintLine(timeline, update, what);
     timeline.pending.clear();
     // The reset takes the pushback away: its line is the idle gauge's.
     if (u.reset)
@@ -126,54 +112,20 @@ const WorldObserver kTimelineObserver = {OnEvent, OnClip, OnUpdateOver};
 
 }  // namespace
 
-const char* WordsOf(const std::string& clip) {
-    for (const CrewWords& c : kCrewWords)
-        if (clip == c.clip) return c.words;
-    return nullptr;
-}
-
-std::string Clock(uint32_t update) {
-    const uint32_t tenths = (update > 0 ? update - 1 : 0) * 10 / kTicksPerSecond;
-    char text[32];
-    std::snprintf(text, sizeof text, "%02" PRIu32 ":%02" PRIu32 ".%" PRIu32, tenths / 600, tenths / 10 % 60,
-                  tenths % 10);
-    return text;
-}
-
-void Say(const std::string& what) {
-    if (world.in_update) {
-        timeline.pending.emplace_back(host.updates, what);
+void Say(Timeline& t, const std::string& what) {
+    if (t.world->in_update) {
+        t.pending.emplace_back(host.updates, what);
         return;
     }
-    PrintLine(CurrentUpdate(), what);
+    PrintLine(t, UpdateNow(*t.world), what);
 }
 
-void SayAt(uint32_t update, const std::string& what) { PrintLine(update, what); }
+void SayAt(Timeline& t, uint32_t update, const std::string& what) { PrintLine(t, update, what); }
 
-std::string Plural(uint32_t n, const char* thing) {
-    return std::to_string(n) + " " + thing + (n == 1 ? "" : "s");
+void TimelineStart(Timeline& t, World& world) {
+    t = Timeline{};
+    t.world = &world;
+    WorldObserve(world, &kTimelineObserver, &t);
 }
 
-std::string Distances() {
-    const std::vector<TrackPoint>& track = world.aircraft.track;
-    double along = 0.0;
-    for (size_t i = 1; i < track.size(); ++i)
-        along += std::hypot(track[i].x - track[i - 1].x, track[i].y - track[i - 1].y);
-    char text[96];
-    std::snprintf(text, sizeof text, "pushed %.1f m along its track, ending %.1f m from the start", along,
-                  std::hypot(world.aircraft.x, world.aircraft.y));
-    return text;
-}
-
-std::string HeadingText(double heading) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%.1f", std::floor(heading * 10.0 + 1e-9) / 10.0);
-    return text;
-}
-
-void TimelineStart() {
-    timeline = Timeline{};
-    WorldObserve(&kTimelineObserver);
-}
-
-void TimelineEnd() { FlushRepeats(); }
+void TimelineEnd(Timeline& t) { FlushRepeats(t); }

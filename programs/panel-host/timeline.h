@@ -13,28 +13,29 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
-// A fresh timeline, observing the world.
-void TimelineStart();
+#include "programs/panel-host/world.h"
+
+struct Timeline {
+    const World* world = nullptr;   // the world it tells of
+    std::string last_text;
+    uint32_t    last_colour = 0;
+    // A run of one event repeated on consecutive updates is shown once,
+    // with the span it was repeated over.
+    uint32_t    repeat_id = 0, repeat_value = 0, repeat_first = 0, repeat_last = 0, repeat_count = 0;
+    // What happens inside an update is shown once the update is over, under
+    // the phase it ended in.
+    std::vector<std::pair<uint32_t, std::string>> pending;   // (update stamped, text)
+};
+
+// A fresh timeline, observing `world`.
+void TimelineStart(Timeline& t, World& world);
 // Prints what is still held back.
-void TimelineEnd();
+void TimelineEnd(Timeline& t);
 
 // A line of the timeline, stamped with the update it belongs to; or, once
 // the updates up to `update` are over, with that one.
-void Say(const std::string& what);
-void SayAt(uint32_t update, const std::string& what);
-
-// A heading as the timeline and the window show it: one decimal, cut
-// rather than rounded, so that 359.97 is 359.9 and never 360.0.
-std::string HeadingText(double heading);
-
-// "1 clip", "2 clips".
-std::string Plural(uint32_t n, const char* thing);
-// How far the aircraft was pushed, for a summary: along its track, and
-// where it ended in a straight line from the start.
-std::string Distances();
-
-// "MM:SS.T", the time an update starts at.
-std::string Clock(uint32_t update);
-// The crew's words for a clip, or null for a clip without words.
-const char* WordsOf(const std::string& clip);
+void Say(Timeline& t, const std::string& what);
+void SayAt(Timeline& t, uint32_t update, const std::string& what);

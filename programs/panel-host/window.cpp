@@ -12,10 +12,12 @@
 #include "hostsim/hostsim.h"
 #include "programs/panel-host/fonts.h"
 #include "programs/panel-host/panel_draw.h"
+#include "programs/panel-host/panel_host.h"
 #include "programs/panel-host/platform.h"
 #include "programs/panel-host/session.h"
 #include "programs/panel-host/timeline.h"
 #include "programs/panel-host/window_rules.h"
+#include "programs/panel-host/words.h"
 #include "programs/panel-host/world.h"
 
 namespace {
@@ -29,24 +31,25 @@ const uint32_t kCaptionBackground = 0x10141A, kCaptionText = 0xFFFFFF;
 // the caption, and a plus that came too late for the turn, said until
 // too_late_until.
 struct Heard {
+    const World* world = nullptr;
+    const LoadedModule* module = nullptr;
     std::string speaking;
     uint32_t    speaking_until = 0;
     uint32_t    too_late_until = 0;
 };
 
-Heard heard;
-
 // How long a clip of the module plays, in updates (4 s when unknown).
-uint32_t ClipUpdates(const std::string& clip) {
+uint32_t ClipUpdates(const LoadedModule& module, const std::string& clip) {
     uint32_t bytes, byte_rate;
     if (!ModuleClipData(module, clip.c_str(), &bytes, &byte_rate) || byte_rate == 0) return 4 * kTicksPerSecond;
     return uint32_t(uint64_t(bytes) * kTicksPerSecond / byte_rate) + 1;
 }
 
-void OnClip(const char* name) {
+void OnClip(void* context, const char* name) {
+    Heard& heard = *static_cast<Heard*>(context);
     if (!WordsOf(name)) return;
     heard.speaking = name;
-    heard.speaking_until = CurrentUpdate() + ClipUpdates(name);
+    heard.speaking_until = UpdateNow(*heard.world) + ClipUpdates(*heard.module, name);
 }
 
 const WorldObserver kWindowObserver = {nullptr, OnClip, nullptr};
@@ -102,23 +105,23 @@ Font* OpenStatusFont(int32_t largest, int32_t width, std::string* problem) {
 }
 
 // What the window shows, to tell when it changed.
-struct Shown {
+struct OnScreen {
     std::string display, status, hint, caption;
     uint32_t    colour = 0;
     std::vector<double> lamps;   // every icon's value at the last update
     double      x = 0, y = 0, heading = 0;
     size_t      track = 0;
-    bool operator==(const Shown&) const = default;
+    bool operator==(const OnScreen&) const = default;
 };
 
-Shown NowShown() {
-    Shown s;
+OnScreen NowOnScreen(const World& world, const Heard& heard) {
+    OnScreen s;
     s.display = HostDisplayText();
     s.colour = HostDisplayColour();
     for (int32_t i = 0; i < host.icon_count; ++i) s.lamps.push_back(host.icons[i].value);
     s.status = StatusText(kPhaseNames[world.phase], world.brake_set, HeadingText(world.aircraft.heading),
                           world.push.target);
-    s.hint = HintText(ChooseHint(host.updates < heard.too_late_until), world.push.target);
+    s.hint = HintText(ChooseHint(world, host.updates < heard.too_late_until), world.push.target);
     s.caption = CaptionWords(heard.speaking.empty() ? nullptr : WordsOf(heard.speaking), heard.speaking_until,
                              host.updates, world.sound_heard);
     s.x = world.aircraft.x;
@@ -128,7 +131,7 @@ Shown NowShown() {
     return s;
 }
 
-void DrawWindow(const WindowLayout& l, const PanelArt& art, Font* font, Font* status_font, const Shown& shown,
+void DrawWindow(const World& world, const WindowLayout& l, const PanelArt& art, Font* font, Font* status_font, const OnScreen& shown,
                 Image* screen) {
     ImageResize(screen, l.w, l.h, 0);
     Image panel, scaled, view;
@@ -157,48 +160,56 @@ void DrawWindow(const WindowLayout& l, const PanelArt& art, Font* font, Font* st
     }
 }
 
-void Click(int32_t child, bool repeat) {
+void Click(PanelHost& ph, Heard& heard, int32_t child, bool repeat) {
+    Timeline& timeline = ph.timeline;
     int32_t x, y;
     if (!HostChildCentre(child, &x, &y)) return;
-    Say(std::string("click: ") + ButtonName(child) + (repeat ? " (held, repeats)" : ""));
+    Say(timeline, std::string("click: ") + ButtonName(child) + (repeat ? " (held, repeats)" : ""));
     HostClick(x, y);
-    if ((child == kMinusButton || child == kPlusButton) && WorldTimerClick(child == kPlusButton)) {
+    if ((child == kMinusButton || child == kPlusButton) && WorldTimerClick(ph.world, child == kPlusButton)) {
         heard.too_late_until = host.updates + 4 * kTicksPerSecond;
-        Say("  too late for this pushback: its push time has passed, the turn is the pilot's");
+        Say(timeline, "  too late for this pushback: its push time has passed, the turn is the pilot's");
     }
 }
 
 // A slew rotation key pressed (direction -1 nose left, +1 nose right) or
 // let go (0).
-void HandTurn(int32_t direction) {
-    if (!WorldHandRotation(direction)) return;
+void HandTurn(PanelHost& ph, int32_t direction) {
+    World& world = ph.world;
+    Timeline& timeline = ph.timeline;
+    if (!WorldHandRotation(world, direction)) return;
     if (world.aircraft.hand_rotation == 0.0) {
-        Say("pilot lets go of the rotation key");
+        Say(timeline, "pilot lets go of the rotation key");
         return;
     }
-    Say(direction < 0 ? "pilot turns the nose left by hand" : "pilot turns the nose right by hand");
+    Say(timeline, direction < 0 ? "pilot turns the nose left by hand" : "pilot turns the nose right by hand");
     char line[128];
-    if (WorldTakeTurnByHand()) {
+    if (WorldTakeTurnByHand(world)) {
         std::snprintf(line, sizeof line, "  turning by hand from heading %s toward %" PRId32,
                       HeadingText(world.aircraft.heading).c_str(), world.push.target);
-        Say(line);
+        Say(timeline, line);
     }
-    if (world.push.by_hand && world.phase == kPhaseTurn && TurningAway()) {
+    if (world.push.by_hand && world.phase == kPhaseTurn && TurningAway(world)) {
         std::snprintf(line, sizeof line, "  that turns away from heading %" PRId32 ": %s turns toward it",
-                      world.push.target, TowardTarget() < 0 ? "Left" : "Right");
-        Say(line);
+                      world.push.target, TowardTarget(world) < 0 ? "Left" : "Right");
+        Say(timeline, line);
     }
 }
 
 }  // namespace
 
-int RunWindow(const PanelHostOptions& o, std::string* problem) {
+int RunWindow(PanelHost& ph, const PanelHostOptions& o, std::string* problem) {
+    World& world = ph.world;
+    Timeline& timeline = ph.timeline;
     // The panel's pictures are taken once the gauge is installed: its
     // elements name the lamps and the display's font only then.
-    WorldStart(o.heading, {module.set_clip_observer, ModuleSoundHeard});
-    TimelineStart();
-    heard = Heard{};
-    WorldObserve(&kWindowObserver);
+    const LoadedModule& module = ph.session.module;
+    WorldStart(world, o.heading, {module.set_clip_observer, SessionSoundHeard, &ph.session});
+    TimelineStart(timeline, world);
+    Heard heard;
+    heard.world = &world;
+    heard.module = &module;
+    WorldObserve(world, &kWindowObserver, &heard);
     PanelArt art;
     Font* font = nullptr;
     Font* status_font = nullptr;
@@ -215,17 +226,17 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
                 WindowOpen(kPreview ? VORNAK_HOST_NAME : "VORNAK_TOWS " VORNAK_HOST_NAME, l.w, l.h, o.verbose, problem);
     }
     if (!ready) {
-        TimelineEnd();
-        WorldEnd();
+        TimelineEnd(timeline);
+        WorldEnd(world);
         if (status_font) CloseFont(status_font);
         if (font) CloseFont(font);
         FreePanelArt(&art);
         return kRefused;
     }
-    PaceFromNow(o.speed);
+    PaceFromNow(ph.pacing, o.speed);
     std::printf(VORNAK_HOST_NAME ": click the buttons (hold minus or plus to repeat); B sets or releases the parking "
                 "brake; Left and Right turn the aircraft by hand during a push; Esc quits\n");
-    Say("on the ground, parking brake set");
+    Say(timeline, "on the ground, parking brake set");
 
     std::map<std::string, int> clicks;
     int32_t held = -1;              // the button held down, if it repeats
@@ -233,7 +244,7 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
     int32_t mouse_x = 0, mouse_y = 0;
     bool quit = false, stale = true;
     Image screen;
-    Shown shown;
+    OnScreen shown;
     std::string said_hint;
     double next_draw = 0.0;
     while (!quit) {
@@ -241,13 +252,13 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
         while (WindowNextInput(&in)) {
             if (in.kind == kInputQuit) quit = true;
             if (in.kind == kInputExposed) stale = true;
-            if (in.kind == kInputTurn) HandTurn(in.x);
+            if (in.kind == kInputTurn) HandTurn(ph, in.x);
             if (in.kind == kInputBrakeKey) {
                 const bool set = world.brake_set;
-                WorldSetBrake(!set);
-                Say(set ? "parking brake released" : "parking brake set");
+                WorldSetBrake(world, !set);
+                Say(timeline, set ? "parking brake released" : "parking brake set");
                 if (!set && Pushing(world) && !Wrapping(world))
-                    Say("  slew ignores the parking brake: the aircraft keeps moving");
+                    Say(timeline, "  slew ignores the parking brake: the aircraft keeps moving");
             }
             if (in.kind == kInputMove || in.kind == kInputPress) {
                 mouse_x = in.x / kWindowScale;
@@ -257,10 +268,10 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
                 bool repeats = false;
                 const int32_t child = HostChildAt(mouse_x, mouse_y, &repeats);
                 if (child >= 0) {
-                    Click(child, false);
+                    Click(ph, heard, child, false);
                     clicks[ButtonName(child)]++;
                     held = repeats ? child : -1;
-                    pressed_on = CurrentUpdate();
+                    pressed_on = UpdateNow(world);
                     repeated = 0;
                 }
             }
@@ -269,54 +280,54 @@ int RunWindow(const PanelHostOptions& o, std::string* problem) {
         if (quit) break;
         // Between updates the window waits for the person or the next
         // update's moment, whichever comes first.
-        const double wait = NextUpdateAt() - ClockSeconds();
+        const double wait = NextUpdateAt(ph.pacing) - ClockSeconds();
         if (wait > 0.0) {
             WindowWait(wait);
             continue;
         }
         // A held button repeats while the pointer stays on it.
-        if (held >= 0 && HoldRepeats(CurrentUpdate() - pressed_on) > repeated) {
-            repeated = HoldRepeats(CurrentUpdate() - pressed_on);
+        if (held >= 0 && HoldRepeats(UpdateNow(world) - pressed_on) > repeated) {
+            repeated = HoldRepeats(UpdateNow(world) - pressed_on);
             bool repeats = false;
             if (HostChildAt(mouse_x, mouse_y, &repeats) == held) {
-                Click(held, true);
+                Click(ph, heard, held, true);
                 clicks[ButtonName(held)]++;
             }
         }
-        WorldStep();
+        WorldStep(world);
         // Drawn when something shown changed, or the window lost it; faster
         // than real time, at most 60 times a second, and drawing takes at
         // most half the time, so that the updates keep their pace where a
         // picture is slow to draw.
-        const Shown now_shown = NowShown();
+        const OnScreen now_shown = NowOnScreen(world, heard);
         if (!(now_shown == shown)) {
             shown = now_shown;
             stale = true;
         }
         const double now = ClockSeconds();
         if (stale && now >= next_draw) {
-            DrawWindow(l, art, font, status_font, shown, &screen);
+            DrawWindow(world, l, art, font, status_font, shown, &screen);
             WindowShow(screen);
             stale = false;
             // Each new hint is said once it is on the screen: from then on
             // the window shows what the update it is stamped with left.
             if (shown.hint != said_hint) {
                 said_hint = shown.hint;
-                SayAt(host.updates, "window shows: " + said_hint);
+                SayAt(timeline, host.updates, "window shows: " + said_hint);
             }
             const double drawn = ClockSeconds();
             next_draw = drawn + std::max(drawn - now, 1.0 / 60.0);
         }
     }
-    TimelineEnd();
-    WorldEnd();
+    TimelineEnd(timeline);
+    WorldEnd(world);
     std::string counted;
-    for (const char* b : {"left", "right", "minus", "plus"})
+    for (const char* b : kButtonNames)
         counted += std::string(counted.empty() ? "" : ", ") + b + " " + std::to_string(clicks[b]);
     std::printf("summary: %" PRIu32 " updates (%s); %s begun, %" PRIu32 " reset; clicks: %s; heading %.2f; %s; "
                 "%s started\n",
                 host.updates, Clock(host.updates).c_str(), Plural(world.pushbacks, "pushback").c_str(), world.resets,
-                counted.c_str(), world.aircraft.heading, Distances().c_str(),
+                counted.c_str(), world.aircraft.heading, Distances(world.aircraft).c_str(),
                 Plural(world.clips_started, "clip").c_str());
     std::fflush(stdout);
     CloseFont(status_font);

@@ -11,9 +11,11 @@
 #include "programs/panel-host/command_line.h"
 #include "programs/panel-host/image.h"
 
+struct PanelHost;
+
 // The window mode whole: 0 when the person closed it, kRefused with
 // `problem` when no window opens or the panel cannot be drawn.
-int RunWindow(const PanelHostOptions& o, std::string* problem);
+int RunWindow(PanelHost& ph, const PanelHostOptions& o, std::string* problem);
 
 // --- the system's window -------------------------------------------------
 

@@ -45,11 +45,11 @@ const char* const kHints[kHintCount] = {
 };
 
 // The hint naming the key that turns toward the target: `left` or `right`.
-Hint KeyHint(Hint left, Hint right) { return TowardTarget() < 0 ? left : right; }
+Hint KeyHint(const World& world, Hint left, Hint right) { return TowardTarget(world) < 0 ? left : right; }
 
 }  // namespace
 
-Hint ChooseHint(bool plus_too_late) {
+Hint ChooseHint(const World& world, bool plus_too_late) {
     const Pushback& p = world.push;
     const bool brake_set = world.brake_set, heard_crew = world.sound_heard;
     if (world.phase == kPhaseIdle) return world.timer == 0 ? kHintNoTurn : kHintChoose;
@@ -62,13 +62,13 @@ Hint ChooseHint(bool plus_too_late) {
         return kHintReleased;
     case kPhaseStraightPush:
         // A key to press comes before the word that the brake holds nothing.
-        if (TurnIsThePilots()) return KeyHint(kHintYourTurnLeft, kHintYourTurnRight);
+        if (TurnIsThePilots(world)) return KeyHint(world, kHintYourTurnLeft, kHintYourTurnRight);
         return brake_set ? kHintBrakeIgnored : kHintPushing;
     case kPhaseTurn:
         if (!p.by_hand) return brake_set ? kHintBrakeIgnored : kHintTurning;
         // The way toward the target is the other key's while turning away.
-        if (TurningAway()) return KeyHint(kHintTurningAwayLeft, kHintTurningAwayRight);
-        return KeyHint(kHintTurningByHandLeft, kHintTurningByHandRight);
+        if (TurningAway(world)) return KeyHint(world, kHintTurningAwayLeft, kHintTurningAwayRight);
+        return KeyHint(world, kHintTurningByHandLeft, kHintTurningByHandRight);
     case kPhaseAfterTurn:
         if (brake_set) return kHintBrakeIgnored;
         // The words follow what the gauge's last speed step did.

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "programs/panel-host/world.h"
+
 // The hints under the status, one for every phase and the states within
 // it; %d is the target heading. Where nobody hears the crew, the hints that
 // wait for a call wait for the gauge's schedule instead (world.h). A hint
@@ -21,7 +23,7 @@ enum Hint {
 
 // The hint for the world as it is now; `plus_too_late` while the window
 // says that a plus came too late to give the turn.
-Hint ChooseHint(bool plus_too_late);
+Hint ChooseHint(const World& world, bool plus_too_late);
 // Its words, with the target heading in them.
 std::string HintText(Hint hint, int32_t target);
 

@@ -1,31 +1,15 @@
 // world.cpp - the world behind the panel and its one step (see world.h).
 #include "programs/panel-host/world.h"
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "hostsim/hostsim.h"
-
-World world;
+#include "programs/panel-host/schedule.h"
 
 namespace {
 
-const int32_t kMaxObservers = 4;
-
-struct Observers {
-    const WorldObserver* list[kMaxObservers] = {};
-    int32_t count = 0;
-};
-
-Observers observers;
-
-// What WorldStart was given of the module, and what the update running
-// has to say.
-WorldModule linked = {};
-const char* news = nullptr;
-
-void NewPushback(bool left) {
+void NewPushback(World& world, bool left) {
     world.push = Pushback{};
     world.push.left = left;
     // The gauge aims 90 degrees to the tail's side of the heading it saw.
@@ -34,8 +18,9 @@ void NewPushback(bool left) {
     world.phase = kPhaseArming;
 }
 
-void OnEvent(uint32_t id, uint32_t value, void*) {
-    const uint32_t update = CurrentUpdate();
+void OnEvent(uint32_t id, uint32_t value, void* context) {
+    World& world = *static_cast<World*>(context);
+    const uint32_t update = UpdateNow(world);
     Aircraft& a = world.aircraft;
     Pushback& p = world.push;
     WorldEvent e = {id, value, AircraftEvent(&a, id, value), false, -1.0, -1.0};
@@ -64,35 +49,37 @@ void OnEvent(uint32_t id, uint32_t value, void*) {
         e.turn_end_off = off;
         world.phase = kPhaseAfterTurn;
     }
-    for (int32_t i = 0; i < observers.count; ++i)
-        if (observers.list[i]->event) observers.list[i]->event(e);
+    for (int32_t i = 0; i < world.observer_count; ++i)
+        if (world.observers[i].observer->event) world.observers[i].observer->event(world.observers[i].context, e);
 }
 
 // What the gauge's schedule allows now, where nobody hears the crew ask
 // for it; and the final phase, which begins on the update the gauge's
 // final count can run.
-void FollowTheSchedule() {
+void FollowTheSchedule(World& world) {
+    const char*& news = world.news;
     news = nullptr;
     if (!Chosen(world)) return;
     Pushback& p = world.push;
     p.arm_updates++;
-    if (!world.sound_heard && !Pushing(world) && !p.crew_asks_release && p.arm_updates > uint32_t(kArmReleaseAfter)) {
+    if (!world.sound_heard && !Pushing(world) && !p.crew_asks_release && ReleaseCallDue(p.arm_updates)) {
         p.crew_asks_release = true;
         world.phase = kPhaseReleaseWait;
         news = "no sound: the crew would ask now for the parking brake to be released";
     }
-    if (!world.sound_heard && Wrapping(world) && !p.crew_asks_set && p.wrapup_updates >= uint32_t(kWrapupPb3Tick)) {
+    if (!world.sound_heard && Wrapping(world) && !p.crew_asks_set && SetCallDue(p.wrapup_updates)) {
         p.crew_asks_set = true;
         news = "no sound: the crew would ask now for the parking brake to be set";
     }
-    if (world.phase == kPhaseWrapUp && world.brake_set && p.wrapup_updates > uint32_t(kWrapupFinalAfter)) {
+    if (world.phase == kPhaseWrapUp && FinalCountRuns(p.wrapup_updates, world.brake_set)) {
         world.phase = kPhaseFinal;
         news = "the brake is set and the tug is gone: the gauge's final count runs";
     }
 }
 
-void OnClip(const char* name, void*) {
-    const uint32_t update = CurrentUpdate();
+void OnClip(const char* name, void* context) {
+    World& world = *static_cast<World*>(context);
+    const uint32_t update = UpdateNow(world);
     world.clips_started++;
     // The call opens the release wait, as the gauge plays it; but a call
     // nobody hears asks the person for nothing: the schedule stands in.
@@ -102,49 +89,48 @@ void OnClip(const char* name, void*) {
     }
     if (world.sound_heard && std::strcmp(name, kClipNames[kClipPB3]) == 0) world.push.crew_asks_set = true;
     if (world.modelled_pilot) PilotHears(&world.pilot, name, update);
-    for (int32_t i = 0; i < observers.count; ++i)
-        if (observers.list[i]->clip) observers.list[i]->clip(name);
+    for (int32_t i = 0; i < world.observer_count; ++i)
+        if (world.observers[i].observer->clip) world.observers[i].observer->clip(world.observers[i].context, name);
 }
 
 }  // namespace
 
-uint32_t CurrentUpdate() { return world.in_update ? host.updates : host.updates + 1; }
+uint32_t UpdateNow(const World& w) { return w.in_update ? host.updates : host.updates + 1; }
 
-void WorldStart(double heading, const WorldModule& module) {
+void WorldStart(World& world, double heading, const WorldModule& module) {
     world = World{};
-    observers = Observers{};
-    linked = module;
+    world.linked = module;
     AircraftReset(&world.aircraft, heading);
-    if (linked.set_clip_observer) linked.set_clip_observer(OnClip, nullptr);
-    HostAddEventHook(OnEvent, nullptr);
+    if (world.linked.set_clip_observer) world.linked.set_clip_observer(OnClip, &world);
+    HostAddEventHook(OnEvent, &world);
     // On the ground with the parking brake set, then the gauge installed
     // and initialised.
     HostSetValue(kTokenOnGround, 1.0);
-    WorldSetBrake(true);
+    WorldSetBrake(world, true);
     HostSetValue(kTokenHeading, world.aircraft.heading);
     HostInstall();
     HostInitialize();
-    world.sound_heard = linked.sound_heard();
+    world.sound_heard = world.linked.sound_heard(world.linked.context);
 }
 
-void WorldStartWithPilot(double heading, bool left, int32_t timer, const WorldModule& module) {
-    WorldStart(heading, module);
+void WorldStartWithPilot(World& world, double heading, bool left, int32_t timer, const WorldModule& module) {
+    WorldStart(world, heading, module);
     world.modelled_pilot = true;
     PilotReset(&world.pilot, left, timer);
 }
 
-void WorldObserve(const WorldObserver* observer) {
-    if (observers.count < kMaxObservers) observers.list[observers.count++] = observer;
+void WorldObserve(World& world, const WorldObserver* observer, void* context) {
+    if (world.observer_count < World::kMaxObservers) world.observers[world.observer_count++] = {observer, context};
 }
 
-void WorldEnd() {
-    if (linked.set_clip_observer) linked.set_clip_observer(nullptr, nullptr);
-    HostRemoveEventHook(OnEvent, nullptr);
-    observers = Observers{};
+void WorldEnd(World& world) {
+    if (world.linked.set_clip_observer) world.linked.set_clip_observer(nullptr, nullptr);
+    HostRemoveEventHook(OnEvent, &world);
+    world.observer_count = 0;
     HostKill();
 }
 
-bool WorldStep() {
+bool WorldStep(World& world) {
     world.in_update = true;
     HostFrame();
     // Until the push begins the display shows the push time itself.
@@ -152,13 +138,14 @@ bool WorldStep() {
     const bool lit = HostIconValue(kBitmapLeftLamp) == 1.0 || HostIconValue(kBitmapRightLamp) == 1.0;
     bool reset = false;
     if (lit && !Chosen(world))
-        NewPushback(HostIconValue(kBitmapLeftLamp) == 1.0);
+        NewPushback(world, HostIconValue(kBitmapLeftLamp) == 1.0);
     else if (!lit && Chosen(world))
         reset = true;
-    FollowTheSchedule();
-    const WorldUpdate over = {reset, news};
-    for (int32_t i = 0; i < observers.count; ++i)
-        if (observers.list[i]->update_over) observers.list[i]->update_over(over);
+    FollowTheSchedule(world);
+    const WorldUpdate over = {reset, world.news};
+    for (int32_t i = 0; i < world.observer_count; ++i)
+        if (world.observers[i].observer->update_over)
+            world.observers[i].observer->update_over(world.observers[i].context, over);
     world.in_update = false;
     if (reset) {
         world.push = Pushback{};
@@ -170,58 +157,57 @@ bool WorldStep() {
     return reset;
 }
 
-void WorldAct(const PilotAction& act) {
+void WorldAct(World& world, const PilotAction& act) {
     if (act.kind == kPilotClick) {
         int32_t x, y;
         if (HostChildCentre(act.button, &x, &y)) HostClick(x, y);
     } else if (act.kind == kPilotReleaseBrake) {
-        WorldSetBrake(false);
+        WorldSetBrake(world, false);
     } else if (act.kind == kPilotSetBrake) {
-        WorldSetBrake(true);
+        WorldSetBrake(world, true);
     }
 }
 
-void WorldSetBrake(bool set) {
+void WorldSetBrake(World& world, bool set) {
     HostSetValue(kTokenParkingBrake, set ? kParkingBrakeSet : 0.0);
     world.brake_set = set;
 }
 
-bool TurnIsThePilots() {
+bool TurnIsThePilots(const World& world) {
     if (world.phase != kPhaseStraightPush) return false;
-    // The update after this one is the push's (host.updates - push_start + 2)th.
-    const int64_t turn_at = int64_t(world.timer) * kTicksPerSecond - kTurnBeforeEnd;
-    return turn_at < int64_t(host.updates) - int64_t(world.push.push_start) + 2;
+    // Asked between updates: the next one is the first the gauge could turn on.
+    return TurnPushTick(world.timer) < PushTickOn(host.updates + 1, world.push.push_start);
 }
 
-bool WorldTimerClick(bool plus) {
+bool WorldTimerClick(World& world, bool plus) {
     if (world.phase != kPhaseStraightPush) return false;
-    world.timer = std::clamp(world.timer + (plus ? kTimerStep : -kTimerStep), 0, int32_t(kTimerCap));
-    return plus && TurnIsThePilots();
+    world.timer = TimerAfterClick(world.timer, plus);
+    return plus && TurnIsThePilots(world);
 }
 
-bool WorldHandRotation(int32_t direction) {
+bool WorldHandRotation(World& world, int32_t direction) {
     Aircraft& a = world.aircraft;
     const double was = a.hand_rotation;
     a.hand_rotation = a.slew ? direction * kHandDegreesPerUpdate : 0.0;
     return a.hand_rotation != was;
 }
 
-bool WorldTakeTurnByHand() {
-    if (!TurnIsThePilots()) return false;
+bool WorldTakeTurnByHand(World& world) {
+    if (!TurnIsThePilots(world)) return false;
     world.push.by_hand = true;
     world.phase = kPhaseTurn;
     return true;
 }
 
-int32_t TowardTarget() {
+int32_t TowardTarget(const World& world) {
     if (world.push.target < 0) return 0;
     const int32_t ahead = ((world.push.target - int32_t(world.aircraft.heading)) % 360 + 360) % 360;
     return ahead == 0 ? 0 : ahead <= 180 ? 1 : -1;
 }
 
-bool TurningAway() {
+bool TurningAway(const World& world) {
     const double turn = world.aircraft.hand_rotation;
-    const int32_t toward = TowardTarget();
+    const int32_t toward = TowardTarget(world);
     return toward != 0 && turn != 0.0 && (turn > 0.0) != (toward > 0);
 }
 

@@ -252,7 +252,7 @@ struct ShownWindow {
     std::vector<size_t> gauges;  // the gauge lines it loads, gauge00 on
 };
 
-struct Shown {
+struct ShownPanel {
     const Section* titles = nullptr;
     std::vector<ShownWindow> windows;   // Window00 on
     int next_window = 0;                // the first title number missing
@@ -269,8 +269,8 @@ std::vector<size_t> GaugesShown(const Panel& p, const Section& s) {
     return shown;
 }
 
-Shown Show(const Panel& p) {
-    Shown shown;
+ShownPanel Show(const Panel& p) {
+    ShownPanel shown;
     shown.titles = FindSection(p, "Window Titles");
     if (shown.titles == nullptr) return shown;
     for (int n = 0; n < kWindowLimit; ++n) {
@@ -284,7 +284,7 @@ Shown Show(const Panel& p) {
     return shown;
 }
 
-const ShownWindow* ShownAs(const Shown& shown, const Section* section) {
+const ShownWindow* ShownAs(const ShownPanel& shown, const Section* section) {
     for (const ShownWindow& w : shown.windows)
         if (w.section == section) return &w;
     return nullptr;
@@ -305,7 +305,7 @@ std::string Ident(const Panel& p, const ShownWindow& w) {
 // The main panel: the first window shown whose ident says so (MAIN_PANEL,
 // or 0), else Window00 unless its ident names another panel (GPS_PANEL):
 // older files mark it by its place alone, or by a number.
-const ShownWindow* MainPanel(const Panel& p, const Shown& shown) {
+const ShownWindow* MainPanel(const Panel& p, const ShownPanel& shown) {
     for (const ShownWindow& w : shown.windows) {
         std::string ident = Ident(p, w);
         if (w.section && (SameText(ident, "MAIN_PANEL") || ident == "0")) return &w;
@@ -436,7 +436,7 @@ Ours FindOurs(const Panel& p) {
             ours.window = WindowNumber(p, s);
             // A window whose only gauge it is, unless that is the main
             // panel of a hand edit.
-            const Shown shown = Show(p);   // kept: the main panel points into it
+            const ShownPanel shown = Show(p);   // kept: the main panel points into it
             const ShownWindow* main = MainPanel(p, shown);
             ours.exact = ours.window >= 0 && gauges.size() == 1 && ExactWindow(p, s, &ours);
             ours.own_window = ours.exact || (ours.window >= 0 && gauges.size() == 1 &&
@@ -447,7 +447,7 @@ Ours FindOurs(const Panel& p) {
     return ours;
 }
 
-std::string Where(const Panel& p, const Shown& shown, const Ours& ours) {
+std::string Where(const Panel& p, const ShownPanel& shown, const Ours& ours) {
     const Line& gauge = p.lines[ours.gauge_line];
     const Line& header = HeaderOf(p, *ours.section);
     if (ours.exact)
@@ -462,7 +462,7 @@ std::string Where(const Panel& p, const Shown& shown, const Ours& ours) {
 
 // Why the simulator would not show the gauge line found, as a clause
 // ("" when it does); `fix` gets what to do about it.
-std::string Unshown(const Panel& p, const Shown& shown, const Ours& ours, std::string* fix) {
+std::string Unshown(const Panel& p, const ShownPanel& shown, const Ours& ours, std::string* fix) {
     const Line& gauge = p.lines[ours.gauge_line];
     const Line& header = HeaderOf(p, *ours.section);
     bool window = ours.window >= 0;
@@ -592,7 +592,7 @@ PanelPlan RefuseWindow(const Panel& p, const std::string& why, BitmapSizeReader 
                        void* context) {
     PanelPlan refused = Refuse(why + "; fix the file first.");
     int width = 0, height = 0;
-    const Shown shown = Show(p);   // kept: the main panel points into it
+    const ShownPanel shown = Show(p);   // kept: the main panel points into it
     const ShownWindow* main = MainPanel(p, shown);
     if (main == nullptr || !MainPanelSize(p, *main->section, read_size, context, &width, &height).empty())
         return refused;
@@ -606,7 +606,7 @@ PanelPlan RefuseWindow(const Panel& p, const std::string& why, BitmapSizeReader 
 }
 
 PanelPlan InstallWindow(const Panel& p, BitmapSizeReader read_size, void* context) {
-    Shown shown = Show(p);
+    ShownPanel shown = Show(p);
     int window = shown.next_window;
     if (window >= kWindowLimit)
         return Refuse("panel.cfg has 64 windows already, and the simulator shows none past "
@@ -682,7 +682,7 @@ PanelPlan InstallWindow(const Panel& p, BitmapSizeReader read_size, void* contex
 
 PanelPlan InstallMain(const Panel& p, const Placement& at, BitmapSizeReader read_size,
                       void* context) {
-    Shown shown = Show(p);
+    ShownPanel shown = Show(p);
     const ShownWindow* main_panel = MainPanel(p, shown);
     if (main_panel == nullptr)
         return Refuse("panel.cfg has no main panel that the simulator shows (a window with "
@@ -751,7 +751,7 @@ void Renumber(const Panel& p, const std::vector<size_t>& lines, int removed,
 bool ShownAfter(const std::string& before, const PanelPlan& plan) {
     Panel old_panel, new_panel;
     if (!Parse(before, &old_panel) || !Parse(plan.after, &new_panel)) return false;
-    Shown old_shown = Show(old_panel), new_shown = Show(new_panel);
+    ShownPanel old_shown = Show(old_panel), new_shown = Show(new_panel);
     Ours ours = FindOurs(new_panel);
     std::string fix;
     return ours.found && Unshown(new_panel, new_shown, ours, &fix).empty() &&
@@ -778,7 +778,7 @@ PanelPlan PlanInstall(const std::string& before, const Placement& placement,
     if (!Parse(before, &p)) return Refuse(Unreadable(before));
     std::string blocking = Blocking(p);
     if (!blocking.empty()) return Refuse(blocking);
-    Shown shown = Show(p);
+    ShownPanel shown = Show(p);
     Ours ours = FindOurs(p);
     if (ours.found) {
         std::string fix;
@@ -804,7 +804,7 @@ PanelPlan PlanRemove(const std::string& before) {
     if (!Parse(before, &p)) return Refuse(Unreadable(before));
     std::string duplicate = Duplicate(p);
     if (!duplicate.empty()) return Refuse(duplicate);
-    Shown shown = Show(p);
+    ShownPanel shown = Show(p);
     Ours ours = FindOurs(p);
     PanelPlan plan;
     if (!ours.found) {
@@ -873,7 +873,7 @@ PanelReport CheckPanel(const std::string& bytes) {
     std::vector<std::string> faults;
     std::string blocking = Blocking(p);
     if (!blocking.empty()) faults.push_back(blocking);
-    Shown shown = Show(p);
+    ShownPanel shown = Show(p);
     if (shown.titles) {
         std::vector<size_t> titles = NumberedKeys(p, *shown.titles, "window");
         for (size_t i : titles)

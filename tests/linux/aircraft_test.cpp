@@ -5,6 +5,7 @@
 
 #include "programs/panel-host/aircraft.h"
 #include "programs/panel-host/panel_draw.h"
+#include "programs/panel-host/pilot.h"
 
 namespace {
 
