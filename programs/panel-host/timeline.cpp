@@ -1,6 +1,7 @@
 // timeline.cpp - the timeline of run and window (see timeline.h).
 #include "programs/panel-host/timeline.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -93,8 +94,8 @@ void OnEvent(const WorldEvent& e) {
         Say(line);
     }
     if (e.turn_ended) {
-        std::snprintf(line, sizeof line, "  turn ends at heading %.2f (target %" PRId32 ", %.2f off)",
-                      e.turn_end_heading, world.push.target, e.turn_end_off);
+        std::snprintf(line, sizeof line, "  turn ends at heading %s (target %" PRId32 ", %.2f off)",
+                      HeadingText(e.turn_end_heading).c_str(), world.push.target, e.turn_end_off);
         Say(line);
     }
     timeline.repeat_id = e.id;
@@ -167,7 +168,10 @@ std::string Distances() {
 
 std::string HeadingText(double heading) {
     char text[16];
-    std::snprintf(text, sizeof text, "%.1f", std::floor(heading * 10.0 + 1e-9) / 10.0);
+    // Cut to hundredths, as the target's whole degrees are cut from it: a
+    // heading below 360 never shows as 360.00, and one given as 359.96
+    // shows as given.
+    std::snprintf(text, sizeof text, "%.2f", std::min(std::floor(heading * 100.0 + 1e-6), 35999.0) / 100.0);
     return text;
 }
 

@@ -248,8 +248,8 @@ TEST(PanelHostRun, EndsTheTurnWithinADegreeAcrossNorthAndWithAPushTimeOfZero) {
         // No turn comes at the end of a push time of 0: the pilot raises it.
         {"run --timer 0 --snapshot " + dir + "/end.png --at 3000", "target 90",
          "push time 0 gives no turn: pilot raises it to 5 s during the push"},
-        // A heading is cut to its tenths, never rounded up to 360.
-        {"run --heading 359.97 --timer 5", "heading 359.9, target 89", "turning from heading 359.9"},
+        // A heading is cut to its hundredths, as given, never rounded up to 360.
+        {"run --heading 359.9999999999 --timer 5", "heading 359.99, target 89", "turning from heading 359.99 "},
     };
     for (const auto& c : cases) {
         Result r = RunHost(c.args, NoSoundCard());
