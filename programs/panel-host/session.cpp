@@ -53,7 +53,7 @@ void OnUpdate(void*) {
 bool Attach(const PanelHostOptions& o, std::string* problem) {
     bool no_gauge = false;
     if (!LoadModule(o.module, &module, problem, &no_gauge)) {
-        if (kPreview) *problem = PreviewModuleProblem(o.module, no_gauge);
+        if (kPreview && ModuleKindMismatch(o.module).empty()) *problem = PreviewModuleProblem(o.module, no_gauge);
         return false;
     }
     HostReset();
