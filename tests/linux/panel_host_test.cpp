@@ -382,18 +382,18 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
     ASSERT_EQ(symlink("a.png", (in + "/link.png").c_str()), 0);   // to a file not there yet
     WriteFile(in + "/cut.so", Slurp(VORNAK_MODULE).substr(0, 20000));   // a download that stopped
     struct { const char* program; std::string args, message; } cases[] = {
-        {PANEL_HOST, "", "panel-host: choose a mode; usage: panel-host [--module FILE]"},
-        {PANEL_HOST, "fly", "panel-host: unexpected argument 'fly'; usage:"},
-        {PANEL_HOST, "run --fast", "panel-host: unknown option '--fast' for 'run'; usage: panel-host [--module FILE] "
-                                   "[--verbose] run [--left|--right] [--timer S]"},
-        {PANEL_HOST, "run --timer 7", "panel-host: --timer: takes whole seconds from 0 to 995 in steps of 5, not '7'"},
+        {PANEL_HOST, "", "panel-host: choose a mode: replay, run, window or reload; see panel-host --help"},
+        {PANEL_HOST, "fly", "panel-host: unexpected argument 'fly'; see panel-host --help"},
+        {PANEL_HOST, "run --fast", "panel-host: unknown option '--fast' for 'run'; see panel-host run --help"},
+        {PANEL_HOST, "run --timer 7",
+         "panel-host: --timer: takes whole seconds from 0 to 995 in steps of 5, not '7'; see panel-host run --help\n"},
         {PANEL_HOST, "run --heading 360", "panel-host: --heading: takes degrees from 0 to below 360, not '360'"},
         {PANEL_HOST, "run --heading north", "not 'north'"},
         {PANEL_HOST, "run --left --right", "panel-host: choose one of --left and --right"},
         {PANEL_HOST, "run --at 10", "panel-host: --at needs --snapshot"},
         {PANEL_HOST, "run --snapshot OUT/p.png --at 1e308",
          "panel-host: --at: takes seconds from 0 to 3600 (no run lasts longer), not '1e308'"},
-        {PANEL_HOST, "run --snapshot", "panel-host: --snapshot needs a value, as in --snapshot FILE.png; usage:"},
+        {PANEL_HOST, "run --snapshot", "panel-host: --snapshot needs a value, as in --snapshot FILE.png; see"},
         {PANEL_HOST, "run --heading 45 --heading 90", "panel-host: --heading is given more than once: give it once"},
         {PANEL_HOST, "run --left=maybe", "panel-host: --left takes no value, not 'maybe'"},
         {PANEL_HOST, "run -- --right", "panel-host: unexpected argument '--right' for 'run'"},
@@ -425,6 +425,7 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
                                         "panel-host run --heading DEG"},
         {PANEL_HOST, "replay", "panel-host: replay needs a script file"},
         {PANEL_HOST, "replay IN", "panel-host: IN is a folder, not a replay script"},
+        {PANEL_HOST, "replay IN/pipe.so", "panel-host: IN/pipe.so is not a regular file, not a replay script"},
         {PANEL_HOST, "replay IN/missing.script", "panel-host: cannot open IN/missing.script"},
         {PANEL_HOST, "replay IN/overflow.script", "IN/overflow.script:2: '1e999999' is too large for a number"},
         {PANEL_HOST, "replay IN/garbage.script",
@@ -438,6 +439,7 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
         {PANEL_HOST, "--window --left", "panel-host: unknown option '--left' for 'window'"},
         {PANEL_HOST, "window --speed 0", "panel-host: --speed: takes a number from 0.1 to 100 (times real time), not '0'"},
         {PANEL_HOST, "--window run", "panel-host: --window cannot be combined with 'run'"},
+        {PANEL_HOST, "--window --window", "panel-host: --window is given more than once: give it once"},
         {PANEL_HOST, "reload -5", "panel-host: COUNT: takes a count from 0 to 100000, not '-5'"},
         {PANEL_HOST, "run --heading \"$(printf '\\033[2J')$(head -c 100000 /dev/zero | tr '\\0' 9)\"",
          "panel-host: --heading: takes degrees from 0 to below 360, not '\\x1B[2J999999999999999999999999999999999999' "
