@@ -314,6 +314,14 @@ int RunReplay(FILE* in, const char* source, FILE* out, FILE* err, const char* pr
         }
         // A byte-order mark, as Windows editors save UTF-8, is no command.
         if (line_number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+        // Only a line's last byte may be a CR (its CRLF end); one before it
+        // would split the line's words where the writer meant a line end.
+        const size_t cr = line.find('\r');
+        if (cr != std::string::npos && cr + 1 != line.size()) {
+            std::fprintf(err, "%s:%ld: a carriage return inside the line: lines end in LF or CRLF\n", source,
+                         line_number);
+            return 2;
+        }
         std::vector<std::string> words = Words(line);
         if (words.empty()) continue;
         Command command{};
@@ -334,6 +342,12 @@ FILE* OpenReplayScript(const std::string& path, std::string* problem) {
     struct stat st;
     if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
         *problem = path + " is a folder, not a replay script";
+        return nullptr;
+    }
+    // A pipe with no writer would be waited on for ever: standard input is
+    // the way to give a script through one.
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        *problem = path + " is not a regular file, not a replay script (give '-' to read standard input)";
         return nullptr;
     }
     FILE* in = std::fopen(path.c_str(), "r");

@@ -42,6 +42,12 @@ std::string DefaultModulePath();
 // no gauge (no Linkage and ImportTable) from one that did not load at all.
 bool LoadModule(const std::string& path, LoadedModule* module, std::string* problem, bool* no_gauge = nullptr);
 
+// Why the file at `path` is a module of another kind than this program
+// loads, as one line naming it ("the gauge module X is built for 32-bit
+// Windows and this program for 64-bit: ..."), or "" where it is not (or
+// the loader is left to tell). LoadModule refuses such a file with it.
+std::string ModuleKindMismatch(const std::string& path);
+
 // A resource of the loaded module: a clip by name ("WAV", "PB1") or a bitmap
 // by number ("BITMAP", number). Null when absent.
 const EmbeddedResource* ModuleResource(const LoadedModule& module, const char* type,

@@ -72,6 +72,9 @@ std::string Unloadable(int fd, uint64_t size) {
 
 }  // namespace
 
+// Unloadable names every file of another kind while loading.
+std::string ModuleKindMismatch(const std::string&) { return ""; }
+
 std::string DefaultModulePath() {
     char exe[4096];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);

@@ -11,7 +11,8 @@
 //       (clip_watch_win32.cpp)
 //   [x] a one-line reason for every failure, in words for the person in
 //       front of the preview where the fix is theirs (a module missing,
-//       damaged or no gauge: unpack the kit again), else with the
+//       damaged or no gauge: unpack the kit again; a Linux module or one of
+//       the other bitness, named so from its headers), else with the
 //       system's message
 //   [x] the default module: VORNAK_TOWS.gau beside the running program
 //   [x] resources: a PE module keeps its clips and bitmaps as Windows
@@ -20,6 +21,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "module_file/clip_watch_win32.h"
@@ -78,6 +80,34 @@ std::string LoadRefusal(DWORD code, const std::string& path) {
     }
 }
 
+}  // namespace
+
+// Read from the headers before the loader sees the file: wine's loader
+// takes a Linux module for one of its own and fails on it with "No access
+// to memory location", and the system's calls a module of the other
+// bitness a bad format, as if it were damaged.
+std::string ModuleKindMismatch(const std::string& path) {
+    unsigned char head[4096] = {};
+    FILE* f = std::fopen(path.c_str(), "rb");
+    const size_t n = f ? std::fread(head, 1, sizeof head, f) : 0;
+    if (f) std::fclose(f);
+    if (n >= 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0)
+        return "the gauge module " + path + " is a Linux module, no Windows module: " + kUnpackAgain;
+    if (n < 0x40 || head[0] != 'M' || head[1] != 'Z') return "";
+    const size_t pe = head[0x3c] | head[0x3d] << 8 | head[0x3e] << 16 | size_t(head[0x3f]) << 24;
+    if (pe > n - 6 || std::memcmp(head + pe, "PE\0\0", 4) != 0) return "";
+    const unsigned machine = head[pe + 4] | head[pe + 5] << 8;
+    const bool own64 = sizeof(void*) == 8;
+    if (machine != (own64 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_AMD64)) return "";
+    return "the gauge module " + path +
+           (own64 ? " is built for 32-bit Windows and this program for 64-bit: run it with the 32-bit panel-host "
+                    "(the kit's preview), or give this one the 64-bit build's " VORNAK_GAUGE_NAME ".gau"
+                  : " is built for 64-bit Windows and this program for 32-bit: give it the kit's " VORNAK_GAUGE_NAME
+                    ".gau, which is 32-bit");
+}
+
+namespace {
+
 void* Export(void* handle, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
 }
@@ -97,6 +127,11 @@ std::string DefaultModulePath() {
 bool LoadModule(const std::string& path, LoadedModule* module, std::string* problem, bool* no_gauge) {
     *module = LoadedModule{};
     if (no_gauge) *no_gauge = false;
+    const std::string wrong_kind = ModuleKindMismatch(path);
+    if (!wrong_kind.empty()) {
+        *problem = wrong_kind;
+        return false;
+    }
     // A host without a window must not stop on a loader dialog.
     UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     HMODULE handle = LoadLibraryA(path.c_str());

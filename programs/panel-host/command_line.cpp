@@ -11,6 +11,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -30,15 +31,11 @@ struct Answered {};
 
 const char kVersion[] = VORNAK_HOST_NAME " 1.0";
 
-const std::string kCommand = std::string(kCommandName) + " [--module FILE] [--verbose] ";
-const std::string kUsageReplay = kCommand + "replay [--realtime] SCRIPT";
-const std::string kUsageRun = kCommand + "run [--left|--right] [--timer S] [--heading DEG] [--realtime] " +
-                              (kPreview ? "" : "[--audio FILE.wav] ") +
-                              "[--snapshot FILE.png [--at S]] [--frames DIR] [--path FILE.png]";
-const std::string kUsageWindow = kCommand + "window [--heading DEG] [--speed N]";
-const std::string kUsageReload = kCommand + "reload COUNT";
-const std::string kUsageAny = kCommand + (kPreview ? "window|run" : "replay|run|window|reload") + " ... (" +
-                              kCommandName + " --help)";
+// A mistake's line names it and where the help is, not the whole usage.
+std::string SeeHelp(const std::string& mode) {
+    return std::string("; see ") + kCommandName + (mode.empty() ? "" : " " + mode) + " --help";
+}
+const std::string kModes = kPreview ? "window or run" : "replay, run, window or reload";
 
 // The preview's own words: what it is for a pilot, and what it cannot do.
 const char kPreviewAbout[] =
@@ -224,10 +221,12 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
     const std::string footer = kPreview ? kPreviewFooter : kFooter;
     app.footer(footer);
     app.allow_extras();
-    app.add_option("--module", o.module, kPreview ? "the gauge file to load" : "the gauge module file to load")
-        ->type_name("FILE")
-        ->default_str(kPreview ? "VORNAK_TOWS.gau beside the preview"
-                               : "VORNAK_TOWS.so beside panel-host (.gau on Windows)");
+    // The default is said in the description: as a default it would fill
+    // the options' column.
+    app.add_option("--module", o.module,
+                   kPreview ? "the gauge file to load (VORNAK_TOWS.gau beside the preview)"
+                            : "the gauge module file to load (VORNAK_TOWS.so beside panel-host, .gau on Windows)")
+        ->type_name("FILE");
     app.add_flag("--verbose", o.verbose,
                  kPreview ? "show the system's own messages about sound and the window"
                           : "let the sound and window libraries' own messages through");
@@ -315,6 +314,7 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
     // Asked for the help as the system's own programs are.
     for (std::string& a : args)
         if (AsksForHelp(a)) a = "--help";
+    if (std::count(args.begin(), args.end(), "--window") > 1) Fail("--window is given more than once: give it once");
     for (auto it = args.begin(); it != args.end(); ++it) {
         if (*it != "--window") continue;
         for (const std::string& a : args)
@@ -325,7 +325,6 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
         break;
     }
     const std::vector<std::string> given = args;   // the parse uses them up
-    std::string usage = kUsageAny;
     try {
         app.parse(args);
     } catch (const CLI::CallForAllHelp&) {
@@ -339,17 +338,13 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
         std::cout << kVersion << "\n";
         throw Answered{};
     } catch (const CLI::ParseError& e) {
-        for (auto [sub, text] : {std::pair{replay, &kUsageReplay}, {run, &kUsageRun}, {window, &kUsageWindow},
-                                 {reload, &kUsageReload}})
-            if (sub->parsed()) usage = *text;
-        Fail(InOurWords(e, {replay, run, window, reload}) + "; usage: " + usage);
+        std::string mode;
+        for (CLI::App* sub : {replay, run, window, reload})
+            if (sub->parsed()) mode = sub->get_name();
+        Fail(InOurWords(e, {replay, run, window, reload}) + SeeHelp(mode));
     }
-    for (auto [sub, text] :
-         {std::pair{replay, &kUsageReplay}, {run, &kUsageRun}, {window, &kUsageWindow}, {reload, &kUsageReload}})
-        if (sub->parsed()) {
-            o.mode = sub->get_name();
-            usage = *text;
-        }
+    for (CLI::App* sub : {replay, run, window, reload})
+        if (sub->parsed()) o.mode = sub->get_name();
     for (const std::string& extra : app.remaining(true)) {
         // An option of a mode given before its mode, or with none: where it goes.
         size_t extra_at = given.size(), mode_at = given.size(), dashes_at = given.size();
@@ -379,11 +374,11 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
                      std::string(kCommandName) + " " + first_mode + " " + extra + value);
         }
         Fail(std::string(option ? "unknown option " : "unexpected argument ") + Shown(extra) +
-             (o.mode.empty() ? "" : " for '" + o.mode + "'") + "; usage: " + usage);
+             (o.mode.empty() ? "" : " for '" + o.mode + "'") + SeeHelp(o.mode));
     }
-    if (o.mode.empty()) Fail(std::string("choose a mode; usage: ") + kUsageAny);
-    if (o.mode == "replay" && o.script.empty()) Fail(std::string("replay needs a script file; usage: ") + usage);
-    if (o.mode == "reload" && count_text.empty()) Fail(std::string("reload needs a count; usage: ") + usage);
+    if (o.mode.empty()) Fail("choose a mode: " + kModes + SeeHelp(""));
+    if (o.mode == "replay" && o.script.empty()) Fail("replay needs a script file" + SeeHelp(o.mode));
+    if (o.mode == "reload" && count_text.empty()) Fail("reload needs a count" + SeeHelp(o.mode));
     if (left && right) Fail("choose one of --left and --right");
     o.left = !right;
     o.side_given = left || right;

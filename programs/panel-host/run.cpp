@@ -88,11 +88,13 @@ int RunCaught(PanelHost& ph, const PanelHostOptions& o, std::string* problem) {
 
     char turn[96] = "the turn had not ended";
     if (turn_end.ended)
-        std::snprintf(turn, sizeof turn, "turn ended at %.2f (%.2f off)", turn_end.heading, turn_end.off);
+        std::snprintf(turn, sizeof turn, "turn ended at %s (%.2f off)", HeadingText(turn_end.heading).c_str(),
+                      turn_end.off);
     std::printf("summary: %s after %" PRIu32 " updates (%s); target heading %" PRId32
-                ", %s, final heading %.2f; %s; %s started\n",
+                ", %s, final heading %s; %s; %s started\n",
                 reset ? "reset" : stopped ? "interrupted" : "NOT FINISHED", host.updates, Clock(host.updates).c_str(),
-                target, turn, world.aircraft.heading, Distances(world.aircraft).c_str(), Plural(world.clips_started, "clip").c_str());
+                target, turn, HeadingText(world.aircraft.heading).c_str(), Distances(world.aircraft).c_str(),
+                Plural(world.clips_started, "clip").c_str());
     OutputsReport(out);
     if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && !stopped) {
         OutputsAbandon(out);

@@ -39,7 +39,7 @@ bool Attach(Session& s, const PanelHostOptions& o, std::string* problem) {
     LoadedModule& module = s.module;
     bool no_gauge = false;
     if (!LoadModule(o.module, &module, problem, &no_gauge)) {
-        if (kPreview) *problem = PreviewModuleProblem(o.module, no_gauge);
+        if (kPreview && ModuleKindMismatch(o.module).empty()) *problem = PreviewModuleProblem(o.module, no_gauge);
         return false;
     }
     HostReset();

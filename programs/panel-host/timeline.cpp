@@ -77,8 +77,8 @@ void OnEvent(void* context, const WorldEvent& e) {
         Say(timeline, line);
     }
     if (e.turn_ended) {
-        std::snprintf(line, sizeof line, "  turn ends at heading %.2f (target %" PRId32 ", %.2f off)",
-                      e.turn_end_heading, world.push.target, e.turn_end_off);
+        std::snprintf(line, sizeof line, "  turn ends at heading %s (target %" PRId32 ", %.2f off)",
+                      HeadingText(e.turn_end_heading).c_str(), world.push.target, e.turn_end_off);
         Say(timeline, line);
     }
     timeline.repeat_id = e.id;

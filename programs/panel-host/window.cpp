@@ -324,10 +324,10 @@ int RunWindow(PanelHost& ph, const PanelHostOptions& o, std::string* problem) {
     std::string counted;
     for (const char* b : kButtonNames)
         counted += std::string(counted.empty() ? "" : ", ") + b + " " + std::to_string(clicks[b]);
-    std::printf("summary: %" PRIu32 " updates (%s); %s begun, %" PRIu32 " reset; clicks: %s; heading %.2f; %s; "
+    std::printf("summary: %" PRIu32 " updates (%s); %s begun, %" PRIu32 " reset; clicks: %s; heading %s; %s; "
                 "%s started\n",
                 host.updates, Clock(host.updates).c_str(), Plural(world.pushbacks, "pushback").c_str(), world.resets,
-                counted.c_str(), world.aircraft.heading, Distances(world.aircraft).c_str(),
+                counted.c_str(), HeadingText(world.aircraft.heading).c_str(), Distances(world.aircraft).c_str(),
                 Plural(world.clips_started, "clip").c_str());
     std::fflush(stdout);
     CloseFont(status_font);

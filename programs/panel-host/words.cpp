@@ -1,6 +1,7 @@
 // words.cpp - panel-host's words for what it shows (see words.h).
 #include "programs/panel-host/words.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -28,7 +29,10 @@ std::string Clock(uint32_t update) {
 
 std::string HeadingText(double heading) {
     char text[16];
-    std::snprintf(text, sizeof text, "%.1f", std::floor(heading * 10.0 + 1e-9) / 10.0);
+    // Cut to hundredths, as the target's whole degrees are cut from it: a
+    // heading below 360 never shows as 360.00, and one given as 359.96
+    // shows as given.
+    std::snprintf(text, sizeof text, "%.2f", std::min(std::floor(heading * 100.0 + 1e-6), 35999.0) / 100.0);
     return text;
 }
 

@@ -8,8 +8,9 @@
 
 #include "programs/panel-host/aircraft.h"
 
-// A heading as the timeline and the window show it: one decimal, cut
-// rather than rounded, so that 359.97 is 359.9 and never 360.0.
+// A heading as the header, the timeline, the summaries and the window show
+// it: two decimals, cut rather than rounded, so that 359.999 is 359.99 and
+// never 360.00.
 std::string HeadingText(double heading);
 
 // "1 clip", "2 clips".

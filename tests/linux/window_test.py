@@ -358,7 +358,7 @@ def main():
         xvfb.wait()
 
     turns = re.findall(r"turn ends at heading (\d+\.\d\d) \(target (\d+),", text)
-    check("the second turn is the pilot's, by hand", re.search(r"turning by hand from heading 27\d\.\d toward 0", text) is not None)
+    check("the second turn is the pilot's, by hand", re.search(r"turning by hand from heading 27\d\.\d+ toward 0", text) is not None)
     check("each turn's end is on the timeline: right to 270, then left to 0",
           [t for _, t in turns] == ["270", "0"] and all(0 <= float(h) - int(t) < 1 for h, t in turns), turns)
     check("the summary on Esc counts both pushbacks and names the clicks",

@@ -88,6 +88,7 @@ TEST_F(Replay, ABadLineStopsTheScriptBeforeItRunsWithItsNumberAndWordsEscaped) {
         {"tick -1\n", "test.script:1: '-1' is not a tick count (0 to 2147483647)\n"},
         {"tick 99999999999\n", "test.script:1: '99999999999' is not a tick count (0 to 2147483647)\n"},
         {"tick 1 2\n", "test.script:1: 'tick' takes at most one count\n"},
+        {"tick\r\ntick 1\rtick 2\n", "test.script:2: a carriage return inside the line: lines end in LF or CRLF\n"},
         {"reload now\n", "test.script:1: 'reload' takes no arguments\n"},
         {"set heading 1e999999\n", "test.script:1: '1e999999' is too large for a number\n"},
         {"\x1b]0;x\a\n", "test.script:1: unknown command '\\x1B]0;x\\x07'\n"},

@@ -325,6 +325,13 @@ def cmd_errors(args):
         ("gauge-replay.exe with a bad script line", [args.replay_exe, bad_script],
          "bad.script:3: unknown variable 'wheels'"),
     ]
+    for label, module, message in (
+            ("the module built for the other bitness", args.other_bitness,
+             "is built for 64-bit Windows and this program for 32-bit" if preview else
+             "is built for 32-bit Windows and this program for 64-bit"),
+            ("a Linux module", args.linux_module, f"is a Linux module, no Windows module{mend}")):
+        if module and os.path.exists(module):
+            cases.append((label, [args.exe, "--module", module, "replay", args.script], f"{module} {message}"))
     if preview:
         cases.append(("the preview asked to record its sound", [args.exe, "run", "--audio", "a.wav"],
                       "the preview plays the gauge's sound on the sound card"))
@@ -378,6 +385,8 @@ def main():
     p.add_argument("replay_exe")
     p.add_argument("module")
     p.add_argument("script")
+    p.add_argument("--other-bitness", help="the module built for the other bitness (tried where built)")
+    p.add_argument("--linux-module", help="the Linux module (tried where built)")
     args = parser.parse_args()
     args.runner = []
     if args.win32:
