@@ -295,8 +295,6 @@ def check_bitmaps(res):
     for name, ((lx, ly), (mx, my, mw, mh)) in LAMPS.items():
         left = name == "lamp_left.bmp"
         w, h = BITMAPS[name]
-        check("%s mouse area lies inside the %dx%d button square" % (name, w, h),
-              lx <= mx and ly <= my and mx + mw <= lx + w and my + mh <= ly + h)
         # the unlit arrow on the face: inside the mouse area, pointing the right way
         arrow = painted(face, lx, ly, lx + w - 1, ly + h - 1)
         outside = [p for p in arrow if not (mx <= p[0] < mx + mw and my <= p[1] < my + mh)]
@@ -373,12 +371,9 @@ def write_test_wav(path, rate, channels, seconds, level=0.37, before=0.0, after=
     """A 440 Hz tone of `seconds` at `level` of full scale, with silence
     before and after it."""
     full = 32767 if width == 2 else 127
-    frames = []
-    for i in range(int(before * rate)):
-        frames.append(0)
-    for i in range(int(round(seconds * rate))):
-        frames.append(int(full * level * math.sin(2 * math.pi * 440 * (i + 0.5) / rate)))
-    frames += [0] * int(after * rate)
+    frames = ([0] * int(before * rate)
+              + [int(full * level * math.sin(2 * math.pi * 440 * (i + 0.5) / rate))
+                 for i in range(int(round(seconds * rate)))] + [0] * int(after * rate))
     with wave.open(path, "wb") as w:
         w.setnchannels(channels)
         w.setsampwidth(width)

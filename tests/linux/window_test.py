@@ -6,16 +6,8 @@
 
 Only what a real window shows; the rules behind it (phases, hints,
 hold-to-repeat) are tested by update number in world_test.cpp. Every wait
-is for a line of the window's timeline (it says each hint once it is on
-the screen), with a generous deadline only as a safety net. In real time:
-minus held until 0 s, plus, the tail to the right, and a screenshot as the
-crew asks for the brake (window.png: status, hint, the crew's words, the
-countdown, the aircraft); the words show only while the call plays, so the
-test runs alone. At ten times the speed two pushbacks, the second with the
-push time 0 the first left and the turn by hand (window_turn.png,
-window_after_turn.png, window_by_hand.png). With no sound device, the
-caption and hint as the schedule allows the brake's release
-(window_no_sound.png). Esc ends each.
+is for a line of the window's timeline, with a generous deadline only as a
+safety net. The runs and screenshots are described in docs/testing.md.
 
 With --wine, the Windows preview: panel-host.exe beside the module as
 VORNAK_TOWS-preview.exe, the real-time window started without arguments;
@@ -237,12 +229,11 @@ def main():
     args.runner = []   # 32-bit wine through qemu where the kernel runs no 32-bit code
     out = args.out
     os.makedirs(out, exist_ok=True)
-    shot, turn_shot, hand_shot, after_shot, silent_shot = (
-        os.path.join(out, n) for n in ("window.png", "window_turn.png", "window_by_hand.png",
-                                       "window_after_turn.png", "window_no_sound.png"))
-    for old in (shot, turn_shot, hand_shot, after_shot, silent_shot):
-        if os.path.exists(old):
-            os.remove(old)
+    shots = [os.path.join(out, n) for n in ("window.png", "window_turn.png", "window_by_hand.png",
+                                            "window_after_turn.png", "window_no_sound.png")]
+    for old in filter(os.path.exists, shots):
+        os.remove(old)
+    shot, turn_shot, hand_shot, after_shot, silent_shot = shots
 
     raw, preview = None, os.path.join(out, "kit", "VORNAK_TOWS-preview.exe")
 
@@ -365,37 +356,31 @@ def main():
           re.search(r"summary: .*2 pushbacks begun, 2 reset; clicks: left 1, right 1, minus \d+, plus 1;", text)
           is not None, text.splitlines()[-1:])
 
-    image = Image.open(shot).convert("RGB")
+    image, turn, hand, after, silent = (Image.open(path).convert("RGB") for path in shots)
     w = image.width
-    status_text = count(image, (0, STATUS_Y, w, STATUS_Y + 22), STATUS_TEXT)
-    hint = count(image, (0, STATUS_Y + 22, w, STATUS_Y + STATUS_H), HINT_TEXT)
-    caption = count(image, (0, CAPTION_Y, w, CAPTION_Y + CAPTION_H), CAPTION_TEXT)
+    status, hint = (0, STATUS_Y, w, STATUS_Y + 22), (0, STATUS_Y + 22, w, STATUS_Y + STATUS_H)
+    view, caption = (0, VIEW_Y, w, CAPTION_Y), (0, CAPTION_Y, w, CAPTION_Y + CAPTION_H)
+    status_text, hint_text, caption_text = (count(image, status, STATUS_TEXT), count(image, hint, HINT_TEXT),
+                                            count(image, caption, CAPTION_TEXT))
     check("the status strip carries its text", status_text > 300, status_text)
-    check("the status strip asks for B while the crew waits for the brake", hint > 200, hint)
-    check("the caption strip shows the crew's words while they are spoken", caption > 400, caption)
+    check("the status strip asks for B while the crew waits for the brake", hint_text > 200, hint_text)
+    check("the caption strip shows the crew's words while they are spoken", caption_text > 400, caption_text)
     check("the panel shows the countdown in yellow", count(image, (0, 0, w, PANEL_H), COUNTDOWN) > 100)
-    check("the view shows the aircraft", count(image, (0, VIEW_Y, w, CAPTION_Y), AIRCRAFT) > 300)
-    turn = Image.open(turn_shot).convert("RGB")
-    view = (0, VIEW_Y, w, CAPTION_Y)
+    check("the view shows the aircraft", count(image, view, AIRCRAFT) > 300)
     # Beyond the track's legend, which both pictures show.
     check("in the turn the view shows the track behind the aircraft, the status strip names it",
           count(turn, view, TRACK) > count(image, view, TRACK) + 100 and
-          count(turn, (0, STATUS_Y, w, STATUS_Y + 22), STATUS_TEXT) > 300)
-    hand = Image.open(hand_shot).convert("RGB")
+          count(turn, status, STATUS_TEXT) > 300)
     check("in a push whose turn is the pilot's the hint names the keys that turn the aircraft",
-          count(hand, (0, STATUS_Y + 22, w, STATUS_Y + STATUS_H), HINT_TEXT) > 200)
-    after = Image.open(after_shot).convert("RGB")
+          count(hand, hint, HINT_TEXT) > 200)
     view_edge = sum(count(after, box, AIRCRAFT) for box in ((0, VIEW_Y, w, VIEW_Y + 1), (0, CAPTION_Y - 1, w, CAPTION_Y),
                                                             (0, VIEW_Y, 1, CAPTION_Y), (w - 1, VIEW_Y, w, CAPTION_Y)))
     check("after the turn the view keeps the whole aircraft in sight",
-          count(after, (0, VIEW_Y, w, CAPTION_Y), AIRCRAFT) > 300 and view_edge == 0, view_edge)
-    pictures = [("first call", image), ("turn", turn), ("turn by hand", hand)]
-    silent = Image.open(silent_shot).convert("RGB")
-    pictures.append(("no sound", silent))
+          count(after, view, AIRCRAFT) > 300 and view_edge == 0, view_edge)
     check("no sound: the caption strip says the crew cannot be heard, and a hint asks for B",
-          count(silent, (0, CAPTION_Y, w, CAPTION_Y + CAPTION_H), CAPTION_TEXT) > 400 and
-          count(silent, (0, STATUS_Y + 22, w, STATUS_Y + STATUS_H), HINT_TEXT) > 200)
-    for name, picture in pictures:
+          count(silent, caption, CAPTION_TEXT) > 400 and count(silent, hint, HINT_TEXT) > 200)
+    for name, picture in (("first call", image), ("turn", turn), ("turn by hand", hand),
+                          ("no sound", silent)):
         edge = sum(count(picture, (w - 8, STATUS_Y, w, STATUS_Y + STATUS_H), c) for c in (STATUS_TEXT, HINT_TEXT))
         check(f"{name}: the status strip's text ends short of the window's edge", edge == 0, edge)
     if raw is not None:

@@ -32,7 +32,7 @@ std::vector<uint8_t> StoredSamples(const char* name) {
     return std::vector<uint8_t>(data, data + size);
 }
 
-TEST_F(Clips, InitialiseLoadsSixFilledBuffersInOrder) {
+TEST_F(Clips, InitialiseLoadsSixFilledBuffers) {
     StartGauge();
     SoundClip clips[] = {PB1, PB2, PB3, PB4, CLICK, TUG};
     const std::vector<std::string> names = {"PB1", "PB2", "PB3", "PB4", "CLICK", "TUG"};
@@ -49,18 +49,10 @@ TEST_F(Clips, InitialiseLoadsSixFilledBuffersInOrder) {
         EXPECT_EQ(b->reserved, 0u);
         EXPECT_FALSE(b->unlock_mismatch) << names[i];
     }
-    std::vector<std::string> created;
-    for (const std::string& call : host_calls)
-        if (call.rfind("CreateBuffer ", 0) == 0) created.push_back(call.substr(13));
-    EXPECT_EQ(created, names) << "made in this order";
-    EXPECT_EQ(recording_stats.buffers_created, 6u);
-    EXPECT_EQ(recording_stats.devices_created, 1u) << "one device for the whole cycle";
-    EXPECT_EQ(recording_stats.cooperative_calls, 6u);
+    // The order of the calls, one device and one fill each, is the lifecycle test's.
     EXPECT_EQ(recording_stats.last_cooperative_level, kCooperativeNormal);
-    EXPECT_EQ(recording_stats.speaker_calls, 6u);
     EXPECT_EQ(recording_stats.last_speaker_config, kSpeakerStereo);
     EXPECT_EQ(recording_stats.last_desc_size, sizeof(ClipBufferDesc));
-    EXPECT_EQ(recording_stats.unlock_calls, 6u);
 }
 
 // The device reads the stored format's fields little-endian, each byte in place.
@@ -73,8 +65,8 @@ TEST(StoredFormatFields, EveryByteInItsPlace) {
     EXPECT_EQ(f.rate, 0x08070605u);
     EXPECT_EQ(f.bytes_per_second, 0x0C0B0A09u);
     EXPECT_EQ(f.block_align, 0x0E0D);
-    const uint8_t high[14] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                              0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    uint8_t high[14];
+    std::memset(high, 0xFF, sizeof high);
     const StoredFormat h = ReadStoredFormat(high);
     EXPECT_EQ(h.tag, 0xFFFF);
     EXPECT_EQ(h.rate, 0xFFFFFFFFu);

@@ -91,10 +91,9 @@ TEST_P(FullPushback, EveryEventAndClipAtItsTick) {
     EXPECT_EQ(EventsWithId(kEventSlewToggle),
               (std::vector<SentEvent>{{p0 + 2, kEventSlewToggle, 1}}));
 
-    std::vector<SentEvent> ahead = {{p0 + 1, kEventSlewAheadMinus, 1}, {p0 + 37, kEventSlewAheadMinus, 1},
-                                    {p0 + 73, kEventSlewAheadMinus, 1}, {p0 + 101, kEventSlewAheadMinus, 1},
-                                    {f.turn_end, kEventSlewAheadMinus, 1},
-                                    {f.turn_end + 18, kEventSlewAheadMinus, 1}};
+    std::vector<SentEvent> ahead;
+    for (uint32_t at : {p0 + 1, p0 + 37, p0 + 73, p0 + 101, f.turn_end, f.turn_end + 18})
+        ahead.push_back({at, kEventSlewAheadMinus, 1});
     EXPECT_EQ(EventsWithId(kEventSlewAheadMinus), ahead);
 
     std::vector<SentEvent> freeze;
@@ -356,21 +355,11 @@ TEST_F(Sequencer, ClickingTheChosenDirectionAgainAfterTheTurnSetsANewTarget) {
 }
 
 // Bounds the host or the pilot could push past: a display that cannot
-// overflow, headings that cannot make the conversion undefined, a push
-// counter that cannot wrap.
-TEST_F(Sequencer, TheTimerStopsAt995AndAlwaysFitsTheDisplay) {
-    for (int i = 0; i < 400; ++i) Click("plus");
-    EXPECT_EQ(pushback.timer_seconds, 995);
-    Tick();
-    EXPECT_EQ(Display(), "995sec");
-    Click("minus");
-    EXPECT_EQ(pushback.timer_seconds, 990);
-    Click("plus");
-    Click("plus");
-    EXPECT_EQ(pushback.timer_seconds, 995);
-
-    // Even a timer set beyond the cap by other means never writes past
-    // the six characters and terminator the host gave.
+// overflow, headings that cannot make the conversion undefined (the timer's
+// cap and the push counter's limit are the hostile tests').
+TEST_F(Sequencer, ATimerBeyondItsCapStillFitsTheDisplay) {
+    // A timer set beyond the cap by other means never writes past the six
+    // characters and terminator the host gave.
     char guard[16];
     std::memset(guard, 'x', sizeof guard);
     char* saved = timer_display.text;
@@ -427,17 +416,6 @@ TEST_F(Sequencer, TargetsFromSaturatedHeadingsStayExact) {
     Tick(2);
     Click("right");
     EXPECT_EQ(pushback.target_heading, 2147483647 - 90);
-}
-
-TEST_F(Sequencer, PushTicksStopAtTheLargestCount) {
-    Set(kTokenOnGround, 1.0);
-    Click("left");
-    while (pushback.push_ticks < 1) Tick();
-    pushback.push_ticks = 2147483647 - 2;
-    Tick(5);
-    EXPECT_EQ(pushback.push_ticks, 2147483647);
-    EXPECT_EQ(Display(), "  0sec");
-    EXPECT_EQ(pushback.turn_done, 0);
 }
 
 TEST_F(Sequencer, KillAndInitialiseContinueTheSequence) {

@@ -17,25 +17,32 @@ int host_argument;
 
 namespace {
 
+// Each record of the module beside its copy in `r`, handed to `copy`
+// (saved copy, live record, bytes): taken once, put back by FreshModule.
+template <typename Copy>
+void EachRecord(RecordsAtLoad& r, Copy copy) {
+    copy(&r.gauge_header, &gauge_header, sizeof gauge_header);
+    copy(&r.panel_face, &panel_face, sizeof panel_face);
+    copy(&r.timer_display, &timer_display, sizeof timer_display);
+    copy(&r.right_lamp, &right_lamp, sizeof right_lamp);
+    copy(&r.left_lamp, &left_lamp, sizeof left_lamp);
+    copy(r.mouse_areas, mouse_areas, sizeof mouse_areas);
+    copy(&r.import_table, &ImportTable, sizeof ImportTable);
+    copy(&r.linkage, &Linkage, sizeof Linkage);
+    copy(&r.hold_var, &hold_var, sizeof hold_var);
+    copy(&r.heading_var, &heading_var, sizeof heading_var);
+    copy(&r.ready_var, &ready_var, sizeof ready_var);
+    for (int32_t i = 0; i < kClipCount; ++i) copy(&r.clips[i], kClipHandles[i], sizeof r.clips[i]);
+    copy(&r.sound_device, &sound_device, sizeof sound_device);
+    copy(&r.host_window, &host_window, sizeof host_window);
+    copy(r.module_path, module_path, sizeof module_path);
+}
+
 // Taken while the test program starts, before any test: the records are
 // constant-initialised data, in place before any start-up code runs.
 RecordsAtLoad TakeRecords() {
     RecordsAtLoad r;
-    std::memcpy(&r.gauge_header, &gauge_header, sizeof gauge_header);
-    std::memcpy(&r.panel_face, &panel_face, sizeof panel_face);
-    std::memcpy(&r.timer_display, &timer_display, sizeof timer_display);
-    std::memcpy(&r.right_lamp, &right_lamp, sizeof right_lamp);
-    std::memcpy(&r.left_lamp, &left_lamp, sizeof left_lamp);
-    std::memcpy(r.mouse_areas, mouse_areas, sizeof mouse_areas);
-    std::memcpy(&r.import_table, &ImportTable, sizeof ImportTable);
-    std::memcpy(&r.linkage, &Linkage, sizeof Linkage);
-    std::memcpy(&r.hold_var, &hold_var, sizeof hold_var);
-    std::memcpy(&r.heading_var, &heading_var, sizeof heading_var);
-    std::memcpy(&r.ready_var, &ready_var, sizeof ready_var);
-    for (int32_t i = 0; i < kClipCount; ++i) r.clips[i] = *kClipHandles[i];
-    r.sound_device = sound_device;
-    r.host_window = host_window;
-    std::memcpy(r.module_path, module_path, sizeof module_path);
+    EachRecord(r, [](void* saved, const void* live, size_t n) { std::memcpy(saved, live, n); });
     return r;
 }
 
@@ -169,22 +176,8 @@ const char* ClipName(const void* buffer) {
 
 void GaugeTest::FreshModule() {
     pushback = kPushbackInitial;
-    const RecordsAtLoad& r = records_at_load;
-    std::memcpy(&gauge_header, &r.gauge_header, sizeof gauge_header);
-    std::memcpy(&panel_face, &r.panel_face, sizeof panel_face);
-    std::memcpy(&timer_display, &r.timer_display, sizeof timer_display);
-    std::memcpy(&right_lamp, &r.right_lamp, sizeof right_lamp);
-    std::memcpy(&left_lamp, &r.left_lamp, sizeof left_lamp);
-    std::memcpy(mouse_areas, r.mouse_areas, sizeof mouse_areas);
-    std::memcpy(&ImportTable, &r.import_table, sizeof ImportTable);
-    std::memcpy(&Linkage, &r.linkage, sizeof Linkage);
-    std::memcpy(&hold_var, &r.hold_var, sizeof hold_var);
-    std::memcpy(&heading_var, &r.heading_var, sizeof heading_var);
-    std::memcpy(&ready_var, &r.ready_var, sizeof ready_var);
-    for (int32_t i = 0; i < kClipCount; ++i) *kClipHandles[i] = r.clips[i];
-    sound_device = r.sound_device;
-    host_window = r.host_window;
-    std::memcpy(module_path, r.module_path, sizeof module_path);
+    EachRecord(const_cast<RecordsAtLoad&>(records_at_load),
+               [](const void* saved, void* live, size_t n) { std::memcpy(live, saved, n); });
     ResetRecordingDevice();
     HostReset();
     host_calls.clear();
@@ -220,8 +213,6 @@ void GaugeTest::StartGauge() {
     AttachHost();
     HostInstall();
     HostInitialize();
-    recording_control.on_play = OnPlay;
-    recording_control.on_call = OnDeviceCall;
 }
 
 void GaugeTest::TearDown() {

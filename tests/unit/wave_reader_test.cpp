@@ -34,216 +34,101 @@ struct Image {
     void Put32(uint32_t v) {
         for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
     }
-    // A chunk with `length` body bytes, padded when odd; returns its offset.
-    size_t Chunk(const char* id, uint32_t length, uint8_t fill = 0x55) {
-        size_t at = bytes.size();
+    // A chunk with `length` body bytes, padded when odd.
+    void Chunk(const char* id, uint32_t length) {
         Put(id);
         Put32(length);
-        bytes.resize(bytes.size() + length, fill);
-        if (length & 1) bytes.push_back(0);
-        Fix();
-        return at;
+        bytes.resize(bytes.size() + length + (length & 1), 0x55);
+        SetRiffSize(static_cast<uint32_t>(bytes.size() - 8));
     }
-    void Fix() { SetRiffSize(static_cast<uint32_t>(bytes.size() - 8)); }
     void SetRiffSize(uint32_t size) { std::memcpy(&bytes[4], &size, 4); }
     void SetLength(size_t chunk, uint32_t length) { std::memcpy(&bytes[chunk + 4], &length, 4); }
-};
-
-struct Walk {
-    int32_t result;
-    const uint8_t* format;
-    const uint8_t* data;
-    uint32_t size;
 };
 
 // Outs holding something before the walk, so that clearing them shows.
 const uint8_t kStale[1] = {0};
 
-Walk WalkAll(const Image& image) {
-    Walk w = {-1, kStale, kStale, 0xDEAD};
-    w.result = ParseWaveResource(image.bytes.data(), static_cast<uint32_t>(image.bytes.size()),
-                                 &w.format, &w.data, &w.size);
-    return w;
-}
-
 ptrdiff_t At(const Image& image, const uint8_t* p) { return p ? p - image.bytes.data() : -1; }
 
-TEST(WaveWalk, StoredClipLayout) {
+const int64_t X = -2;   // an out the row does not judge
+
+// An image of these chunks, spoiled afterwards if the row says so, and what
+// the walk finds in it: offsets of the format and data bodies (-1: cleared).
+struct WalkRow {
+    const char* name;
+    std::vector<std::pair<const char*, uint32_t>> chunks;   // id and body length
+    int32_t result;
+    int64_t format = X, data = X, size = X;
+    void (*spoil)(Image&) = nullptr;
+};
+
+void Sign(Image& i, size_t at, const char* four) { std::memcpy(&i.bytes[at], four, 4); }
+
+const WalkRow kWalkRows[] = {
+    // name, chunks, result, format, data, size, spoil
+    {"stored_clip_layout", {{"fmt ", 16}, {"data", 1000}}, 1, 20, 44, 1000},
+    {"data_before_format", {{"data", 10}, {"fmt ", 16}}, 1, 38, 20, 10},
+    // 14 bytes reach the block alignment; a short first format is fatal, a later one skipped.
+    {"format_of_14_bytes", {{"fmt ", 14}, {"data", 4}}, 1},
+    {"short_first_format", {{"fmt ", 13}, {"fmt ", 16}, {"data", 4}}, 0},
+    {"short_later_format", {{"fmt ", 16}, {"fmt ", 2}, {"data", 4}}, 1, 20, 54},
+    {"odd_chunks_padded", {{"LIST", 3}, {"fmt ", 16}, {"data", 7}}, 1, 32, 56},
+    {"no_data", {{"fmt ", 16}}, 0, 20, -1, 0},
+    {"no_format", {{"data", 8}}, 0, -1, 20, 8},
+    {"empty_data", {{"fmt ", 16}, {"data", 0}}, 1, X, X, 0},
+    {"empty_data_ahead_of_format", {{"data", 0}, {"fmt ", 16}, {"data", 6}}, 1, X, 52, 6},
+    {"only_empty_data", {{"data", 0}, {"fmt ", 16}}, 0},
+    // Lengths use all four of their bytes: a 16 MiB chunk is stepped over whole.
+    {"sixteen_MiB_chunk", {{"fmt ", 16}, {"JUNK", 0x01000000u}, {"data", 6}}, 1, X, 52 + 0x01000000},
+    // The walk stops at the first data chunk: the second's length is never read.
+    {"first_data_wins", {{"fmt ", 16}, {"data", 6}, {"data", 9}}, 1, X, X, 6,
+     [](Image& i) { i.SetLength(50, 0xFFFFFFF0u); }},
+    {"first_data_wins_ahead_of_format", {{"data", 6}, {"data", 9}, {"fmt ", 16}}, 1, X, 20, 6},
+    // The RIFF size bounds the walk: the data body a byte past its end, the
+    // end where the data chunk starts, and less.
+    {"riff_ends_in_data", {{"fmt ", 16}, {"data", 100}}, 0, X, X, X,
+     [](Image& i) { i.SetRiffSize(static_cast<uint32_t>(i.bytes.size() - 9)); }},
+    {"riff_ends_at_data", {{"fmt ", 16}, {"data", 100}}, 0, X, X, X, [](Image& i) { i.SetRiffSize(28); }},
+    {"riff_of_4", {{"fmt ", 16}, {"data", 100}}, 0, X, X, X, [](Image& i) { i.SetRiffSize(4); }},
+    {"riff_of_0", {{"fmt ", 16}, {"data", 100}}, 0, X, X, X, [](Image& i) { i.SetRiffSize(0); }},
+    // Wrong signatures, and a RIFF of another form, clear the outs.
+    {"RIFX", {{"fmt ", 16}, {"data", 4}}, 0, -1, -1, 0, [](Image& i) { Sign(i, 0, "RIFX"); }},
+    {"riff", {{"fmt ", 16}, {"data", 4}}, 0, -1, -1, 0, [](Image& i) { Sign(i, 0, "riff"); }},
+    {"FFIR", {{"fmt ", 16}, {"data", 4}}, 0, -1, -1, 0, [](Image& i) { Sign(i, 0, "FFIR"); }},
+    {"AVI", {{"fmt ", 16}, {"data", 4}}, 0, -1, -1, 0, [](Image& i) { Sign(i, 8, "AVI "); }},
+    // Lengths that point past the image or the RIFF end fail the walk
+    // instead of sending it outside the stored bytes.
+    {"format_length_wraps_the_offset", {{"fmt ", 16}, {"data", 4}}, 0, X, X, X,
+     [](Image& i) { i.SetLength(12, 0xFFFFFFF8u); }},
+    {"data_past_the_image", {{"fmt ", 16}, {"data", 4}}, 0, X, X, X, [](Image& i) { i.SetLength(36, 5000); }},
+    {"data_header_cut_short", {{"fmt ", 16}, {"data", 4}}, 0, X, X, X,
+     [](Image& i) { i.SetRiffSize(0xFFFFFFFFu); i.bytes.resize(40); }},
+    {"data_past_the_riff", {{"fmt ", 16}, {"data", 20}}, 0, X, X, X, [](Image& i) { i.SetRiffSize(40); }},
+};
+
+void PrintTo(const WalkRow& row, std::ostream* out) { *out << row.name; }
+
+class WaveWalk : public ::testing::TestWithParam<WalkRow> {};
+
+TEST_P(WaveWalk, FindsWhatTheChunksHold) {
+    const WalkRow& r = GetParam();
     Image img;
-    img.Chunk("fmt ", 16);
-    img.Chunk("data", 1000);
-    Walk w = WalkAll(img);
-    EXPECT_EQ(w.result, 1);
-    EXPECT_EQ(At(img, w.format), 20);
-    EXPECT_EQ(At(img, w.data), 44);
-    EXPECT_EQ(w.size, 1000u);
+    for (const auto& [id, length] : r.chunks) img.Chunk(id, length);
+    if (r.spoil) r.spoil(img);
+    const uint8_t *format = kStale, *data = kStale;
+    uint32_t size = 0xDEAD;
+    const uint32_t n = static_cast<uint32_t>(img.bytes.size());
+    EXPECT_EQ(ParseWaveResource(img.bytes.data(), n, &format, &data, &size), r.result);
+    if (r.format != X) { EXPECT_EQ(At(img, format), r.format); }
+    if (r.data != X) { EXPECT_EQ(At(img, data), r.data); }
+    if (r.size != X) { EXPECT_EQ(size, r.size); }
 }
 
-TEST(WaveWalk, DataBeforeFormat) {
-    Image img;
-    img.Chunk("data", 10);
-    img.Chunk("fmt ", 16);
-    Walk w = WalkAll(img);
-    EXPECT_EQ(w.result, 1);
-    EXPECT_EQ(At(img, w.data), 20);
-    EXPECT_EQ(At(img, w.format), 38);
-    EXPECT_EQ(w.size, 10u);
-}
+INSTANTIATE_TEST_SUITE_P(Table, WaveWalk, ::testing::ValuesIn(kWalkRows), [](const auto& row) {
+    return std::string(row.param.name);
+});
 
-TEST(WaveWalk, FormatChunkLength) {
-    {
-        Image img;
-        img.Chunk("fmt ", 14);
-        img.Chunk("data", 4);
-        EXPECT_EQ(WalkAll(img).result, 1) << "14 bytes reach the block alignment";
-    }
-    {
-        Image img;
-        img.Chunk("fmt ", 13);
-        img.Chunk("fmt ", 16);
-        img.Chunk("data", 4);
-        EXPECT_EQ(WalkAll(img).result, 0) << "a short first format is fatal";
-    }
-    {
-        Image img;
-        img.Chunk("fmt ", 16);
-        img.Chunk("fmt ", 2);
-        size_t data = img.Chunk("data", 4);
-        Walk w = WalkAll(img);
-        EXPECT_EQ(w.result, 1) << "a short format after the first is skipped";
-        EXPECT_EQ(At(img, w.format), 20);
-        EXPECT_EQ(At(img, w.data), static_cast<ptrdiff_t>(data + 8));
-    }
-}
-
-TEST(WaveWalk, OddChunksArePadded) {
-    Image img;
-    img.Chunk("LIST", 3);
-    size_t fmt = img.Chunk("fmt ", 16);
-    img.Chunk("data", 7);
-    EXPECT_EQ(fmt, 12u + 12u);
-    Walk w = WalkAll(img);
-    EXPECT_EQ(w.result, 1);
-    EXPECT_EQ(At(img, w.format), 32);
-}
-
-TEST(WaveWalk, MissingHalves) {
-    {
-        Image img;
-        img.Chunk("fmt ", 16);
-        Walk w = WalkAll(img);
-        EXPECT_EQ(w.result, 0);
-        EXPECT_EQ(At(img, w.format), 20);
-        EXPECT_EQ(w.data, nullptr);
-        EXPECT_EQ(w.size, 0u);
-    }
-    {
-        Image img;
-        img.Chunk("data", 8);
-        Walk w = WalkAll(img);
-        EXPECT_EQ(w.result, 0);
-        EXPECT_EQ(w.format, nullptr);
-        EXPECT_EQ(At(img, w.data), 20);
-        EXPECT_EQ(w.size, 8u);
-    }
-}
-
-TEST(WaveWalk, EmptyDataChunks) {
-    {
-        Image img;
-        img.Chunk("fmt ", 16);
-        img.Chunk("data", 0);
-        Walk w = WalkAll(img);
-        EXPECT_EQ(w.result, 1);
-        EXPECT_EQ(w.size, 0u);
-    }
-    {
-        Image img;
-        img.Chunk("data", 0);
-        img.Chunk("fmt ", 16);
-        size_t second = img.Chunk("data", 6);
-        Walk w = WalkAll(img);
-        EXPECT_EQ(w.result, 1);
-        EXPECT_EQ(At(img, w.data), static_cast<ptrdiff_t>(second + 8));
-        EXPECT_EQ(w.size, 6u);
-    }
-    {
-        Image img;
-        img.Chunk("data", 0);
-        img.Chunk("fmt ", 16);
-        EXPECT_EQ(WalkAll(img).result, 0);
-    }
-}
-
-// Lengths use all four of their bytes: a 16 MiB chunk is stepped over whole.
-TEST(WaveWalk, ASixteenMegabyteChunkIsSteppedOver) {
-    Image img;
-    img.Chunk("fmt ", 16);
-    img.Chunk("JUNK", 0x01000000u);
-    const size_t data = img.Chunk("data", 6);
-    Walk w = WalkAll(img);
-    EXPECT_EQ(w.result, 1);
-    EXPECT_EQ(At(img, w.data), static_cast<ptrdiff_t>(data + 8));
-}
-
-TEST(WaveWalk, TheFirstDataChunkWins) {
-    Image img;
-    img.Chunk("fmt ", 16);
-    img.Chunk("data", 6);
-    size_t second = img.Chunk("data", 9);
-    img.SetLength(second, 0xFFFFFFF0u);   // never read: the walk stopped before
-    Walk w = WalkAll(img);
-    EXPECT_EQ(w.result, 1);
-    EXPECT_EQ(w.size, 6u);
-
-    Image before;   // both data chunks ahead of the format
-    const size_t first = before.Chunk("data", 6);
-    before.Chunk("data", 9);
-    before.Chunk("fmt ", 16);
-    w = WalkAll(before);
-    EXPECT_EQ(w.result, 1);
-    EXPECT_EQ(At(before, w.data), static_cast<ptrdiff_t>(first + 8));
-    EXPECT_EQ(w.size, 6u);
-}
-
-TEST(WaveWalk, TheRiffSizeBoundsTheWalk) {
-    Image img;
-    img.Chunk("fmt ", 16);
-    img.Chunk("data", 100);
-    img.SetRiffSize(static_cast<uint32_t>(img.bytes.size() - 8 - 1));
-    EXPECT_EQ(WalkAll(img).result, 0) << "the data body ends a byte past the RIFF end";
-    img.SetRiffSize(28);   // ends at 36, where the data chunk starts
-    EXPECT_EQ(WalkAll(img).result, 0);
-    img.SetRiffSize(4);
-    EXPECT_EQ(WalkAll(img).result, 0);
-    img.SetRiffSize(0);
-    EXPECT_EQ(WalkAll(img).result, 0);
-}
-
-TEST(WaveWalk, WrongSignaturesClearTheOuts) {
-    for (const char* bad : {"RIFX", "riff", "FFIR"}) {
-        Image img;
-        std::memcpy(img.bytes.data(), bad, 4);
-        img.Chunk("fmt ", 16);
-        img.Chunk("data", 4);
-        Walk w = WalkAll(img);
-        EXPECT_EQ(w.result, 0) << bad;
-        EXPECT_EQ(w.format, nullptr);
-        EXPECT_EQ(w.data, nullptr);
-        EXPECT_EQ(w.size, 0u);
-    }
-    Image img;
-    std::memcpy(img.bytes.data() + 8, "AVI ", 4);
-    img.Chunk("fmt ", 16);
-    img.Chunk("data", 4);
-    Walk w = WalkAll(img);
-    EXPECT_EQ(w.result, 0) << "a RIFF of another form";
-    EXPECT_EQ(w.format, nullptr);
-    EXPECT_EQ(w.data, nullptr);
-    EXPECT_EQ(w.size, 0u);
-}
-
-TEST(WaveWalk, PartialRequests) {
+TEST(WaveWalkRequests, PartialRequests) {
     Image img;
     img.Chunk("data", 0);
     img.Chunk("fmt ", 16);
@@ -263,44 +148,8 @@ TEST(WaveWalk, PartialRequests) {
     short_fmt.Chunk("fmt ", 10);
     EXPECT_EQ(ParseWaveResource(short_fmt.bytes.data(), static_cast<uint32_t>(short_fmt.bytes.size()),
                                 &format, nullptr, nullptr), 0);
-}
-
-// Lengths that point past the image or the RIFF end fail the walk instead
-// of sending it outside the stored bytes.
-TEST(WaveWalk, LyingLengthsNeverLeaveTheImage) {
-    {
-        Image img;
-        size_t fmt = img.Chunk("fmt ", 16);
-        img.Chunk("data", 4);
-        img.SetLength(fmt, 0xFFFFFFF8u);   // would wrap a 32-bit offset back to the start
-        EXPECT_EQ(WalkAll(img).result, 0);
-    }
-    {
-        Image img;
-        img.Chunk("fmt ", 16);
-        size_t data = img.Chunk("data", 4);
-        img.SetLength(data, 5000);
-        EXPECT_EQ(WalkAll(img).result, 0) << "data body past the end";
-    }
-    {
-        Image img;
-        img.Chunk("fmt ", 16);
-        img.Chunk("data", 4);
-        img.SetRiffSize(0xFFFFFFFFu);
-        img.bytes.resize(40);   // the data chunk's header is cut short
-        EXPECT_EQ(WalkAll(img).result, 0);
-    }
-    {
-        Image img;
-        img.Chunk("fmt ", 16);
-        img.Chunk("data", 20);
-        img.SetRiffSize(40);    // the data body runs past the RIFF end
-        EXPECT_EQ(WalkAll(img).result, 0);
-    }
-    for (uint32_t n = 0; n < 12; ++n) {
-        Image img;
-        EXPECT_EQ(ParseWaveResource(img.bytes.data(), n, nullptr, nullptr, nullptr), 0);
-    }
+    for (uint32_t shorter = 0; shorter < 12; ++shorter)
+        EXPECT_EQ(ParseWaveResource(img.bytes.data(), shorter, &format, nullptr, nullptr), 0) << shorter;
     EXPECT_EQ(ParseWaveResource(nullptr, 100, nullptr, nullptr, nullptr), 0);
 }
 
