@@ -25,6 +25,20 @@ bool Heard(const void*) { return true; }
 
 World world;
 
+// What the module played, and where the host's copy of the schedule said
+// its count got to.
+uint32_t pb2_on = 0, pb3_wrapup = 0, pb4_on = 0;
+
+void NoteClip(void*, const char* name) {
+    if (std::string(name) == kClipNames[kClipPB2]) pb2_on = host.updates;
+    if (std::string(name) == kClipNames[kClipPB3]) pb3_wrapup = world.push.wrapup_updates;
+    if (std::string(name) == kClipNames[kClipPB4]) pb4_on = host.updates;
+}
+
+// One whole pushback of the real module: each phase begins on its update,
+// the reset forgets the pushback whole, and the host's copy of the gauge's
+// schedule foresees the display's countdown, the turn, the calls, the
+// farewell and the push time's bounds.
 TEST(WorldPhases, FollowTheGaugeThroughAWholePushbackAndTheReset) {
     LoadedModule module;
     std::string problem;
@@ -34,16 +48,30 @@ TEST(WorldPhases, FollowTheGaugeThroughAWholePushbackAndTheReset) {
     ASSERT_EQ(module.audio_loopback(22050), 1);   // the clips start without a sound card
     // Tail to the right with a push time of 5 s, from heading 0.
     WorldStartWithPilot(world, 0.0, false, 5, {module.set_clip_observer, Heard, nullptr});
+    const WorldObserver clips = {nullptr, NoteClip, nullptr};
+    WorldObserve(world, &clips, nullptr);
     std::vector<PhaseBegins> seen;
-    Phase last = world.phase;
+    uint32_t release_due_on = 0, final_on = 0, countdowns = 0;
     bool reset = false;
     while (!reset && host.updates < kMaxUpdates) {
+        if (world.phase == kPhaseStraightPush) {
+            EXPECT_FALSE(TurnIsThePilots(world)) << host.updates;
+        }
         WorldAct(world, PilotDecide(&world.pilot, host.updates + 1));
+        const Phase was = world.phase;
         reset = WorldStep(world);
-        if (world.phase != last) seen.push_back({last = world.phase, host.updates});
+        if (world.phase != was) seen.push_back({world.phase, host.updates});
+        if (!release_due_on && ReleaseCallDue(world.push.arm_updates)) release_due_on = host.updates;
+        if (!final_on && FinalCountRuns(world.push.wrapup_updates, world.brake_set)) final_on = host.updates;
+        if (Pushing(world) && !Wrapping(world)) {
+            const int64_t left = int64_t(world.timer) * kTicksPerSecond - PushTickOn(host.updates, world.push.push_start);
+            EXPECT_EQ(host.display_value, double(std::max<int64_t>(left, 0) / kTicksPerSecond)) << host.updates;
+            countdowns++;
+        }
+        if (was == kPhaseStraightPush && world.phase == kPhaseTurn) {
+            EXPECT_EQ(PushTickOn(host.updates, world.push.push_start), TurnPushTick(5));
+        }
     }
-    WorldEnd(world);
-    module.audio_loopback(0);
     // Each from the one before by the gauge's schedule, where it sets the
     // pace: the crew's first call, the turn 5 s into the push, the counts
     // after the turn, of the wrap-up and of the final phase.
@@ -64,50 +92,11 @@ TEST(WorldPhases, FollowTheGaugeThroughAWholePushbackAndTheReset) {
     }
     EXPECT_EQ(world.push.target, -1) << "the reset forgets the pushback whole";
     EXPECT_FALSE(world.push.crew_asks_release || world.push.crew_asks_set || world.push.by_hand);
-}
-
-// The host's copy of the schedule against the module itself: the display's
-// countdown through the push, the turn's update, the calls and the
-// farewell the gauge plays, each where the copy says its count got to, and
-// the push time's bounds.
-uint32_t pb2_on = 0, pb3_wrapup = 0, pb4_on = 0;
-
-void NoteClip(void*, const char* name) {
-    if (std::string(name) == kClipNames[kClipPB2]) pb2_on = host.updates;
-    if (std::string(name) == kClipNames[kClipPB3]) pb3_wrapup = world.push.wrapup_updates;
-    if (std::string(name) == kClipNames[kClipPB4]) pb4_on = host.updates;
-}
-
-TEST(WorldSchedule, TheHostsCopyForeseesWhatTheGaugeDoes) {
-    LoadedModule module;
-    std::string problem;
-    ASSERT_TRUE(LoadModule(VORNAK_MODULE, &module, &problem)) << problem;
-    HostReset();
-    ASSERT_TRUE(HostAttach(module.import_table, module.linkage));
-    ASSERT_EQ(module.audio_loopback(22050), 1);
-    WorldStartWithPilot(world, 0.0, false, 5, {module.set_clip_observer, Heard, nullptr});
-    const WorldObserver clips = {nullptr, NoteClip, nullptr};
-    WorldObserve(world, &clips, nullptr);
-    uint32_t release_due_on = 0, final_on = 0, countdowns = 0;
-    bool reset = false;
-    while (!reset && host.updates < kMaxUpdates) {
-        if (world.phase == kPhaseStraightPush) {
-            EXPECT_FALSE(TurnIsThePilots(world)) << host.updates;
-        }
-        WorldAct(world, PilotDecide(&world.pilot, host.updates + 1));
-        const Phase was = world.phase;
-        reset = WorldStep(world);
-        if (!release_due_on && ReleaseCallDue(world.push.arm_updates)) release_due_on = host.updates;
-        if (!final_on && FinalCountRuns(world.push.wrapup_updates, world.brake_set)) final_on = host.updates;
-        if (Pushing(world) && !Wrapping(world)) {
-            const int64_t left = int64_t(world.timer) * kTicksPerSecond - PushTickOn(host.updates, world.push.push_start);
-            EXPECT_EQ(host.display_value, double(std::max<int64_t>(left, 0) / kTicksPerSecond)) << host.updates;
-            countdowns++;
-        }
-        if (was == kPhaseStraightPush && world.phase == kPhaseTurn) {
-            EXPECT_EQ(PushTickOn(host.updates, world.push.push_start), TurnPushTick(5));
-        }
-    }
+    EXPECT_GT(countdowns, uint32_t(kAfterTurnTicksCap));
+    EXPECT_EQ(pb2_on, release_due_on + kReleasePb2Tick - 1);
+    EXPECT_EQ(pb3_wrapup, uint32_t(kWrapupPb3Tick));
+    EXPECT_TRUE(SetCallDue(pb3_wrapup) && !SetCallDue(pb3_wrapup - 1));
+    EXPECT_EQ(pb4_on, final_on + kFinalPb4Tick - 1);
     // Back at idle the display shows the push time: one minus on 0, then
     // plus past the display's widest.
     int32_t timer = int32_t(host.display_value);
@@ -121,11 +110,6 @@ TEST(WorldSchedule, TheHostsCopyForeseesWhatTheGaugeDoes) {
     EXPECT_EQ(timer, kTimerCap);
     WorldEnd(world);
     module.audio_loopback(0);
-    EXPECT_GT(countdowns, uint32_t(kAfterTurnTicksCap));
-    EXPECT_EQ(pb2_on, release_due_on + kReleasePb2Tick - 1);
-    EXPECT_EQ(pb3_wrapup, uint32_t(kWrapupPb3Tick));
-    EXPECT_TRUE(SetCallDue(pb3_wrapup) && !SetCallDue(pb3_wrapup - 1));
-    EXPECT_EQ(pb4_on, final_on + kFinalPb4Tick - 1);
 }
 
 // A world in one phase and situation, and the hint the window shows for it.
