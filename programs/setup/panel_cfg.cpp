@@ -600,7 +600,8 @@ PanelPlan RefuseWindow(const Panel& p, const std::string& why, BitmapSizeReader 
     PanelPlan plan = InstallMain(p, at, read_size, context);
     if (plan.outcome != kPlanDone || !ShownAfter(*p.bytes, plan)) return refused;
     refused.message = Format("%s; the gauge can go on the main panel instead: install --main %d "
-                             "%d, or choose 'main panel' in the dialog.", why.c_str(), at.x, at.y);
+                             "%d, or choose 'On the main panel at X, Y:' with %d, %d in the dialog.",
+                             why.c_str(), at.x, at.y, at.x, at.y);
     refused.route = at;
     return refused;
 }

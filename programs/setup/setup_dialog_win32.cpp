@@ -63,6 +63,7 @@ const Control kControls[] = {
 struct DialogState {
     HWND window;
     std::vector<AircraftPanel> panels;
+    bool filling;   // X, Y being set by the preview itself: no second preview
 };
 
 DialogState dialog;
@@ -105,11 +106,28 @@ SetupRequest Request(const AircraftPanel& panel, bool dry_run) {
     return request;
 }
 
+void SetNumber(int id, int value) {
+    char text[16];
+    _snprintf(text, sizeof text - 1, "%d", value);
+    text[sizeof text - 1] = '\0';
+    SetWindowTextA(Item(id), text);
+}
+
 void ShowPreview() {
+    if (dialog.filling) return;
     std::string text;
-    for (int index : ChosenPanels()) {
+    std::vector<int> chosen = ChosenPanels();
+    for (int index : chosen) {
         const AircraftPanel& panel = dialog.panels[index];
         SetupResult plan = InstallPanel(Request(panel, true));
+        // A pop-up the simulator cannot reach, where the main panel can:
+        // the place its refusal names is filled in, one choice away.
+        if (plan.route.main_panel && chosen.size() == 1) {
+            dialog.filling = true;
+            SetNumber(kMainX, plan.route.x);
+            SetNumber(kMainY, plan.route.y);
+            dialog.filling = false;
+        }
         text += panel.relative + ":\n";
         // What check finds in the file, so that a fault is seen before
         // Install is pressed and not only in its result.

@@ -16,6 +16,8 @@ struct SetupResult {
     std::string line;    // one sentence: what was done, or why not
     std::string added;   // the lines added or taken out, LF-separated
     std::string key;     // install: how the pilot opens the gauge
+    Placement route;     // install refused: where on the main panel the gauge
+                         // can go instead (main_panel false when nowhere)
 };
 
 // Asked before a different VORNAK_TOWS.gau in the Gauges folder is replaced.

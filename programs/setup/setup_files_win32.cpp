@@ -443,7 +443,11 @@ SetupResult InstallPanel(const SetupRequest& request) {
     if (prepared.status != kSetupDone) return prepared;
     BitmapFolder folder = {FolderOf(path)};
     PanelPlan plan = PlanInstall(open.bytes, request.placement, BitmapSize, &folder);
-    if (plan.outcome == kPlanRefused) return Result(kSetupRefused, plan.message);
+    if (plan.outcome == kPlanRefused) {
+        SetupResult refused = Result(kSetupRefused, plan.message);
+        refused.route = plan.route;
+        return refused;
+    }
     std::string gauge = Join(GaugesFolder(request.simdir), kGaugeFile);
     if (plan.outcome == kPlanAlready) {
         // The panel names the gauge; put the gauge back if it has gone.
