@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "programs/setup/setup_dialog.h"
 #include "programs/setup/setup_files.h"
@@ -81,7 +82,11 @@ int Report(const SetupResult& result) {
     return result.status;
 }
 
-int CommandLine(int argc, char** argv) {
+int CommandLine(const std::vector<std::string>& arguments) {
+    int argc = static_cast<int>(arguments.size());
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+    const char* const* argv = pointers.data();
     std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "/?") {
         std::fputs(kUsage, stdout);
@@ -125,8 +130,15 @@ int CommandLine(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
+        HWND dialog = OpenSetupDialog(GetModuleHandleA(nullptr));
+        if (dialog == nullptr) {
+            std::fputs("VORNAK_TOWS-setup: the dialog cannot open a window (is there no display?); "
+                       "install, remove and check work without one (VORNAK_TOWS-setup.exe --help)\n",
+                       stderr);
+            return 1;
+        }
         FreeConsole();
-        return RunSetupDialog(GetModuleHandleA(nullptr));
+        return RunSetupDialog(dialog);
     }
-    return CommandLine(argc, argv);
+    return CommandLine(CommandArguments(argc, argv));
 }

@@ -54,6 +54,9 @@ FS2000_WINDOW = (b"[WINDOW TITLES]\nWINDOW00 = Hauptinstrumente \xe4\n;  the rad
                  b"[WINDOW02]\nfile=VORNAK_TOWS.bmp\nsize_mm=172\nposition=2\nvisible=0\n"
                  b"ident=10173\ngauge00=VORNAK_TOWS, 0, 0, 172, 78")
 ALREADY = FS98_WINDOW
+# A name no Western code page spells: remove must find this panel to keep
+# the gauge that it uses.
+ALREADY_THERE = "Already there \u65e5\u672c"
 FULL = b"[Window Titles]\r\n" + b"".join(b"Window%02d=W%d\r\n" % (n, n) for n in range(64))
 REFUSED = {
     "Full Window63": (FULL, "64 windows"),
@@ -62,6 +65,9 @@ REFUSED = {
     "Not text": (b"[Window Titles]\r\n\x00\x01\x02", "not a text file"),
     "Read only": (CRLF_FS98, "read-only"),
     "Locked": (CRLF_FS98, "in use by another program"),
+    "Old Mac": (CRLF_FS98.replace(b"\r\n", b"\r"), "end in CR alone"),
+    "Only a comment": (b"// my panel\r\n", "describes no panel"),
+    "Too large": (b";" * (20 << 20), "has at most 1 MiB"),
 }
 
 
@@ -77,7 +83,7 @@ def make_tree(root):
     """A simulator folder; {aircraft: path of its panel.cfg}."""
     shutil.rmtree(root, ignore_errors=True)
     os.makedirs(os.path.join(root, "Gauges"))
-    panels = {"Cessna FS98": CRLF_FS98, "Learjet FS2000": LF_FS2000, "Already there": ALREADY}
+    panels = {"Cessna FS98": CRLF_FS98, "Learjet FS2000": LF_FS2000, ALREADY_THERE: ALREADY}
     panels.update({name: content for name, (content, _) in REFUSED.items()})
     paths = {}
     for name, content in panels.items():
@@ -213,15 +219,15 @@ def cmd_cli(args):
     # The simulator still runs and holds the gauge: the panel is done, the
     # gauge stays and says so, and the next remove finishes the job.
     holder = hold(args, gauge, os.path.join(os.path.dirname(args.exe), "hold-file.exe"))
-    status, out, err = run("remove", sim, windows_path(paths["Already there"]))
+    status, out, err = run("remove", sim, windows_path(paths[ALREADY_THERE]))
     release(holder)
     checks.check("the last remove while the gauge is in use: exit 1, the gauge stays and says why",
                  status == 1 and "in use" in err.splitlines()[0] and os.path.exists(gauge)
-                 and b"VORNAK" not in read(paths["Already there"]), f"exit {status}: {out!r} {err!r}")
-    status, out, _ = run("remove", sim, windows_path(paths["Already there"]))
+                 and b"VORNAK" not in read(paths[ALREADY_THERE]), f"exit {status}: {out!r} {err!r}")
+    status, out, _ = run("remove", sim, windows_path(paths[ALREADY_THERE]))
     checks.check("the last remove takes the gauge out of Gauges too",
-                 status == 0 and read(paths["Already there"]).startswith(b"// FS98")
-                 and b"VORNAK" not in read(paths["Already there"]) and not os.path.exists(gauge),
+                 status == 0 and read(paths[ALREADY_THERE]).startswith(b"// FS98")
+                 and b"VORNAK" not in read(paths[ALREADY_THERE]) and not os.path.exists(gauge),
                  out)
 
     with open(gauge, "wb") as f:
@@ -255,7 +261,8 @@ def cmd_cli(args):
                               (["install", sim + "\\nope", windows_path(fs98)], 1, "no folder"),
                               (["install", windows_path(args.scratch), windows_path(fs98)], 1,
                                "must hold the folders Gauges and Aircraft"),
-                              (["remove", sim, sim + "\\panel.cfg"], 1, "no file")):
+                              (["remove", sim, sim + "\\panel.cfg"], 1, "no file"),
+                              (["check", "Z:\\dev\\zero"], 1, "not a regular file")):
         status, out, err = run(*argv)
         checks.check(f"{' '.join(a.replace(sim, 'SIMDIR') for a in argv)}: exit {code}, one line",
                      status == code and one_line(err) and words in err and not out,
