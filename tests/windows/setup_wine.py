@@ -110,18 +110,14 @@ def read(path):
         return None
 
 
-def hold(args, path, program=None):
-    """Another program holding `path` open, waiting for a line: `program`
-    (hold-file.exe, which lets others read it), else a command prompt whose
-    error output goes to it."""
-    command = ([program, windows_path(path)] if program else
-               ["cmd", "/c", "echo open& set /p line= 2>>" + windows_path(path)])
-    holder = subprocess.Popen(args.runner + [args.wine] + command,
+def hold(args, path):
+    """hold-file.exe holding `path` open (others may read it) until it is
+    sent a line; it says "open" once it holds the file."""
+    holder = subprocess.Popen(args.runner + [args.wine, args.hold, windows_path(path)],
                               env=wine_run.environment(args, wine_run.NULL_ASOUNDRC),
                               stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                               stderr=subprocess.DEVNULL)
     holder.stdout.readline()
-    time.sleep(1)
     return holder
 
 
@@ -199,8 +195,7 @@ def cmd_cli(args):
                  "letters and another form of its path is accepted",
                  refused and status == 0 and "already installed" in out, f"{err!r} {out!r} {err2!r}")
 
-    # Another program holds "Locked" open: a command prompt whose error
-    # output goes to it, waiting for a line that comes after the installs.
+    # Another program holds "Locked" open until after the installs.
     holder = hold(args, paths["Locked"])
     for name, (content, words) in REFUSED.items():
         status, out, err = run("install", sim, windows_path(paths[name]))
@@ -218,7 +213,7 @@ def cmd_cli(args):
                  and not os.path.exists(os.path.join(os.path.dirname(fs98), "VORNAK_TOWS.bmp")))
     # The simulator still runs and holds the gauge: the panel is done, the
     # gauge stays and says so, and the next remove finishes the job.
-    holder = hold(args, gauge, os.path.join(os.path.dirname(args.exe), "hold-file.exe"))
+    holder = hold(args, gauge)
     status, out, err = run("remove", sim, windows_path(paths[ALREADY_THERE]))
     release(holder)
     checks.check("the last remove while the gauge is in use: exit 1, the gauge stays and says why",
@@ -270,6 +265,20 @@ def cmd_cli(args):
     return checks.finish()
 
 
+def settle(env):
+    """Waits until two grabs of the screen are the same: the dialog has
+    drawn what it was asked to. True when it did within a minute."""
+    last, deadline = None, time.monotonic() + 60
+    while time.monotonic() < deadline:
+        grab = subprocess.run(["import", "-window", "root", "rgb:-"], env=env, capture_output=True,
+                              timeout=60).stdout
+        if grab == last:
+            return True
+        last = grab
+        time.sleep(0.2)
+    return False
+
+
 def start_xvfb():
     read_end, write_end = os.pipe()
     server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24",
@@ -315,22 +324,22 @@ def cmd_dialog(args):
         checks.check("the dialog opens", window is not None, found.stderr.strip())
         if window:
             subprocess.run(["xdotool", "windowmove", "--sync", window, "0", "0"], env=env, timeout=30)
-            time.sleep(3)
+            settle(env)
             # The list's second and fifth rows: the FS98 and FS2000 aircraft.
             for row, keys in ((2, []), (5, ["keydown", "ctrl"])):
                 subprocess.run(["xdotool"] + keys + ["mousemove", "60", str(80 + 12 * row - 6),
                                 "click", "1"] + (["keyup", "ctrl"] if keys else []),
                                env=env, timeout=30)
-            time.sleep(2)
+            settle(env)
             shot = subprocess.run(["import", "-window", "root", args.shot], env=env, timeout=60)
             checks.check(f"screenshot {args.shot}", shot.returncode == 0 and os.path.getsize(args.shot) > 0)
             subprocess.run(["xdotool", "mousemove", "54", "394", "click", "1"], env=env, timeout=30)
             wanted = {paths["Cessna FS98"]: FS98_WINDOW, paths["Learjet FS2000"]: FS2000_WINDOW}
-            for _ in range(60):
-                if all(read(path) == content for path, content in wanted.items()):
-                    break
-                time.sleep(0.5)
-            time.sleep(1)
+            deadline = time.monotonic() + 60
+            while (time.monotonic() < deadline and
+                   not all(read(path) == content for path, content in wanted.items())):
+                time.sleep(0.2)
+            settle(env)
             installed = args.shot[:-len(".png")] + "_installed.png"
             subprocess.run(["import", "-window", "root", installed], env=env, timeout=60)
             checks.check(f"Install writes what the command line writes (screenshot {installed})",
@@ -359,6 +368,7 @@ def main():
     sub.add_parser("dialog").add_argument("shot")
     args = parser.parse_args()
     args.runner = []
+    args.hold = os.path.join(os.path.dirname(args.exe), "hold-file.exe")
     if args.win32:
         wine_run.need_32bit_wine(args)
     wine_run.require(args.wine, "install wine: tools/setup-debian.sh test")
