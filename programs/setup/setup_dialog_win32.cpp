@@ -200,9 +200,9 @@ void Browse() {
 }
 
 bool AskReplace(const std::string& gauges, void*) {
-    std::string question = "A different VORNAK_TOWS.gau is already in " + PathShown(gauges) +
-                           ".\r\nReplace it? The old one is kept as VORNAK_TOWS.gau.bak.";
-    return MessageBoxA(dialog.window, question.c_str(), "VORNAK_TOWS setup",
+    std::string question = "A different " VORNAK_GAUGE_NAME ".gau is already in " + PathShown(gauges) +
+                           ".\r\nReplace it? The old one is kept as " VORNAK_GAUGE_NAME ".gau.bak.";
+    return MessageBoxA(dialog.window, question.c_str(), VORNAK_GAUGE_NAME " setup",
                        MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
@@ -297,7 +297,7 @@ HWND OpenSetupDialog(HINSTANCE instance) {
     RECT area = {0, 0, 600, 524};
     DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     AdjustWindowRect(&area, style, FALSE);
-    return CreateWindowExA(0, "VornakTowsSetup", "VORNAK_TOWS setup", style, CW_USEDEFAULT,
+    return CreateWindowExA(0, "VornakTowsSetup", VORNAK_GAUGE_NAME " setup", style, CW_USEDEFAULT,
                            CW_USEDEFAULT, area.right - area.left, area.bottom - area.top, nullptr,
                            nullptr, instance, nullptr);
 }

@@ -170,10 +170,10 @@ std::vector<std::string> Names(const std::string& folder, const char* pattern, b
 }
 
 
-const char kGaugeFile[] = "VORNAK_TOWS.gau";
-const char kBackupSuffix[] = ".VORNAK_TOWS.bak";
-const char kTempSuffix[] = ".VORNAK_TOWS.tmp";
-const char kOldSuffix[] = ".VORNAK_TOWS.old";
+const char kGaugeFile[] = VORNAK_GAUGE_NAME ".gau";
+const char kBackupSuffix[] = "." VORNAK_GAUGE_NAME ".bak";
+const char kTempSuffix[] = "." VORNAK_GAUGE_NAME ".tmp";
+const char kOldSuffix[] = "." VORNAK_GAUGE_NAME ".old";
 const DWORD kLargestFile = 16u << 20;
 
 bool Exists(const std::string& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
@@ -491,14 +491,14 @@ std::string PlaceGauge(const SetupRequest& request, bool* would_replace) {
     if (*would_replace) {
         if (!request.force && !(request.ask && request.ask(GaugesFolder(request.simdir),
                                                            request.ask_context)))
-            return Sentence("A different VORNAK_TOWS.gau is already in %s; it is replaced only "
-                            "when you agree (--force), and then kept as VORNAK_TOWS.gau.bak.",
+            return Sentence("A different " VORNAK_GAUGE_NAME ".gau is already in %s; it is replaced only "
+                            "when you agree (--force), and then kept as " VORNAK_GAUGE_NAME ".gau.bak.",
                             GaugesFolder(request.simdir));
         if (!Copy(target, target + ".bak", false))
-            return Sentence("VORNAK_TOWS.gau cannot be backed up in %s.", GaugesFolder(request.simdir));
+            return Sentence(VORNAK_GAUGE_NAME ".gau cannot be backed up in %s.", GaugesFolder(request.simdir));
     }
     if (!Copy(source, target, false))
-        return Sentence("VORNAK_TOWS.gau cannot be copied into %s (is the simulator running?).",
+        return Sentence(VORNAK_GAUGE_NAME ".gau cannot be copied into %s (is the simulator running?).",
                         GaugesFolder(request.simdir));
     return "";
 }
@@ -506,14 +506,14 @@ std::string PlaceGauge(const SetupRequest& request, bool* would_replace) {
 std::string SourcesProblem(bool window) {
     std::string folder = ProgramFolder();
     if (!Exists(folder + kGaugeFile))
-        return Sentence("VORNAK_TOWS.gau is not beside the setup program in %s; unpack the whole "
+        return Sentence(VORNAK_GAUGE_NAME ".gau is not beside the setup program in %s; unpack the whole "
                         "ZIP into one folder.", folder);
     std::string module;
     if (!ReadWhole(folder + kGaugeFile, &module) || !IsOurModule(module))
-        return Sentence("The VORNAK_TOWS.gau beside the setup program in %s is not the kit's gauge "
+        return Sentence("The " VORNAK_GAUGE_NAME ".gau beside the setup program in %s is not the kit's gauge "
                         "module (damaged or cut short); unpack the whole ZIP again.", folder);
     if (window && !Exists(folder + kWindowPicture))
-        return Sentence("VORNAK_TOWS.bmp is not beside the setup program in %s; unpack the whole "
+        return Sentence(VORNAK_GAUGE_NAME ".bmp is not beside the setup program in %s; unpack the whole "
                         "ZIP into one folder.", folder);
     return "";
 }
@@ -639,7 +639,7 @@ SetupResult InstallPanel(const SetupRequest& request) {
         SetupResult result = Result(kSetupDone, plan.message);
         if (!request.dry_run && !Exists(gauge) && SourcesProblem(false).empty() &&
             Copy(ProgramFolder() + kGaugeFile, gauge, true))
-            result.line += " VORNAK_TOWS.gau was missing from Gauges and is back.";
+            result.line += " " VORNAK_GAUGE_NAME ".gau was missing from Gauges and is back.";
         return result;
     }
     std::string problem = SourcesProblem(!request.placement.main_panel);
@@ -656,13 +656,13 @@ SetupResult InstallPanel(const SetupRequest& request) {
         size_t added = would.find(" added ");
         if (added != std::string::npos) would.replace(added, 7, " would be added ");
         result.line = "Nothing written (dry run): " + would;
-        if (would_replace) result.line += " A different VORNAK_TOWS.gau in Gauges would be replaced.";
+        if (would_replace) result.line += " A different " VORNAK_GAUGE_NAME ".gau in Gauges would be replaced.";
         return result;
     }
     if (!request.placement.main_panel) {
         std::string picture = Join(folder.folder, kWindowPicture);
         if (!Exists(picture) && !Copy(ProgramFolder() + kWindowPicture, picture, true))
-            return Result(kSetupRefused, Sentence("VORNAK_TOWS.bmp cannot be copied into %s.", folder.folder));
+            return Result(kSetupRefused, Sentence(VORNAK_GAUGE_NAME ".bmp cannot be copied into %s.", folder.folder));
     }
     problem = WritePanel(path, &open, plan.after);
     if (!problem.empty()) return Result(kSetupRefused, problem);
@@ -714,11 +714,11 @@ SetupResult RemovePanel(const SetupRequest& request) {
     if (readable && !(ReadWhole(ProgramFolder() + kGaugeFile, &kit) && there == kit))
         return result;  // another build of the gauge: not ours to delete
     if (readable && Delete(gauge)) {
-        result.line += " No panel uses the gauge any more, so VORNAK_TOWS.gau left Gauges too.";
+        result.line += " No panel uses the gauge any more, so " VORNAK_GAUGE_NAME ".gau left Gauges too.";
         return result;
     }
     result.status = kSetupRefused;
-    result.line += Sentence(" VORNAK_TOWS.gau stays in %s because it is in use by another program (is "
+    result.line += Sentence(" " VORNAK_GAUGE_NAME ".gau stays in %s because it is in use by another program (is "
                             "the simulator running?); close it and run remove again to take the "
                             "gauge out.", GaugesFolder(request.simdir));
     return result;
