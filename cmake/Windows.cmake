@@ -159,7 +159,8 @@ endif()
 # the system DLLs those versions have. The pop-up window's picture, the
 # panel face, sits beside it as VORNAK_TOWS.bmp, as in the kit.
 add_executable(vornak_setup programs/setup/setup_main.cpp programs/setup/setup_dialog_win32.cpp
-  programs/setup/setup_files_win32.cpp programs/setup/panel_cfg.cpp)
+  programs/setup/setup_files_win32.cpp programs/setup/panel_read.cpp programs/setup/panel_rules.cpp
+  programs/setup/panel_plan.cpp programs/setup/panel_check.cpp)
 if(vornak_arch STREQUAL "i686")
   target_sources(vornak_setup PRIVATE programs/windows98_imports.cpp)
 endif()

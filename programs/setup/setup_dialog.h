@@ -4,5 +4,9 @@
 
 #include <windows.h>
 
-// Runs the dialog until it is closed; returns the program's exit status.
-int RunSetupDialog(HINSTANCE instance);
+// Makes the dialog's window, not yet shown; null where no window can be
+// made (no display).
+HWND OpenSetupDialog(HINSTANCE instance);
+// Shows the dialog and runs it until it is closed; returns the program's
+// exit status.
+int RunSetupDialog(HWND dialog);

@@ -63,6 +63,7 @@ const Control kControls[] = {
 struct DialogState {
     HWND window;
     std::vector<AircraftPanel> panels;
+    bool filling;   // X, Y being set by the preview itself: no second preview
 };
 
 DialogState dialog;
@@ -96,7 +97,7 @@ std::vector<int> ChosenPanels() {
 
 SetupRequest Request(const AircraftPanel& panel, bool dry_run) {
     SetupRequest request = {};
-    request.simdir = TextOf(kFolderEdit);
+    request.simdir = PathFromShown(TextOf(kFolderEdit));
     request.panel = panel.path;
     request.placement.main_panel = SendMessageA(Item(kMain), BM_GETCHECK, 0, 0) == BST_CHECKED;
     request.placement.x = std::atoi(TextOf(kMainX).c_str());
@@ -105,12 +106,29 @@ SetupRequest Request(const AircraftPanel& panel, bool dry_run) {
     return request;
 }
 
+void SetNumber(int id, int value) {
+    char text[16];
+    _snprintf(text, sizeof text - 1, "%d", value);
+    text[sizeof text - 1] = '\0';
+    SetWindowTextA(Item(id), text);
+}
+
 void ShowPreview() {
+    if (dialog.filling) return;
     std::string text;
-    for (int index : ChosenPanels()) {
+    std::vector<int> chosen = ChosenPanels();
+    for (int index : chosen) {
         const AircraftPanel& panel = dialog.panels[index];
         SetupResult plan = InstallPanel(Request(panel, true));
-        text += panel.relative + ":\n";
+        // A pop-up the simulator cannot reach, where the main panel can:
+        // the place its refusal names is filled in, one choice away.
+        if (plan.route.main_panel && chosen.size() == 1) {
+            dialog.filling = true;
+            SetNumber(kMainX, plan.route.x);
+            SetNumber(kMainY, plan.route.y);
+            dialog.filling = false;
+        }
+        text += PathShown(panel.relative) + ":\n";
         // What check finds in the file, so that a fault is seen before
         // Install is pressed and not only in its result.
         SetupResult check = CheckPanelFile(panel.path);
@@ -136,18 +154,27 @@ void ShowPreview() {
 
 void FindPanelsNow() {
     SendMessageA(Item(kPanelList), LB_RESETCONTENT, 0, 0);
-    std::string folder = TextOf(kFolderEdit);
+    std::string folder = PathFromShown(TextOf(kFolderEdit));
     std::string problem = SimulatorFolderProblem(folder);
     dialog.panels.clear();
-    if (problem.empty()) dialog.panels = FindPanels(folder);
+    int skipped = 0;
+    if (problem.empty()) dialog.panels = FindPanels(folder, &skipped);
     for (const AircraftPanel& panel : dialog.panels) {
-        std::string line = panel.aircraft;
+        std::string line = PathShown(panel.aircraft);
         if (!panel.title.empty() && panel.title != panel.aircraft) line += " - " + panel.title;
-        line += "   (" + panel.relative + ")";
+        line += "   (" + PathShown(panel.relative) + ")";
         SendMessageA(Item(kPanelList), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
     }
     if (problem.empty() && dialog.panels.empty())
-        problem = "No aircraft panel (Aircraft\\*\\Panel*\\panel.cfg) was found in " + folder + ".";
+        problem = "No aircraft panel (Aircraft\\*\\Panel*\\panel.cfg) was found in " + PathShown(folder) + ".";
+    if (skipped > 0) {
+        char line[160];
+        _snprintf(line, sizeof line - 1, "%d aircraft folders are left out: their names have letters "
+                  "that this Windows cannot open; rename them to list them.", skipped);
+        line[sizeof line - 1] = '\0';
+        if (!problem.empty()) problem += '\n';
+        problem += line;
+    }
     SetText(kResults, problem);
     ShowPreview();
 }
@@ -173,9 +200,9 @@ void Browse() {
 }
 
 bool AskReplace(const std::string& gauges, void*) {
-    std::string question = "A different VORNAK_TOWS.gau is already in " + gauges +
-                           ".\r\nReplace it? The old one is kept as VORNAK_TOWS.gau.bak.";
-    return MessageBoxA(dialog.window, question.c_str(), "VORNAK_TOWS setup",
+    std::string question = "A different " VORNAK_GAUGE_NAME ".gau is already in " + PathShown(gauges) +
+                           ".\r\nReplace it? The old one is kept as " VORNAK_GAUGE_NAME ".gau.bak.";
+    return MessageBoxA(dialog.window, question.c_str(), VORNAK_GAUGE_NAME " setup",
                        MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
@@ -191,7 +218,7 @@ void Act(bool install) {
         SetupRequest request = Request(panel, false);
         request.ask = AskReplace;
         SetupResult result = install ? InstallPanel(request) : RemovePanel(request);
-        results += panel.aircraft + ": " + result.line + "\n";
+        results += PathShown(panel.aircraft) + ": " + result.line + "\n";
     }
     SetText(kResults, results);
     ShowPreview();
@@ -217,9 +244,9 @@ void Create(HWND window) {
     char current[MAX_PATH + 1] = "";
     GetCurrentDirectoryA(MAX_PATH, current);
     std::string parent = program.substr(0, program.find_last_of("\\", program.size() - 2));
-    for (const std::string& folder : {std::string(current), program, parent})
+    for (const std::string& folder : {PathFromShown(current), program, parent})
         if (SimulatorFolderProblem(folder).empty()) {
-            SetWindowTextA(Item(kFolderEdit), folder.c_str());
+            SetWindowTextA(Item(kFolderEdit), PathShown(folder).c_str());
             FindPanelsNow();
             return;
         }
@@ -258,7 +285,7 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
 
 }  // namespace
 
-int RunSetupDialog(HINSTANCE instance) {
+HWND OpenSetupDialog(HINSTANCE instance) {
     WNDCLASSA window_class = {};
     window_class.lpfnWndProc = Procedure;
     window_class.hInstance = instance;
@@ -266,14 +293,16 @@ int RunSetupDialog(HINSTANCE instance) {
     window_class.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     window_class.lpszClassName = "VornakTowsSetup";
-    if (!RegisterClassA(&window_class)) return 1;
+    if (!RegisterClassA(&window_class)) return nullptr;
     RECT area = {0, 0, 600, 524};
     DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     AdjustWindowRect(&area, style, FALSE);
-    HWND window = CreateWindowExA(0, "VornakTowsSetup", "VORNAK_TOWS setup", style, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, area.right - area.left, area.bottom - area.top,
-                                  nullptr, nullptr, instance, nullptr);
-    if (window == nullptr) return 1;
+    return CreateWindowExA(0, "VornakTowsSetup", VORNAK_GAUGE_NAME " setup", style, CW_USEDEFAULT,
+                           CW_USEDEFAULT, area.right - area.left, area.bottom - area.top, nullptr,
+                           nullptr, instance, nullptr);
+}
+
+int RunSetupDialog(HWND window) {
     ShowWindow(window, SW_SHOWNORMAL);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {

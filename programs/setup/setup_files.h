@@ -16,6 +16,8 @@ struct SetupResult {
     std::string line;    // one sentence: what was done, or why not
     std::string added;   // the lines added or taken out, LF-separated
     std::string key;     // install: how the pilot opens the gauge
+    Placement route;     // install refused: where on the main panel the gauge
+                         // can go instead (main_panel false when nowhere)
 };
 
 // Asked before a different VORNAK_TOWS.gau in the Gauges folder is replaced.
@@ -40,11 +42,21 @@ struct AircraftPanel {
 
 // "" when `simdir` is a simulator's folder, else the sentence why not.
 std::string SimulatorFolderProblem(const std::string& simdir);
-std::vector<AircraftPanel> FindPanels(const std::string& simdir);
+// The panels of Aircraft\*\Panel*\panel.cfg; `skipped` (may be null)
+// counts the folders whose names Windows 95 and 98 cannot spell.
+std::vector<AircraftPanel> FindPanels(const std::string& simdir, int* skipped);
 
 SetupResult InstallPanel(const SetupRequest& request);
 SetupResult RemovePanel(const SetupRequest& request);
 SetupResult CheckPanelFile(const std::string& panel);
+
+// Paths are held in UTF-8 where Windows has the wide-character calls (NT,
+// 2000 and later), else in the ANSI code page; these give a path as the
+// ANSI calls, the console and the controls show it, take one back from
+// them, and give the command line's arguments as paths are held.
+std::string PathShown(const std::string& path);
+std::string PathFromShown(const std::string& text);
+std::vector<std::string> CommandArguments(int argc, char** argv);
 
 // The folder the setup program was started from, with a final backslash.
 std::string ProgramFolder();

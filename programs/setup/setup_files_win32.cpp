@@ -1,6 +1,14 @@
-// setup_files_win32.cpp - the setup program's files, through the ANSI
-// Win32 calls that Windows 95 and 98 have (no wide calls, no
-// std::filesystem: both would bind the program to Windows 2000 and later).
+// setup_files_win32.cpp - the setup program's files, through Win32 calls
+// that Windows 95 and 98 have, or looked up at run time where they came
+// later (no std::filesystem: it would bind the program to Windows 2000).
+//
+// Paths: on Windows NT, 2000 and later every path is held in UTF-8 and
+// opened through the wide-character calls, so that an aircraft folder
+// whose name the code page cannot spell ("Boeing \u65e5\u672c") is found
+// and opened like any other. Windows 95 and 98 export those calls only as
+// stubs that fail; there paths are in the ANSI code page, and a folder
+// whose name it cannot spell (FindFirstFileA gives '?' for the letters it
+// lacks) is skipped and counted, so that what is said names it.
 //
 // A panel.cfg is changed in four steps, so that a crash leaves the old file
 // or the new one, never half of either:
@@ -18,22 +26,160 @@
 #include "programs/setup/setup_files.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
 
 namespace {
 
-const char kGaugeFile[] = "VORNAK_TOWS.gau";
-const char kBackupSuffix[] = ".VORNAK_TOWS.bak";
-const char kTempSuffix[] = ".VORNAK_TOWS.tmp";
-const char kOldSuffix[] = ".VORNAK_TOWS.old";
+// The wide-character calls, looked up once; all null on Windows 95 and 98.
+struct WideCalls {
+    HANDLE(WINAPI* create_file)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+    DWORD(WINAPI* attributes)(LPCWSTR);
+    HANDLE(WINAPI* find_first)(LPCWSTR, LPWIN32_FIND_DATAW);
+    BOOL(WINAPI* find_next)(HANDLE, LPWIN32_FIND_DATAW);
+    BOOL(WINAPI* delete_file)(LPCWSTR);
+    BOOL(WINAPI* move_file)(LPCWSTR, LPCWSTR);
+    BOOL(WINAPI* move_file_ex)(LPCWSTR, LPCWSTR, DWORD);
+    BOOL(WINAPI* copy_file)(LPCWSTR, LPCWSTR, BOOL);
+    DWORD(WINAPI* full_path)(LPCWSTR, DWORD, LPWSTR, LPWSTR*);
+    DWORD(WINAPI* long_path)(LPCWSTR, LPWSTR, DWORD);   // null on NT 4
+    DWORD(WINAPI* module_file)(HMODULE, LPWSTR, DWORD);
+    int(WINAPI* compare)(LPCWSTR, LPCWSTR);
+    LPWSTR(WINAPI* command_line)();
+    LPWSTR*(WINAPI* split_command_line)(LPCWSTR, int*);
+};
+
+template <typename Call>
+void LookUp(HMODULE library, const char* name, Call* call) {
+    *call = reinterpret_cast<Call>(
+        reinterpret_cast<void (*)()>(library ? GetProcAddress(library, name) : nullptr));
+}
+
+const WideCalls& Wide() {
+    static WideCalls calls;
+    static bool looked = false;
+    if (looked) return calls;
+    looked = true;
+    if (GetVersion() & 0x80000000u) return calls;   // Windows 95, 98, Me
+    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+    LookUp(kernel, "CreateFileW", &calls.create_file);
+    LookUp(kernel, "GetFileAttributesW", &calls.attributes);
+    LookUp(kernel, "FindFirstFileW", &calls.find_first);
+    LookUp(kernel, "FindNextFileW", &calls.find_next);
+    LookUp(kernel, "DeleteFileW", &calls.delete_file);
+    LookUp(kernel, "MoveFileW", &calls.move_file);
+    LookUp(kernel, "MoveFileExW", &calls.move_file_ex);
+    LookUp(kernel, "CopyFileW", &calls.copy_file);
+    LookUp(kernel, "GetFullPathNameW", &calls.full_path);
+    LookUp(kernel, "GetLongPathNameW", &calls.long_path);
+    LookUp(kernel, "GetModuleFileNameW", &calls.module_file);
+    LookUp(kernel, "lstrcmpiW", &calls.compare);
+    LookUp(kernel, "GetCommandLineW", &calls.command_line);
+    LookUp(LoadLibraryA("SHELL32.DLL"), "CommandLineToArgvW", &calls.split_command_line);
+    bool whole = calls.create_file && calls.attributes && calls.find_first && calls.find_next &&
+                 calls.delete_file && calls.move_file && calls.move_file_ex && calls.copy_file &&
+                 calls.full_path && calls.module_file && calls.compare && calls.command_line &&
+                 calls.split_command_line;
+    if (!whole) calls = WideCalls();
+    return calls;
+}
+
+std::wstring Utf16(const std::string& text, UINT code_page = CP_UTF8) {
+    int length = MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(length, L'\0');
+    if (length > 0)
+        MultiByteToWideChar(code_page, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& wide, UINT code_page = CP_UTF8) {
+    int length = WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                     0, nullptr, nullptr);
+    std::string text(length, '\0');
+    if (length > 0)
+        WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()), &text[0], length,
+                            nullptr, nullptr);
+    return text;
+}
+
+DWORD Attributes(const std::string& path) {
+    return Wide().attributes ? Wide().attributes(Utf16(path).c_str()) : GetFileAttributesA(path.c_str());
+}
+
+HANDLE Open(const std::string& path, DWORD access, DWORD share, DWORD creation) {
+    return Wide().create_file
+               ? Wide().create_file(Utf16(path).c_str(), access, share, nullptr, creation,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr)
+               : CreateFileA(path.c_str(), access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+}
+
+bool Delete(const std::string& path) {
+    return Wide().delete_file ? Wide().delete_file(Utf16(path).c_str()) : DeleteFileA(path.c_str());
+}
+
+bool Move(const std::string& from, const std::string& to) {
+    return Wide().move_file ? Wide().move_file(Utf16(from).c_str(), Utf16(to).c_str())
+                            : MoveFileA(from.c_str(), to.c_str());
+}
+
+bool Copy(const std::string& from, const std::string& to, bool keep_existing) {
+    return Wide().copy_file ? Wide().copy_file(Utf16(from).c_str(), Utf16(to).c_str(), keep_existing)
+                            : CopyFileA(from.c_str(), to.c_str(), keep_existing);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    return Wide().compare ? Wide().compare(Utf16(a).c_str(), Utf16(b).c_str()) == 0
+                          : lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+// The names in a folder that match `pattern` (* and ?), folders or files,
+// without "." and ".."; `unspelled` counts those the code page cannot
+// spell, which are left out.
+std::vector<std::string> Names(const std::string& folder, const char* pattern, bool folders,
+                               int* unspelled) {
+    std::vector<std::string> names;
+    std::string search = folder + "\\" + pattern;
+    auto take = [&](const std::string& name, DWORD attributes) {
+        bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (name == "." || name == ".." || folder != folders) return;
+        if (name.find('?') != std::string::npos) {
+            if (unspelled) ++*unspelled;
+            return;
+        }
+        names.push_back(name);
+    };
+    if (Wide().find_first) {
+        WIN32_FIND_DATAW found;
+        HANDLE each = Wide().find_first(Utf16(search).c_str(), &found);
+        if (each == INVALID_HANDLE_VALUE) return names;
+        do take(Narrow(found.cFileName), found.dwFileAttributes);
+        while (Wide().find_next(each, &found));
+        FindClose(each);
+    } else {
+        WIN32_FIND_DATAA found;
+        HANDLE each = FindFirstFileA(search.c_str(), &found);
+        if (each == INVALID_HANDLE_VALUE) return names;
+        do take(found.cFileName, found.dwFileAttributes);
+        while (FindNextFileA(each, &found));
+        FindClose(each);
+    }
+    return names;
+}
+
+
+const char kGaugeFile[] = VORNAK_GAUGE_NAME ".gau";
+const char kBackupSuffix[] = "." VORNAK_GAUGE_NAME ".bak";
+const char kTempSuffix[] = "." VORNAK_GAUGE_NAME ".tmp";
+const char kOldSuffix[] = "." VORNAK_GAUGE_NAME ".old";
 const DWORD kLargestFile = 16u << 20;
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
 
 bool IsFolder(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -57,8 +203,7 @@ bool ReadHandle(HANDLE file, std::string* bytes) {
 }
 
 bool ReadWhole(const std::string& path, std::string* bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
     if (file == INVALID_HANDLE_VALUE) return false;
     bool read = ReadHandle(file, bytes);
     CloseHandle(file);
@@ -66,8 +211,7 @@ bool ReadWhole(const std::string& path, std::string* bytes) {
 }
 
 bool WriteWhole(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = Open(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     bool ok = (bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
@@ -152,16 +296,22 @@ typedef DWORD(WINAPI* LongPathCall)(LPCSTR, LPSTR, DWORD);
 // A path as one spelling: absolute, with backslashes and without "." or
 // "..", long names for 8.3 ones where Windows can tell, no final backslash.
 std::string OneSpelling(const std::string& path) {
-    char full[2 * MAX_PATH];
-    DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
-    if (length == 0 || length >= sizeof full) return path;
-    std::string result = full;
-    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
-    LongPathCall long_path = reinterpret_cast<LongPathCall>(
-        reinterpret_cast<void (*)()>(kernel ? GetProcAddress(kernel, "GetLongPathNameA") : nullptr));
-    char longer[2 * MAX_PATH];
-    if (long_path) {
-        length = long_path(full, longer, sizeof longer);
+    std::string result = path;
+    if (Wide().full_path) {
+        wchar_t full[2 * MAX_PATH], longer[2 * MAX_PATH];
+        DWORD length = Wide().full_path(Utf16(path).c_str(), 2 * MAX_PATH, full, nullptr);
+        if (length == 0 || length >= 2 * MAX_PATH) return path;
+        result = Narrow(full);
+        length = Wide().long_path ? Wide().long_path(full, longer, 2 * MAX_PATH) : 0;
+        if (length > 0 && length < 2 * MAX_PATH) result = Narrow(longer);
+    } else {
+        char full[2 * MAX_PATH], longer[2 * MAX_PATH];
+        DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+        if (length == 0 || length >= sizeof full) return path;
+        result = full;
+        LongPathCall long_path;
+        LookUp(GetModuleHandleA("KERNEL32.DLL"), "GetLongPathNameA", &long_path);
+        length = long_path ? long_path(full, longer, sizeof longer) : 0;
         if (length > 0 && length < sizeof longer) result = longer;
     }
     while (result.size() > 3 && result[result.size() - 1] == '\\') result.erase(result.size() - 1);
@@ -173,16 +323,16 @@ std::string OneSpelling(const std::string& path) {
 bool Inside(const std::string& folder, const std::string& path) {
     std::string f = OneSpelling(folder), p = OneSpelling(path);
     if (!f.empty() && f[f.size() - 1] != '\\') f += '\\';
-    return p.size() > f.size() && lstrcmpiA(p.substr(0, f.size()).c_str(), f.c_str()) == 0;
+    return p.size() > f.size() && SameName(p.substr(0, f.size()), f);
 }
 
 // Finishes or undoes a change that a crash cut short (see the top).
 void Recover(const std::string& panel) {
     std::string temp = panel + kTempSuffix, old = panel + kOldSuffix;
-    if (!Exists(panel) && Exists(old)) MoveFileA(old.c_str(), panel.c_str());
+    if (!Exists(panel) && Exists(old)) Move(old, panel);
     if (Exists(panel)) {
-        DeleteFileA(temp.c_str());
-        DeleteFileA(old.c_str());
+        Delete(temp);
+        Delete(old);
     }
 }
 
@@ -191,20 +341,22 @@ void Recover(const std::string& panel) {
 typedef BOOL(WINAPI* MoveFileExCall)(LPCSTR, LPCSTR, DWORD);
 
 bool Replace(const std::string& temp, const std::string& panel) {
-    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
-    MoveFileExCall move_replacing = reinterpret_cast<MoveFileExCall>(
-        reinterpret_cast<void (*)()>(kernel ? GetProcAddress(kernel, "MoveFileExA") : nullptr));
-    if (move_replacing != nullptr &&
-        move_replacing(temp.c_str(), panel.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
+    const DWORD kReplace = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (Wide().move_file_ex) {
+        if (Wide().move_file_ex(Utf16(temp).c_str(), Utf16(panel).c_str(), kReplace)) return true;
+    } else {
+        MoveFileExCall move_replacing;
+        LookUp(GetModuleHandleA("KERNEL32.DLL"), "MoveFileExA", &move_replacing);
+        if (move_replacing != nullptr && move_replacing(temp.c_str(), panel.c_str(), kReplace)) return true;
+    }
     std::string old = panel + kOldSuffix;
-    DeleteFileA(old.c_str());
-    if (!MoveFileA(panel.c_str(), old.c_str())) return false;
-    if (!MoveFileA(temp.c_str(), panel.c_str())) {
-        MoveFileA(old.c_str(), panel.c_str());
+    Delete(old);
+    if (!Move(panel, old)) return false;
+    if (!Move(temp, panel)) {
+        Move(old, panel);
         return false;
     }
-    DeleteFileA(old.c_str());
+    Delete(old);
     return true;
 }
 
@@ -218,7 +370,7 @@ SetupResult Result(SetupStatus status, const std::string& line) {
 std::string Sentence(const char* format, const std::string& a, const std::string& b = "") {
     // msvcrt's own _snprintf: MinGW's snprintf imports calls Windows 98 lacks.
     char text[1024];
-    _snprintf(text, sizeof text - 1, format, a.c_str(), b.c_str());
+    _snprintf(text, sizeof text - 1, format, PathShown(a).c_str(), PathShown(b).c_str());
     text[sizeof text - 1] = '\0';
     return text;
 }
@@ -241,15 +393,56 @@ std::string PanelPath(const SetupRequest& request) {
     return Exists(inside) ? inside : request.panel;
 }
 
-std::string OpenProblem(const std::string& path, OpenPanel* open) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return Sentence("There is no file %s.", path);
+// Why `path` names no file to read as a panel.cfg, or "".
+std::string PathProblem(const std::string& path, DWORD attributes) {
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME ||
+            error == ERROR_BAD_NETPATH || error == ERROR_INVALID_DRIVE || error == ERROR_NOT_READY)
+            return Sentence("There is no file %s.", path);
+        // Something is there that has no file's attributes: a device, say.
+        HANDLE file = Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+        DWORD type = file == INVALID_HANDLE_VALUE ? FILE_TYPE_UNKNOWN : GetFileType(file);
+        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+        if (file != INVALID_HANDLE_VALUE && type != FILE_TYPE_DISK)
+            return Sentence("%s is not a regular file, so it is not a panel.cfg.", path);
+        char number[16];
+        _snprintf(number, sizeof number - 1, "%lu", static_cast<unsigned long>(error));
+        number[sizeof number - 1] = '\0';
+        return Sentence("%s cannot be opened (Windows error %s).", path, number);
+    }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return Sentence("%s is a folder, not a panel.cfg file.", path);
+    return "";
+}
+
+// Reads an open panel.cfg whole; "" when read, else why not.
+std::string ReadPanel(HANDLE file, const std::string& path, std::string* bytes) {
+    if (GetFileType(file) != FILE_TYPE_DISK)
+        return Sentence("%s is not a regular file, so it is not a panel.cfg.", path);
+    DWORD high = 0;
+    DWORD size = GetFileSize(file, &high);
+    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+        return Sentence("%s cannot be read.", path);
+    if (high != 0 || size > kLargestPanel) {
+        unsigned long long whole = static_cast<unsigned long long>(high) << 32 | size;
+        return PanelSizeProblem(whole > static_cast<size_t>(-1) ? static_cast<size_t>(-1)
+                                                                 : static_cast<size_t>(whole));
+    }
+    bytes->assign(size, '\0');
+    DWORD got = 0;
+    if (size != 0 && !(ReadFile(file, &(*bytes)[0], size, &got, nullptr) && got == size))
+        return Sentence("%s cannot be read.", path);
+    return "";
+}
+
+std::string OpenProblem(const std::string& path, OpenPanel* open) {
+    DWORD attributes = Attributes(path);
+    std::string problem = PathProblem(path, attributes);
+    if (!problem.empty()) return problem;
     if (attributes & FILE_ATTRIBUTE_READONLY)
         return Sentence("%s is read-only; clear Read-only in its Properties and try again.", path);
-    open->file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    open->file = Open(path, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
     if (open->file == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
@@ -257,9 +450,7 @@ std::string OpenProblem(const std::string& path, OpenPanel* open) {
                             "it and try again.", path);
         return Sentence("%s cannot be opened for writing (access denied or locked).", path);
     }
-    if (!ReadHandle(open->file, &open->bytes))
-        return Sentence("%s cannot be read, or is too large to be a panel.cfg.", path);
-    return "";
+    return ReadPanel(open->file, path, &open->bytes);
 }
 
 struct BitmapFolder {
@@ -269,8 +460,7 @@ struct BitmapFolder {
 // Width and height from a BMP's header, for the main panel's picture.
 bool BitmapSize(const std::string& name, int* width, int* height, void* context) {
     const BitmapFolder* where = static_cast<const BitmapFolder*>(context);
-    HANDLE file = CreateFileA(Join(where->folder, name).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = Open(Join(where->folder, name), GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
     if (file == INVALID_HANDLE_VALUE) return false;
     unsigned char bytes[26];
     DWORD got = 0;
@@ -301,14 +491,14 @@ std::string PlaceGauge(const SetupRequest& request, bool* would_replace) {
     if (*would_replace) {
         if (!request.force && !(request.ask && request.ask(GaugesFolder(request.simdir),
                                                            request.ask_context)))
-            return Sentence("A different VORNAK_TOWS.gau is already in %s; it is replaced only "
-                            "when you agree (--force), and then kept as VORNAK_TOWS.gau.bak.",
+            return Sentence("A different " VORNAK_GAUGE_NAME ".gau is already in %s; it is replaced only "
+                            "when you agree (--force), and then kept as " VORNAK_GAUGE_NAME ".gau.bak.",
                             GaugesFolder(request.simdir));
-        if (!CopyFileA(target.c_str(), (target + ".bak").c_str(), FALSE))
-            return Sentence("VORNAK_TOWS.gau cannot be backed up in %s.", GaugesFolder(request.simdir));
+        if (!Copy(target, target + ".bak", false))
+            return Sentence(VORNAK_GAUGE_NAME ".gau cannot be backed up in %s.", GaugesFolder(request.simdir));
     }
-    if (!CopyFileA(source.c_str(), target.c_str(), FALSE))
-        return Sentence("VORNAK_TOWS.gau cannot be copied into %s (is the simulator running?).",
+    if (!Copy(source, target, false))
+        return Sentence(VORNAK_GAUGE_NAME ".gau cannot be copied into %s (is the simulator running?).",
                         GaugesFolder(request.simdir));
     return "";
 }
@@ -316,14 +506,14 @@ std::string PlaceGauge(const SetupRequest& request, bool* would_replace) {
 std::string SourcesProblem(bool window) {
     std::string folder = ProgramFolder();
     if (!Exists(folder + kGaugeFile))
-        return Sentence("VORNAK_TOWS.gau is not beside the setup program in %s; unpack the whole "
+        return Sentence(VORNAK_GAUGE_NAME ".gau is not beside the setup program in %s; unpack the whole "
                         "ZIP into one folder.", folder);
     std::string module;
     if (!ReadWhole(folder + kGaugeFile, &module) || !IsOurModule(module))
-        return Sentence("The VORNAK_TOWS.gau beside the setup program in %s is not the kit's gauge "
+        return Sentence("The " VORNAK_GAUGE_NAME ".gau beside the setup program in %s is not the kit's gauge "
                         "module (damaged or cut short); unpack the whole ZIP again.", folder);
     if (window && !Exists(folder + kWindowPicture))
-        return Sentence("VORNAK_TOWS.bmp is not beside the setup program in %s; unpack the whole "
+        return Sentence(VORNAK_GAUGE_NAME ".bmp is not beside the setup program in %s; unpack the whole "
                         "ZIP into one folder.", folder);
     return "";
 }
@@ -334,12 +524,12 @@ std::string WritePanel(const std::string& path, OpenPanel* open, const std::stri
     if (!Exists(backup) && !WriteWhole(backup, open->bytes))
         return Sentence("The backup %s cannot be written.", backup);
     if (!WriteWhole(temp, after)) {
-        DeleteFileA(temp.c_str());
+        Delete(temp);
         return Sentence("%s cannot be written (is the disk full?); the panel is unchanged.", temp);
     }
     open->Close();
     if (!Replace(temp, path)) {
-        DeleteFileA(temp.c_str());
+        Delete(temp);
         return Sentence("%s cannot be replaced; it is unchanged.", path);
     }
     return "";
@@ -388,10 +578,18 @@ std::string AircraftTitle(const std::string& folder) {
 }  // namespace
 
 std::string ProgramFolder() {
-    char path[MAX_PATH + 1];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    path[length < MAX_PATH ? length : MAX_PATH] = '\0';
-    std::string folder = path;
+    std::string folder;
+    if (Wide().module_file) {
+        wchar_t path[2 * MAX_PATH + 1];
+        DWORD length = Wide().module_file(nullptr, path, 2 * MAX_PATH);
+        path[length < 2 * MAX_PATH ? length : 2 * MAX_PATH] = L'\0';
+        folder = Narrow(path);
+    } else {
+        char path[MAX_PATH + 1];
+        DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+        path[length < MAX_PATH ? length : MAX_PATH] = '\0';
+        folder = path;
+    }
     size_t slash = folder.find_last_of("\\/");
     return slash == std::string::npos ? std::string(".\\") : folder.substr(0, slash + 1);
 }
@@ -405,31 +603,18 @@ std::string SimulatorFolderProblem(const std::string& simdir) {
     return "";
 }
 
-std::vector<AircraftPanel> FindPanels(const std::string& simdir) {
+std::vector<AircraftPanel> FindPanels(const std::string& simdir, int* skipped) {
     std::vector<AircraftPanel> panels;
     std::string aircraft_folder = Join(simdir, "Aircraft");
-    WIN32_FIND_DATAA aircraft;
-    HANDLE each = FindFirstFileA(Join(aircraft_folder, "*").c_str(), &aircraft);
-    if (each == INVALID_HANDLE_VALUE) return panels;
-    do {
-        if (!(aircraft.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || aircraft.cFileName[0] == '.')
-            continue;
-        std::string folder = Join(aircraft_folder, aircraft.cFileName);
-        WIN32_FIND_DATAA panel;
-        HANDLE panels_of = FindFirstFileA(Join(folder, "Panel*").c_str(), &panel);
-        if (panels_of == INVALID_HANDLE_VALUE) continue;
-        do {
-            if (!(panel.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-            std::string cfg = Join(Join(folder, panel.cFileName), "panel.cfg");
+    for (const std::string& aircraft : Names(aircraft_folder, "*", true, skipped)) {
+        std::string folder = Join(aircraft_folder, aircraft);
+        for (const std::string& panel : Names(folder, "Panel*", true, skipped)) {
+            std::string cfg = Join(Join(folder, panel), "panel.cfg");
             if (!Exists(cfg)) continue;
-            panels.push_back({aircraft.cFileName, AircraftTitle(folder),
-                              std::string("Aircraft\\") + aircraft.cFileName + "\\" + panel.cFileName +
-                                  "\\panel.cfg",
-                              cfg});
-        } while (FindNextFileA(panels_of, &panel));
-        FindClose(panels_of);
-    } while (FindNextFileA(each, &aircraft));
-    FindClose(each);
+            panels.push_back({aircraft, AircraftTitle(folder),
+                              "Aircraft\\" + aircraft + "\\" + panel + "\\panel.cfg", cfg});
+        }
+    }
     std::sort(panels.begin(), panels.end(), [](const AircraftPanel& a, const AircraftPanel& b) {
         return lstrcmpiA(a.relative.c_str(), b.relative.c_str()) < 0;
     });
@@ -443,14 +628,18 @@ SetupResult InstallPanel(const SetupRequest& request) {
     if (prepared.status != kSetupDone) return prepared;
     BitmapFolder folder = {FolderOf(path)};
     PanelPlan plan = PlanInstall(open.bytes, request.placement, BitmapSize, &folder);
-    if (plan.outcome == kPlanRefused) return Result(kSetupRefused, plan.message);
+    if (plan.outcome == kPlanRefused) {
+        SetupResult refused = Result(kSetupRefused, plan.message);
+        refused.route = plan.route;
+        return refused;
+    }
     std::string gauge = Join(GaugesFolder(request.simdir), kGaugeFile);
     if (plan.outcome == kPlanAlready) {
         // The panel names the gauge; put the gauge back if it has gone.
         SetupResult result = Result(kSetupDone, plan.message);
         if (!request.dry_run && !Exists(gauge) && SourcesProblem(false).empty() &&
-            CopyFileA((ProgramFolder() + kGaugeFile).c_str(), gauge.c_str(), TRUE))
-            result.line += " VORNAK_TOWS.gau was missing from Gauges and is back.";
+            Copy(ProgramFolder() + kGaugeFile, gauge, true))
+            result.line += " " VORNAK_GAUGE_NAME ".gau was missing from Gauges and is back.";
         return result;
     }
     std::string problem = SourcesProblem(!request.placement.main_panel);
@@ -467,13 +656,13 @@ SetupResult InstallPanel(const SetupRequest& request) {
         size_t added = would.find(" added ");
         if (added != std::string::npos) would.replace(added, 7, " would be added ");
         result.line = "Nothing written (dry run): " + would;
-        if (would_replace) result.line += " A different VORNAK_TOWS.gau in Gauges would be replaced.";
+        if (would_replace) result.line += " A different " VORNAK_GAUGE_NAME ".gau in Gauges would be replaced.";
         return result;
     }
     if (!request.placement.main_panel) {
         std::string picture = Join(folder.folder, kWindowPicture);
-        if (!Exists(picture) && !CopyFileA((ProgramFolder() + kWindowPicture).c_str(), picture.c_str(), TRUE))
-            return Result(kSetupRefused, Sentence("VORNAK_TOWS.bmp cannot be copied into %s.", folder.folder));
+        if (!Exists(picture) && !Copy(ProgramFolder() + kWindowPicture, picture, true))
+            return Result(kSetupRefused, Sentence(VORNAK_GAUGE_NAME ".bmp cannot be copied into %s.", folder.folder));
     }
     problem = WritePanel(path, &open, plan.after);
     if (!problem.empty()) return Result(kSetupRefused, problem);
@@ -497,29 +686,39 @@ SetupResult RemovePanel(const SetupRequest& request) {
         std::string picture = Join(FolderOf(path), kWindowPicture);
         if (!Mentions(plan.after, kWindowPicture) &&
             SameBytes(picture, ProgramFolder() + kWindowPicture))
-            DeleteFileA(picture.c_str());
+            Delete(picture);
     }
     open.Close();
     // The gauge goes when no panel of the simulator names it and it is
     // ours; also after a remove whose panel was done before, so that one
     // that stopped at a gauge in use finishes here.
     bool used = false;
-    for (const AircraftPanel& panel : FindPanels(request.simdir)) {
+    int skipped = 0;
+    for (const AircraftPanel& panel : FindPanels(request.simdir, &skipped)) {
         std::string bytes;
         used = used || (ReadWhole(panel.path, &bytes) && Mentions(bytes, kGaugeName));
     }
     std::string gauge = Join(GaugesFolder(request.simdir), kGaugeFile);
     if (used || !Exists(gauge)) return result;
+    if (skipped > 0) {
+        char count[16];
+        _snprintf(count, sizeof count - 1, "%d", skipped);
+        count[sizeof count - 1] = '\0';
+        result.line += Sentence(" " VORNAK_GAUGE_NAME ".gau stays in %s: %s aircraft folders have names "
+                                "this Windows cannot open, and a panel in them may use it.",
+                                GaugesFolder(request.simdir), count);
+        return result;
+    }
     std::string there, kit;
     bool readable = ReadWhole(gauge, &there);
     if (readable && !(ReadWhole(ProgramFolder() + kGaugeFile, &kit) && there == kit))
         return result;  // another build of the gauge: not ours to delete
-    if (readable && DeleteFileA(gauge.c_str())) {
-        result.line += " No panel uses the gauge any more, so VORNAK_TOWS.gau left Gauges too.";
+    if (readable && Delete(gauge)) {
+        result.line += " No panel uses the gauge any more, so " VORNAK_GAUGE_NAME ".gau left Gauges too.";
         return result;
     }
     result.status = kSetupRefused;
-    result.line += Sentence(" VORNAK_TOWS.gau stays in %s because it is in use by another program (is "
+    result.line += Sentence(" " VORNAK_GAUGE_NAME ".gau stays in %s because it is in use by another program (is "
                             "the simulator running?); close it and run remove again to take the "
                             "gauge out.", GaugesFolder(request.simdir));
     return result;
@@ -527,16 +726,38 @@ SetupResult RemovePanel(const SetupRequest& request) {
 
 SetupResult CheckPanelFile(const std::string& panel) {
     Recover(panel);
-    DWORD attributes = GetFileAttributesA(panel.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return Result(kSetupRefused, Sentence("There is no file %s.", panel));
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return Result(kSetupRefused, Sentence("%s is a folder, not a panel.cfg file.", panel));
+    std::string problem = PathProblem(panel, Attributes(panel));
+    if (!problem.empty()) return Result(kSetupRefused, problem);
+    HANDLE file = Open(panel, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    if (file == INVALID_HANDLE_VALUE)
+        return Result(kSetupRefused, Sentence("%s cannot be opened for reading.", panel));
     std::string bytes;
-    if (!ReadWhole(panel, &bytes))
-        return Result(kSetupRefused, Sentence("%s cannot be read, or is too large to be a panel.cfg.", panel));
+    problem = ReadPanel(file, panel, &bytes);
+    CloseHandle(file);
+    if (!problem.empty()) return Result(kSetupRefused, problem);
     PanelReport report = CheckPanel(bytes);
     if (!report.readable) return Result(kSetupRefused, report.state);
     SetupResult result = Result(report.faults.empty() ? kSetupDone : kSetupRefused, report.state);
     result.added = report.faults;
     return result;
+}
+
+std::string PathShown(const std::string& path) {
+    return Wide().create_file ? Narrow(Utf16(path), CP_ACP) : path;
+}
+
+std::string PathFromShown(const std::string& text) {
+    return Wide().create_file ? Narrow(Utf16(text, CP_ACP)) : text;
+}
+
+std::vector<std::string> CommandArguments(int argc, char** argv) {
+    std::vector<std::string> arguments(argv, argv + argc);
+    if (!Wide().command_line) return arguments;
+    int count = 0;
+    LPWSTR* wide = Wide().split_command_line(Wide().command_line(), &count);
+    if (wide == nullptr) return arguments;
+    if (count == argc)
+        for (int i = 0; i < count; ++i) arguments[i] = Narrow(wide[i]);
+    LocalFree(wide);
+    return arguments;
 }

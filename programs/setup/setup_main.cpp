@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "programs/setup/setup_dialog.h"
 #include "programs/setup/setup_files.h"
@@ -30,16 +31,16 @@
 namespace {
 
 const char kUsage[] =
-    "usage: VORNAK_TOWS-setup.exe install SIMDIR PANELCFG [--main X Y] [--dry-run]\n"
+    "usage: " VORNAK_GAUGE_NAME "-setup.exe install SIMDIR PANELCFG [--main X Y] [--dry-run]\n"
     "                                                      [--force]\n"
-    "       VORNAK_TOWS-setup.exe remove SIMDIR PANELCFG\n"
-    "       VORNAK_TOWS-setup.exe check PANELCFG\n"
-    "       VORNAK_TOWS-setup.exe --version\n"
-    "       VORNAK_TOWS-setup.exe            (no arguments: the dialog)\n"
+    "       " VORNAK_GAUGE_NAME "-setup.exe remove SIMDIR PANELCFG\n"
+    "       " VORNAK_GAUGE_NAME "-setup.exe check PANELCFG\n"
+    "       " VORNAK_GAUGE_NAME "-setup.exe --version\n"
+    "       " VORNAK_GAUGE_NAME "-setup.exe            (no arguments: the dialog)\n"
     "install adds the gauge to the panel.cfg as a pop-up window (or with --main\n"
-    "at X, Y on the main panel) and copies VORNAK_TOWS.gau into SIMDIR\\Gauges;\n"
+    "at X, Y on the main panel) and copies " VORNAK_GAUGE_NAME ".gau into SIMDIR\\Gauges;\n"
     "--dry-run shows the lines and writes nothing; --force replaces a different\n"
-    "VORNAK_TOWS.gau. remove takes out what install added; check says how the\n"
+    VORNAK_GAUGE_NAME ".gau. remove takes out what install added; check says how the\n"
     "gauge is installed and names any fault in the file. Exit 0 done, 1 refused,\n"
     "2 a mistake.\n";
 
@@ -49,9 +50,9 @@ int Mistake(const char* format, const char* what = "") {
     char text[512];
     _snprintf(text, sizeof text - 1, format, what);
     text[sizeof text - 1] = '\0';
-    std::fputs("VORNAK_TOWS-setup: ", stderr);
+    std::fputs(VORNAK_GAUGE_NAME "-setup: ", stderr);
     std::fputs(text, stderr);
-    std::fputs(" (VORNAK_TOWS-setup.exe --help)\n", stderr);
+    std::fputs(" (" VORNAK_GAUGE_NAME "-setup.exe --help)\n", stderr);
     return kSetupMistake;
 }
 
@@ -81,14 +82,18 @@ int Report(const SetupResult& result) {
     return result.status;
 }
 
-int CommandLine(int argc, char** argv) {
+int CommandLine(const std::vector<std::string>& arguments) {
+    int argc = static_cast<int>(arguments.size());
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+    const char* const* argv = pointers.data();
     std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "/?") {
         std::fputs(kUsage, stdout);
         return 0;
     }
     if (command == "--version") {
-        std::fputs("VORNAK_TOWS-setup " VORNAK_VERSION "\n", stdout);
+        std::fputs(VORNAK_GAUGE_NAME "-setup " VORNAK_VERSION "\n", stdout);
         return 0;
     }
     SetupRequest request = {};
@@ -125,8 +130,15 @@ int CommandLine(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
+        HWND dialog = OpenSetupDialog(GetModuleHandleA(nullptr));
+        if (dialog == nullptr) {
+            std::fputs(VORNAK_GAUGE_NAME "-setup: the dialog cannot open a window (is there no display?); "
+                       "install, remove and check work without one (" VORNAK_GAUGE_NAME "-setup.exe --help)\n",
+                       stderr);
+            return 1;
+        }
         FreeConsole();
-        return RunSetupDialog(GetModuleHandleA(nullptr));
+        return RunSetupDialog(dialog);
     }
-    return CommandLine(argc, argv);
+    return CommandLine(CommandArguments(argc, argv));
 }

@@ -194,7 +194,8 @@ const Case kCases[] = {
     {"a gap in the window numbers, the main panel reached", kInstallWindow, 0, 0,
      Crlf("[Window Titles]|Window00=M|Window02=X|[Window00]|size_mm=640,480|[Window02]|"),
      kPlanRefused, "skip Window01, so the simulator never shows Window02 and the windows after "
-     "it; the gauge can go on the main panel instead: install --main 468 402, or choose"},
+     "it; the gauge can go on the main panel instead: install --main 468 402, or choose "
+     "'On the main panel at X, Y:' with 468, 402 in the dialog."},
     {"lines ending in CR alone are one line to the simulator", kInstallWindow, 0, 0,
      "[Window Titles]\rWindow00=Main Panel\r\r[Window00]\rfile=panel.bmp\r", kPlanRefused,
      "end in CR alone"},

@@ -54,6 +54,9 @@ FS2000_WINDOW = (b"[WINDOW TITLES]\nWINDOW00 = Hauptinstrumente \xe4\n;  the rad
                  b"[WINDOW02]\nfile=VORNAK_TOWS.bmp\nsize_mm=172\nposition=2\nvisible=0\n"
                  b"ident=10173\ngauge00=VORNAK_TOWS, 0, 0, 172, 78")
 ALREADY = FS98_WINDOW
+# A name no Western code page spells: remove must find this panel to keep
+# the gauge that it uses.
+ALREADY_THERE = "Already there \u65e5\u672c"
 FULL = b"[Window Titles]\r\n" + b"".join(b"Window%02d=W%d\r\n" % (n, n) for n in range(64))
 REFUSED = {
     "Full Window63": (FULL, "64 windows"),
@@ -62,6 +65,9 @@ REFUSED = {
     "Not text": (b"[Window Titles]\r\n\x00\x01\x02", "not a text file"),
     "Read only": (CRLF_FS98, "read-only"),
     "Locked": (CRLF_FS98, "in use by another program"),
+    "Old Mac": (CRLF_FS98.replace(b"\r\n", b"\r"), "end in CR alone"),
+    "Only a comment": (b"// my panel\r\n", "describes no panel"),
+    "Too large": (b";" * (20 << 20), "has at most 1 MiB"),
 }
 
 
@@ -77,7 +83,7 @@ def make_tree(root):
     """A simulator folder; {aircraft: path of its panel.cfg}."""
     shutil.rmtree(root, ignore_errors=True)
     os.makedirs(os.path.join(root, "Gauges"))
-    panels = {"Cessna FS98": CRLF_FS98, "Learjet FS2000": LF_FS2000, "Already there": ALREADY}
+    panels = {"Cessna FS98": CRLF_FS98, "Learjet FS2000": LF_FS2000, ALREADY_THERE: ALREADY}
     panels.update({name: content for name, (content, _) in REFUSED.items()})
     paths = {}
     for name, content in panels.items():
@@ -104,18 +110,14 @@ def read(path):
         return None
 
 
-def hold(args, path, program=None):
-    """Another program holding `path` open, waiting for a line: `program`
-    (hold-file.exe, which lets others read it), else a command prompt whose
-    error output goes to it."""
-    command = ([program, windows_path(path)] if program else
-               ["cmd", "/c", "echo open& set /p line= 2>>" + windows_path(path)])
-    holder = subprocess.Popen(args.runner + [args.wine] + command,
+def hold(args, path):
+    """hold-file.exe holding `path` open (others may read it) until it is
+    sent a line; it says "open" once it holds the file."""
+    holder = subprocess.Popen(args.runner + [args.wine, args.hold, windows_path(path)],
                               env=wine_run.environment(args, wine_run.NULL_ASOUNDRC),
                               stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                               stderr=subprocess.DEVNULL)
     holder.stdout.readline()
-    time.sleep(1)
     return holder
 
 
@@ -193,8 +195,7 @@ def cmd_cli(args):
                  "letters and another form of its path is accepted",
                  refused and status == 0 and "already installed" in out, f"{err!r} {out!r} {err2!r}")
 
-    # Another program holds "Locked" open: a command prompt whose error
-    # output goes to it, waiting for a line that comes after the installs.
+    # Another program holds "Locked" open until after the installs.
     holder = hold(args, paths["Locked"])
     for name, (content, words) in REFUSED.items():
         status, out, err = run("install", sim, windows_path(paths[name]))
@@ -212,16 +213,16 @@ def cmd_cli(args):
                  and not os.path.exists(os.path.join(os.path.dirname(fs98), "VORNAK_TOWS.bmp")))
     # The simulator still runs and holds the gauge: the panel is done, the
     # gauge stays and says so, and the next remove finishes the job.
-    holder = hold(args, gauge, os.path.join(os.path.dirname(args.exe), "hold-file.exe"))
-    status, out, err = run("remove", sim, windows_path(paths["Already there"]))
+    holder = hold(args, gauge)
+    status, out, err = run("remove", sim, windows_path(paths[ALREADY_THERE]))
     release(holder)
     checks.check("the last remove while the gauge is in use: exit 1, the gauge stays and says why",
                  status == 1 and "in use" in err.splitlines()[0] and os.path.exists(gauge)
-                 and b"VORNAK" not in read(paths["Already there"]), f"exit {status}: {out!r} {err!r}")
-    status, out, _ = run("remove", sim, windows_path(paths["Already there"]))
+                 and b"VORNAK" not in read(paths[ALREADY_THERE]), f"exit {status}: {out!r} {err!r}")
+    status, out, _ = run("remove", sim, windows_path(paths[ALREADY_THERE]))
     checks.check("the last remove takes the gauge out of Gauges too",
-                 status == 0 and read(paths["Already there"]).startswith(b"// FS98")
-                 and b"VORNAK" not in read(paths["Already there"]) and not os.path.exists(gauge),
+                 status == 0 and read(paths[ALREADY_THERE]).startswith(b"// FS98")
+                 and b"VORNAK" not in read(paths[ALREADY_THERE]) and not os.path.exists(gauge),
                  out)
 
     with open(gauge, "wb") as f:
@@ -255,12 +256,27 @@ def cmd_cli(args):
                               (["install", sim + "\\nope", windows_path(fs98)], 1, "no folder"),
                               (["install", windows_path(args.scratch), windows_path(fs98)], 1,
                                "must hold the folders Gauges and Aircraft"),
-                              (["remove", sim, sim + "\\panel.cfg"], 1, "no file")):
+                              (["remove", sim, sim + "\\panel.cfg"], 1, "no file"),
+                              (["check", "Z:\\dev\\zero"], 1, "not a regular file")):
         status, out, err = run(*argv)
         checks.check(f"{' '.join(a.replace(sim, 'SIMDIR') for a in argv)}: exit {code}, one line",
                      status == code and one_line(err) and words in err and not out,
                      f"exit {status}: {out!r} {err!r}")
     return checks.finish()
+
+
+def settle(env):
+    """Waits until two grabs of the screen are the same: the dialog has
+    drawn what it was asked to. True when it did within a minute."""
+    last, deadline = None, time.monotonic() + 60
+    while time.monotonic() < deadline:
+        grab = subprocess.run(["import", "-window", "root", "rgb:-"], env=env, capture_output=True,
+                              timeout=60).stdout
+        if grab == last:
+            return True
+        last = grab
+        time.sleep(0.2)
+    return False
 
 
 def start_xvfb():
@@ -308,22 +324,22 @@ def cmd_dialog(args):
         checks.check("the dialog opens", window is not None, found.stderr.strip())
         if window:
             subprocess.run(["xdotool", "windowmove", "--sync", window, "0", "0"], env=env, timeout=30)
-            time.sleep(3)
+            settle(env)
             # The list's second and fifth rows: the FS98 and FS2000 aircraft.
             for row, keys in ((2, []), (5, ["keydown", "ctrl"])):
                 subprocess.run(["xdotool"] + keys + ["mousemove", "60", str(80 + 12 * row - 6),
                                 "click", "1"] + (["keyup", "ctrl"] if keys else []),
                                env=env, timeout=30)
-            time.sleep(2)
+            settle(env)
             shot = subprocess.run(["import", "-window", "root", args.shot], env=env, timeout=60)
             checks.check(f"screenshot {args.shot}", shot.returncode == 0 and os.path.getsize(args.shot) > 0)
             subprocess.run(["xdotool", "mousemove", "54", "394", "click", "1"], env=env, timeout=30)
             wanted = {paths["Cessna FS98"]: FS98_WINDOW, paths["Learjet FS2000"]: FS2000_WINDOW}
-            for _ in range(60):
-                if all(read(path) == content for path, content in wanted.items()):
-                    break
-                time.sleep(0.5)
-            time.sleep(1)
+            deadline = time.monotonic() + 60
+            while (time.monotonic() < deadline and
+                   not all(read(path) == content for path, content in wanted.items())):
+                time.sleep(0.2)
+            settle(env)
             installed = args.shot[:-len(".png")] + "_installed.png"
             subprocess.run(["import", "-window", "root", installed], env=env, timeout=60)
             checks.check(f"Install writes what the command line writes (screenshot {installed})",
@@ -352,6 +368,7 @@ def main():
     sub.add_parser("dialog").add_argument("shot")
     args = parser.parse_args()
     args.runner = []
+    args.hold = os.path.join(os.path.dirname(args.exe), "hold-file.exe")
     if args.win32:
         wine_run.need_32bit_wine(args)
     wine_run.require(args.wine, "install wine: tools/setup-debian.sh test")
