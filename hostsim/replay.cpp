@@ -121,7 +121,7 @@ void PrintUpdate() {
     char line[160];
     char* p = PutUpdate(line);
     p = PutLiteral(p, " display \"");
-    p = PutText(p, HostDisplayText(), 6);
+    p = PutText(p, HostDisplayText(), kDisplayChars);
     p = PutLiteral(p, "\" 0x");
     p = PutHex8(p, HostDisplayColour());
     *p++ = ' ';

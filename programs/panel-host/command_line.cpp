@@ -6,6 +6,8 @@
 #include "module_file/module_loader.h"
 #include "programs/help_format.h"
 #include "programs/numbers.h"
+#include "programs/panel-host/outputs.h"
+#include "programs/panel-host/panel_draw.h"
 #include "programs/panel-host/platform.h"
 #include "sequencer/pushback.h"
 
@@ -69,6 +71,13 @@ const char kFooter[] =
     "so; the hints and the timeline then follow the gauge's own schedule. On\n"
     "OpenAL's null output (no sound card) the clips still start and the timeline\n"
     "shows them; where no sound device opens at all, none start.";
+
+// A bound as help and messages say it: 3600, 0.1, 100000.
+std::string Bound(double n) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", n);
+    return text;
+}
 
 // A decimal number (numbers.h), fractions too.
 bool ParseDouble(const std::string& text, double* value) { return ReadDecimal(text, value) == NumberRead::kNumber; }
@@ -253,17 +262,18 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
         ->check(Check("takes degrees from 0 to below 360", HeadingOk));
     run->add_flag("--realtime", o.realtime, "keep to " + ticks + " updates a second (a run takes about 100 s)");
     CLI::Option* audio =
-        run->add_option("--audio", o.audio, "record the module's sound to a WAV file (16-bit stereo, 22050 Hz; the Linux module)")
+        run->add_option("--audio", o.audio, "record the module's sound to a WAV file (16-bit stereo, " + std::to_string(kAudioRate) + " Hz; the Linux module)")
             ->type_name("FILE.wav");
     run->add_option("--snapshot", o.snapshot, "write the panel (" + std::to_string(kPanelWidth) + " x " + std::to_string(kPanelHeight) +
                                          ") to a PNG file, at the end or --at")
         ->type_name("FILE.png");
-    run->add_option("--at", at_text, "when the snapshot is taken, in seconds of simulated time, 0 to 3600")
+    run->add_option("--at", at_text, "when the snapshot is taken, in seconds of simulated time, 0 to " + Bound(kLongestRunSeconds))
         ->type_name("S")
-        ->check(Check("takes seconds from 0 to 3600 (no run lasts longer)", AtOk));
+        ->check(Check("takes seconds from 0 to " + Bound(kLongestRunSeconds) + " (no run lasts longer)", AtOk));
     run->add_option("--frames", o.frames, "write the panel once a second, DIR/frame_0000.png on")
         ->type_name("DIR");
-    run->add_option("--path", o.path, "write the aircraft's track seen from above (480 x 480) to a PNG file")
+    run->add_option("--path", o.path, "write the aircraft's track seen from above (" + std::to_string(kTrackPictureSize) + " x " +
+                                         std::to_string(kTrackPictureSize) + ") to a PNG file")
         ->type_name("FILE.png");
 
     CLI::App* window = app.add_subcommand(
@@ -277,16 +287,17 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
         ->check(Check("takes degrees from 0 to below 360", HeadingOk));
     window->add_option("--speed", speed_text,
                        "run N times as fast as real time: N x " + ticks + " updates a second, a held button repeating N times "
-                       "as fast (the crew's calls still play at their own pace), 0.1 to 100")
+                       "as fast (the crew's calls still play at their own pace), " + Bound(kSlowestSpeed) + " to " +
+                           Bound(kFastestSpeed))
         ->type_name("N")
         ->default_str("1")
-        ->check(Check("takes a number from 0.1 to 100 (times real time)", SpeedOk));
+        ->check(Check("takes a number from " + Bound(kSlowestSpeed) + " to " + Bound(kFastestSpeed) + " (times real time)", SpeedOk));
 
     CLI::App* reload = app.add_subcommand(
         "reload", "COUNT kill/initialise cycles; a module that tells its sound objects is checked for leaks");
-    reload->add_option("COUNT", count_text, "how many cycles, 0 to 100000")
+    reload->add_option("COUNT", count_text, "how many cycles, 0 to " + Bound(kMaxReloads))
         ->type_name("")
-        ->check(Check("takes a count from 0 to 100000", CountOk));
+        ->check(Check("takes a count from 0 to " + Bound(kMaxReloads), CountOk));
 
     for (CLI::App* sub : {replay, run, window, reload}) {
         sub->fallthrough();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "programs/panel-host/identity.h"
+#include "programs/panel-host/world.h"
 
 struct PanelHostOptions {
     std::string module;
@@ -26,7 +27,7 @@ struct PanelHostOptions {
 };
 
 const long kMaxReloads = 100000;
-const double kLongestRunSeconds = 3600.0;   // a run stops after an hour of simulated time
+const double kLongestRunSeconds = double(kMaxUpdates / kTicksPerSecond);   // where a run stops
 const double kSlowestSpeed = 0.1, kFastestSpeed = 100.0;   // window --speed
 
 // Reads the command line into *o, every value checked. False when the

@@ -17,7 +17,6 @@
 
 namespace {
 
-const uint32_t kAudioRate = 22050;                        // 1225 frames per update
 const uint32_t kFramesPerUpdate = kAudioRate / kTicksPerSecond;
 
 bool Snapshot(Outputs& out, double seconds, std::string* problem) {

@@ -27,6 +27,9 @@
 #include "programs/panel-host/wav_file.h"
 #include "programs/panel-host/world.h"
 
+// The rate of the WAV a run records: 1225 frames an update.
+const uint32_t kAudioRate = 22050;
+
 // What the run writes and how far it got, kept by the run and handed to
 // each of these.
 struct Outputs {

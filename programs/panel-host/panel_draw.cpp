@@ -250,7 +250,7 @@ void ScaleImage(const Image& in, int32_t factor, Image* out) {
 
 void DrawTrack(const std::vector<TrackPoint>& track, double start_heading, double end_heading,
                const PanelArt* art, Image* out) {
-    const int32_t size = 480, margin = 48;
+    const int32_t size = kTrackPictureSize, margin = 48;
     ImageResize(out, size, size, kBackground);
     double min_x = 0, max_x = 0, min_y = 0, max_y = 0;
     for (const TrackPoint& p : track) {

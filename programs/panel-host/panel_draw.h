@@ -17,6 +17,9 @@
 #include "programs/panel-host/image.h"
 #include "module_file/module_loader.h"
 
+// The track seen from above is a square picture this many pixels a side.
+const int32_t kTrackPictureSize = 480;
+
 // Decodes a DIB as a resource stores it (BITMAPINFOHEADER, palette, pixels):
 // 1, 4 and 8 bits with a palette, 24 and 32 bits uncompressed; every read is
 // bounded by `size`. False for anything else.
