@@ -1,31 +1,20 @@
 // main.cpp - panel-host: loads a gauge module file and drives it, as the
 // flight simulator would, 18 panel updates a second.
 //
-//   panel-host [--module FILE] [--verbose] replay [--realtime] SCRIPT
-//   panel-host [--module FILE] [--verbose] run [--left|--right] [--timer S] [--heading DEG]
-//              [--realtime] [--audio FILE.wav] [--snapshot FILE.png [--at S]]
-//              [--frames DIR] [--path FILE.png]
-//   panel-host [--module FILE] [--verbose] window [--heading DEG] [--speed N]
-//   panel-host [--module FILE] [--verbose] reload COUNT
-//   panel-host -h|--help, --version
+// Its modes, options and exit statuses are written once, in command_line.cpp
+// (the help says them all, `panel-host --help`).
 //
-// The module is VORNAK_TOWS.so (VORNAK_TOWS.gau on Windows) beside this
-// program unless --module names another. The modes are written once for
-// every system: replay_mode.h, reload_mode.h, run.h with timeline.h and
-// outputs.h, window.h, each attaching the module with session.h and paced
-// by pacing.h; what is the system's own is behind platform.h, fonts.h,
-// png_files.h, window.h's seam and module_file/module_loader.h. Every
-// input is checked (command_line.cpp) before the module is loaded, and
-// every output before it is opened.
+// The modes are written once for every system: replay_mode.h,
+// reload_mode.h, run.h with timeline.h and outputs.h, window.h, each
+// attaching the module with session.h and paced by pacing.h; what is the
+// system's own is behind platform.h, fonts.h, png_files.h, window.h's seam
+// and module_file/module_loader.h. Every input is checked before the module
+// is loaded, and every output before it is opened.
 //
 // On Windows, started without arguments (double-clicked beside the module),
 // it is the window mode; a problem is then shown in a message box too.
 //
-// Exit status: 0 when done, 1 when a pushback did not finish or a reload
-// leaked, 2 for every mistake a user can make and for output that cannot be
-// written (one line on stderr), 128 plus the signal for a run ended by
-// Ctrl-C, SIGTERM or SIGHUP (130 for Ctrl-C). Only main
-// ends the program, once the gauge has been killed.
+// Only main ends the program, once the gauge has been killed.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
