@@ -90,6 +90,11 @@ def i386_refused(scratch, runner=()):
 def need_32bit_wine(args):
     """32-bit programs run natively, or else through qemu-i386 in a
     namespace of their own (args.runner then names tools/run-i386.sh)."""
+    # The set-up's own reason first: the archive gave neither wine32 nor qemu.
+    if not os.path.exists(args.wine) and os.path.exists(WINE32_REFUSED):
+        with open(WINE32_REFUSED) as f:
+            print(f"SKIPPED: 32-bit wine is not installed: {f.read().strip()} {UNICORN_INSTEAD}")
+        sys.exit(SKIP)
     args.runner = []
     forced = os.environ.get("VORNAK_I386_VIA_QEMU") == "1"
     refused = None if forced else i386_refused(args.home)
@@ -102,10 +107,6 @@ def need_32bit_wine(args):
                   f"cannot run here {UNICORN_INSTEAD}")
             sys.exit(SKIP)
         args.runner = ["bash", RUN_I386]
-    if not os.path.exists(args.wine) and os.path.exists(WINE32_REFUSED):
-        with open(WINE32_REFUSED) as f:
-            print(f"SKIPPED: 32-bit wine is not installed: {f.read().strip()} {UNICORN_INSTEAD}")
-        sys.exit(SKIP)
     require(args.wine, "install 32-bit wine: tools/setup-debian.sh test (wine32:i386)")
 
 NULL_ASOUNDRC = 'pcm.!default { type null }\n'
