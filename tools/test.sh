@@ -68,7 +68,8 @@ bash tools/coverage.sh
 stage "coverage"
 # The sanitizer suite, last so that its summary closes the run: every test
 # again under ASan and UBSan, plus a bounded fuzz run of the WAVE walk (the
-# Windows checks are not repeated there).
+# Windows checks and the asset checks, which read committed files with
+# Python and give the same verdict in any tree, are not repeated there).
 ctest --preset linux-asan
 stage "sanitizer suite"
 cpu
