@@ -63,7 +63,8 @@ wait "$side"
 stage "the rest of the sanitizer and coverage builds"
 [ "${status:-0}" -eq 0 ] || exit "$status"
 
-# Every line of the sequencer, the controls and the WAVE walk is run by a test.
+# Every line of the sequencer, the controls and the WAVE walk is run by a
+# unit test of the gauge.
 bash tools/coverage.sh
 stage "coverage"
 # The sanitizer suite, last so that its summary closes the run: every test

@@ -76,18 +76,23 @@ TEST_F(Controls, LampsFollowTheChosenDirection) {
     EXPECT_EQ(HostIconValue(kBitmapRightLamp), -1.0);
 }
 
-TEST_F(Controls, TimerStepsByFiveAndNeverBelowZero) {
+TEST_F(Controls, TimerStepsByFiveBetweenZeroAndItsCap) {
     Click("minus");
     EXPECT_EQ(pushback.timer_seconds, 15);
     Click("plus");
     Click("plus");
     EXPECT_EQ(pushback.timer_seconds, 25);
-    pushback.timer_seconds = 4;   // set by other means: one short of a step
+    pushback.timer_seconds = 992;   // set by other means: a part step short of the cap
+    Click("plus");
+    EXPECT_EQ(pushback.timer_seconds, 995);
+    Click("plus");
+    EXPECT_EQ(pushback.timer_seconds, 995);
+    pushback.timer_seconds = 4;   // one short of a step above zero
     Click("minus");
     EXPECT_EQ(pushback.timer_seconds, 0);
     Click("minus");
     EXPECT_EQ(pushback.timer_seconds, 0);
-    EXPECT_EQ(PlaysOf("CLICK").size(), 5u) << "every click sounds, even one that changes nothing";
+    EXPECT_EQ(PlaysOf("CLICK").size(), 7u) << "every click sounds, even one that changes nothing";
     Tick();
     EXPECT_EQ(Display(), "  0sec");
 }
