@@ -6,13 +6,14 @@
 #include <cerrno>
 #include <cmath>
 #include <cinttypes>
-#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "host/gauge_names.h"
 #include "hostsim/hostsim.h"
+#include "hostsim/user_words.h"
 
 namespace {
 
@@ -152,32 +153,12 @@ std::vector<std::string> Words(const std::string& line) {
     return words;
 }
 
-bool ParseNumber(const std::string& text, double* value, bool* overflow) {
-    *overflow = false;
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    double v = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size()) return false;
-    // Hexadecimal floats are not decimal numbers.
-    if (text.find_first_of("xX") != std::string::npos && text.find_first_of("nN") == std::string::npos)
-        return false;
-    // "inf" and "nan" are asked for; a number too large for a double is a
-    // mistake, not a request for infinity.
-    if (errno == ERANGE && std::isinf(v)) {
-        *overflow = true;
-        return false;
-    }
-    *value = v;
-    return true;
-}
-
-bool ParseCount(const std::string& text, long long* count) {
-    if (text.empty() || text.size() > 12) return false;
-    for (char c : text)
-        if (c < '0' || c > '9') return false;
-    *count = std::atoll(text.c_str());
-    return *count <= kMaxTicks;
+// "a, b or c": the words a message offers, from the table that holds them.
+std::string OneOf(const std::vector<std::string>& words) {
+    std::string said;
+    for (size_t i = 0; i < words.size(); ++i)
+        said += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
+    return said;
 }
 
 // One script line, read and checked before anything runs.
@@ -197,10 +178,16 @@ std::string ReadLine(const std::vector<std::string>& w, Command* c) {
         const Variable* variable = nullptr;
         for (const Variable& v : kVariables)
             if (w[1] == v.word) variable = &v;
-        if (variable == nullptr) return "unknown variable " + QuoteWord(w[1]) + " (hold, ready or heading)";
-        bool overflow = false;
-        if (!ParseNumber(w[2], &c->value, &overflow))
-            return QuoteWord(w[2]) + (overflow ? " is too large for a number" : " is not a number");
+        if (variable == nullptr) {
+            std::vector<std::string> words;
+            for (const Variable& v : kVariables) words.push_back(v.word);
+            return "unknown variable " + QuoteWord(w[1]) + " (" + OneOf(words) + ")";
+        }
+        // "inf" and "nan" are asked for, for hostile input; a number too
+        // large for a double is a mistake, not a request for infinity.
+        const NumberRead read = ReadDecimal(w[2], &c->value, true);
+        if (read != NumberRead::kNumber)
+            return QuoteWord(w[2]) + (read == NumberRead::kTooLarge ? " is too large for a number" : " is not a number");
         c->kind = Command::kSet;
         c->target = variable->token;
         return "";
@@ -213,14 +200,15 @@ std::string ReadLine(const std::vector<std::string>& w, Command* c) {
             c->target = child;
             return "";
         }
-        return "unknown button " + QuoteWord(w[1]) + " (left, right, minus or plus)";
+        return "unknown button " + QuoteWord(w[1]) + " (" +
+               OneOf(std::vector<std::string>(std::begin(kButtonNames), std::end(kButtonNames))) + ")";
     }
     if (command == "tick") {
         if (w.size() > 2) return "'tick' takes at most one count";
         c->kind = Command::kTick;
         c->count = 1;
-        if (w.size() == 2 && !ParseCount(w[1], &c->count))
-            return QuoteWord(w[1]) + " is not a tick count (0 to 2147483647)";
+        if (w.size() == 2 && !ReadWhole(w[1], kMaxTicks, &c->count))
+            return QuoteWord(w[1]) + " is not a tick count (0 to " + std::to_string(kMaxTicks) + ")";
         return "";
     }
     if (command == "reload") {
@@ -257,27 +245,6 @@ void RunCommand(const Command& c) {
 
 void ReplayPrintPlay(const char* name) {
     if (trace_out) std::fprintf(trace_out, "%" PRIu32 " play %s\n", host.updates, name);
-}
-
-// A word of the script as a message shows it: quoted, bytes outside
-// printable ASCII as \xNN, and cut short, so that a line of binary garbage
-// gives a line of message and no control byte reaches the terminal.
-std::string QuoteWord(const std::string& word) {
-    const size_t kShown = 40;
-    std::string q = "'";
-    for (size_t i = 0; i < word.size() && i < kShown; ++i) {
-        const unsigned char c = static_cast<unsigned char>(word[i]);
-        if (c >= 0x20 && c < 0x7F && c != '\\' && c != '\'') {
-            q += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            q += hex;
-        }
-    }
-    q += "'";
-    if (word.size() > kShown) q += " (cut, " + std::to_string(word.size()) + " bytes)";
-    return q;
 }
 
 int RunReplay(FILE* in, const char* source, FILE* out, FILE* err, const char* program) {

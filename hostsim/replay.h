@@ -20,11 +20,6 @@
 // nothing has run.
 int RunReplay(FILE* in, const char* source, FILE* out, FILE* err, const char* program = nullptr);
 
-// A word as messages show it: quoted, bytes outside printable ASCII as
-// \xNN, cut after 40 characters with the length said, so that binary
-// garbage gives a short line and no control byte reaches the terminal.
-std::string QuoteWord(const std::string& word);
-
 // Prints "U play NAME" to the trace in progress.
 void ReplayPrintPlay(const char* name);
 

@@ -25,6 +25,7 @@
 #include "host/module.h"
 #include "hostsim/hostsim.h"
 #include "hostsim/replay.h"
+#include "hostsim/user_words.h"
 #include "programs/help_format.h"
 #include "sound/clip.h"
 #include "sound/device_recording.h"

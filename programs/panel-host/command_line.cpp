@@ -3,9 +3,9 @@
 
 #include "host/gauge.h"
 #include "host/gauge_names.h"
+#include "hostsim/user_words.h"
 #include "module_file/module_loader.h"
 #include "programs/help_format.h"
-#include "programs/numbers.h"
 #include "programs/panel-host/outputs.h"
 #include "programs/panel-host/panel_draw.h"
 #include "programs/panel-host/platform.h"
@@ -79,20 +79,13 @@ std::string Bound(double n) {
     return text;
 }
 
-// A decimal number (numbers.h), fractions too.
+// A decimal number (user_words.h), fractions too.
 bool ParseDouble(const std::string& text, double* value) { return ReadDecimal(text, value) == NumberRead::kNumber; }
-
-// A word the user gave, as a message shows it: quoted, cut after 40 bytes
-// (control bytes are escaped by ShowProblem).
-std::string Shown(const std::string& text) {
-    if (text.size() <= 40) return "'" + text + "'";
-    return "'" + text.substr(0, 40) + "' (cut, " + std::to_string(text.size()) + " bytes)";
-}
 
 // A value check with our own words; CLI11 puts the option's name before it.
 CLI::Validator Check(const std::string& what, bool (*ok)(const std::string&)) {
     return CLI::Validator(
-        [what, ok](std::string& text) { return ok(text) ? std::string() : what + ", not " + Shown(text); },
+        [what, ok](std::string& text) { return ok(text) ? std::string() : what + ", not " + QuoteWord(text); },
         "", "");
 }
 
@@ -204,7 +197,7 @@ std::string InOurWords(const CLI::ParseError& e, std::initializer_list<CLI::App*
     // A flag given a value: "Could not convert: --left = x".
     const size_t equals = what.find(" = ");
     if (dynamic_cast<const CLI::ConversionError*>(&e) && colon != std::string::npos && equals != std::string::npos)
-        return what.substr(colon + 2, equals - colon - 2) + " takes no value, not " + Shown(what.substr(equals + 3));
+        return what.substr(colon + 2, equals - colon - 2) + " takes no value, not " + QuoteWord(what.substr(equals + 3));
     return "the command line cannot be read as it stands";
 }
 
@@ -384,7 +377,7 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
                 Fail(extra + " is an option of " + modes + ": give it after the mode, as in " +
                      std::string(kCommandName) + " " + first_mode + " " + extra + value);
         }
-        Fail(std::string(option ? "unknown option " : "unexpected argument ") + Shown(extra) +
+        Fail(std::string(option ? "unknown option " : "unexpected argument ") + QuoteWord(extra) +
              (o.mode.empty() ? "" : " for '" + o.mode + "'") + SeeHelp(o.mode));
     }
     if (o.mode.empty()) Fail("choose a mode: " + kModes + SeeHelp(""));

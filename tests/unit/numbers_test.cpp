@@ -1,11 +1,11 @@
-// Numbers as the programs read them from a person (programs/numbers.h):
+// Numbers as the programs read them from a person (hostsim/user_words.h):
 // what passes, what is refused and what is too large, at the edges.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
-#include "programs/numbers.h"
+#include "hostsim/user_words.h"
 
 namespace {
 
@@ -42,9 +42,9 @@ TEST(Numbers, DecimalsAreReadOneWayWithNothingAroundThem) {
         else EXPECT_EQ(v, -1.0) << c.text << ": the value is left alone";
     }
     double v = 0;
-    EXPECT_EQ(ReadDecimal("-inf", &v, true), NumberRead::kNumber);
+    EXPECT_EQ(ReadDecimal("-Infinity", &v, true), NumberRead::kNumber);
     EXPECT_TRUE(std::isinf(v) && v < 0);
-    EXPECT_EQ(ReadDecimal("nan", &v, true), NumberRead::kNumber);
+    EXPECT_EQ(ReadDecimal("NaN", &v, true), NumberRead::kNumber);
     EXPECT_TRUE(std::isnan(v));
 }
 

@@ -70,8 +70,8 @@ TEST_F(Replay, DisplayValuesPrintAsPercentG) {
 }
 
 TEST_F(Replay, ValuesAcceptDecimalNumbers) {
-    EXPECT_EQ(Run("set heading 300.7\nset hold -0.0\nset ready 1\nset ready 1e0\nset heading nan\n"
-                  "set heading -inf\nset heading 1e300\n"), 0);
+    EXPECT_EQ(Run("set heading 300.7\nset hold -0.0\nset ready 1\nset ready 1e0\nset heading nan\nset heading NaN\n"
+                  "set heading -inf\nset heading -Infinity\ntick 0000000000000\nset heading 1e300\n"), 0);
     EXPECT_EQ(HostGetValue(kTokenHeading), 1e300);
     EXPECT_EQ(HostGetValue(kTokenOnGround), 1.0);
 }
@@ -81,19 +81,19 @@ TEST_F(Replay, ABadLineStopsTheScriptBeforeItRunsWithItsNumberAndWordsEscaped) {
         {"tick\nfly away\ntick\n", "test.script:2: unknown command 'fly'\n"},
         {"set speed 3\n", "test.script:1: unknown variable 'speed' (hold, ready or heading)\n"},
         {"set hold\n", "test.script:1: 'set' takes a variable and a value\n"},
-        {"set hold 1.0x\n", "test.script:1: '1.0x' is not a number\n"},
-        {"set hold 0x10\n", "test.script:1: '0x10' is not a number\n"},
+        {"set hold 1.0x\n", "test.script:1: '1.0x' is not a number\n"}, {"set hold 0x10\n", "test.script:1: '0x10' is not a number\n"},
+        {"set hold nan(1)\n", "test.script:1: 'nan(1)' is not a number\n"}, {"set hold \v5\n", "test.script:1: '\\x0B5' is not a number\n"},
         {"click middle\n", "test.script:1: unknown button 'middle' (left, right, minus or plus)\n"},
-        {"click\n", "test.script:1: 'click' takes one button\n"},
+        {"click\n", "test.script:1: 'click' takes one button\n"}, {"tick 1 2\n", "test.script:1: 'tick' takes at most one count\n"},
         {"tick -1\n", "test.script:1: '-1' is not a tick count (0 to 2147483647)\n"},
         {"tick 99999999999\n", "test.script:1: '99999999999' is not a tick count (0 to 2147483647)\n"},
-        {"tick 1 2\n", "test.script:1: 'tick' takes at most one count\n"},
         {"tick\r\ntick 1\rtick 2\n", "test.script:2: a carriage return inside the line: lines end in LF or CRLF\n"},
         {"reload now\n", "test.script:1: 'reload' takes no arguments\n"},
         {"set heading 1e999999\n", "test.script:1: '1e999999' is too large for a number\n"},
         {"\x1b]0;x\a\n", "test.script:1: unknown command '\\x1B]0;x\\x07'\n"},
-        {"click " + std::string(4090, 'z') + "\n",
-         "test.script:1: unknown button 'zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz' (cut, 4090 bytes) (left, right, minus "
+        {"click g\xC3\xA9\xC3(\xC2\x9B\n", "test.script:1: unknown button 'g\xC3\xA9\\xC3(\\xC2\\x9B' (left, right, minus or plus)\n"},
+        {"click " + std::string(39, 'z') + "\xC3\xA9" + std::string(4049, 'z') + "\n",
+         "test.script:1: unknown button 'zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz' (cut, 4090 bytes) (left, right, minus "
          "or plus)\n"},
         {"tick\n\xEF\xBB\xBFtick\n", "test.script:2: unknown command '\\xEF\\xBB\\xBFtick'\n"},
         // A line or a script longer than any script needs is refused where it

@@ -1,13 +1,14 @@
-// numbers.h - numbers as our programs read them from a person, the same in
-// every program and on every system: panel-host's options and counts,
-// gauge-replay's script numbers.
+// user_words.h - the words our programs take from a person, read and shown
+// back the same in every program and on every system: panel-host's options
+// and counts, gauge-replay's command line and script words.
 //
 // A decimal number is an optional sign, digits with at most one decimal
 // point, and an optional exponent (e or E, an optional sign, digits):
-// "45", "-0.5", "1e-320", ".5". Nothing else: no spaces around it, no
-// hexadecimal ("0x10"), no "inf" or "nan" (a script may ask for those,
-// ReadDecimal's `specials`). A value too small for a double reads as the
-// nearest one (0 or nearly); one too large is refused as such.
+// "45", "-0.5", "1e-320", ".5". Nothing else: no spaces or other bytes
+// around it, no hexadecimal ("0x10"), no "inf" or "nan" (a script may ask
+// for those, in any case, ReadDecimal's `specials`; not for C's "nan(...)").
+// A value too small for a double reads as the nearest one (0 or nearly);
+// one too large is refused as such.
 // A whole number is digits only: "5", "005"; not "5.0", "+5" or " 5".
 #pragma once
 
@@ -22,7 +23,8 @@ enum class NumberRead { kNumber, kNotANumber, kTooLarge };
 inline NumberRead ReadDecimal(const std::string& text, double* value, bool specials = false) {
     size_t i = 0;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-    const std::string rest = text.substr(i);
+    std::string rest = text.substr(i);
+    for (char& c : rest) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const bool special = rest == "inf" || rest == "infinity" || rest == "nan";
     if (special && !specials) return NumberRead::kNotANumber;
     if (!special) {
@@ -61,3 +63,15 @@ inline bool ReadWhole(const std::string& text, long long largest, long long* val
     *value = v;
     return true;
 }
+
+// A word as a message shows it: quoted, and cut before the character that
+// would pass its 40th byte, with the word's length said. Printable ASCII
+// and whole UTF-8 characters that a terminal shows as they are stay
+// readable; every other byte is written \xNN: control bytes (C0, DEL and
+// C1), a byte of a sequence that is not UTF-8, characters that show
+// nothing, pass for a space or turn the text's direction (zero-width ones,
+// other spaces, direction overrides, the byte-order mark), noncharacters,
+// and the backslash and the quote, so that what is between the quotes reads
+// one way. A line of binary garbage gives a short line, and nothing in it
+// steers the terminal.
+std::string QuoteWord(const std::string& word);
