@@ -153,13 +153,24 @@ std::vector<std::string> Words(const std::string& line) {
     return words;
 }
 
-// "a, b or c": the words a message offers, from the table that holds them.
-std::string OneOf(const std::vector<std::string>& words) {
+std::vector<std::string> VariableWords() {
+    std::vector<std::string> words;
+    for (const Variable& v : kVariables) words.push_back(v.word);
+    return words;
+}
+
+std::vector<std::string> ButtonWords() { return {std::begin(kButtonNames), std::end(kButtonNames)}; }
+
+// "a, b or c" (or "a|b|c"): the words a message offers, from the table
+// that holds them.
+std::string Joined(const std::vector<std::string>& words, const char* between, const char* last) {
     std::string said;
     for (size_t i = 0; i < words.size(); ++i)
-        said += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
+        said += (i == 0 ? "" : i + 1 == words.size() ? last : between) + words[i];
     return said;
 }
+
+std::string OneOf(const std::vector<std::string>& words) { return Joined(words, ", ", " or "); }
 
 // One script line, read and checked before anything runs.
 struct Command {
@@ -178,11 +189,7 @@ std::string ReadLine(const std::vector<std::string>& w, Command* c) {
         const Variable* variable = nullptr;
         for (const Variable& v : kVariables)
             if (w[1] == v.word) variable = &v;
-        if (variable == nullptr) {
-            std::vector<std::string> words;
-            for (const Variable& v : kVariables) words.push_back(v.word);
-            return "unknown variable " + QuoteWord(w[1]) + " (" + OneOf(words) + ")";
-        }
+        if (variable == nullptr) return "unknown variable " + QuoteWord(w[1]) + " (" + OneOf(VariableWords()) + ")";
         // "inf" and "nan" are asked for, for hostile input; a number too
         // large for a double is a mistake, not a request for infinity.
         const NumberRead read = ReadDecimal(w[2], &c->value, true);
@@ -200,8 +207,7 @@ std::string ReadLine(const std::vector<std::string>& w, Command* c) {
             c->target = child;
             return "";
         }
-        return "unknown button " + QuoteWord(w[1]) + " (" +
-               OneOf(std::vector<std::string>(std::begin(kButtonNames), std::end(kButtonNames))) + ")";
+        return "unknown button " + QuoteWord(w[1]) + " (" + OneOf(ButtonWords()) + ")";
     }
     if (command == "tick") {
         if (w.size() > 2) return "'tick' takes at most one count";
@@ -245,6 +251,11 @@ void RunCommand(const Command& c) {
 
 void ReplayPrintPlay(const char* name) {
     if (trace_out) std::fprintf(trace_out, "%" PRIu32 " play %s\n", host.updates, name);
+}
+
+std::string ReplayScriptWords() {
+    return "set " + Joined(VariableWords(), "|", "|") + " VALUE (heading in degrees),\nclick " +
+           Joined(ButtonWords(), "|", "|") + ", tick [N], reload";
 }
 
 int RunReplay(FILE* in, const char* source, FILE* out, FILE* err, const char* program) {

@@ -20,6 +20,11 @@
 // nothing has run.
 int RunReplay(FILE* in, const char* source, FILE* out, FILE* err, const char* program = nullptr);
 
+// The script's commands in brief, its variables and buttons from the
+// reader's own tables: "set hold|ready|heading VALUE (heading in degrees),"
+// a line break, then "click left|right|minus|plus, tick [N], reload".
+std::string ReplayScriptWords();
+
 // Prints "U play NAME" to the trace in progress.
 void ReplayPrintPlay(const char* name);
 

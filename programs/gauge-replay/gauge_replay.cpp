@@ -69,8 +69,7 @@ std::string ReadCommandLine(int argc, char** argv) {
     // What CLI11 would refuse in its own words is refused below in panel-host's.
     app.allow_extras();
     app.footer(
-        "Script, one command a line: set hold|ready|heading VALUE (heading in degrees),\n"
-        "click left|right|minus|plus, tick [N], reload. docs/replay.md in the source\n"
+        "Script, one command a line: " + ReplayScriptWords() + ". docs/replay.md in the source\n"
         "tree says what each does, what is refused, and every line of the trace.\n"
         "\n"
         "Exit status: 0 after the whole script; 2 for a bad argument, or a script line\n"
