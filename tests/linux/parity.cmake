@@ -3,16 +3,8 @@
 # ("N play NAME") are left out: panel-host's clips play on the module's own
 # device instead.
 include("${CMAKE_CURRENT_LIST_DIR}/../replay/trace_diff.cmake")
-execute_process(COMMAND "${REPLAY}" "${SCRIPT}"
-  OUTPUT_VARIABLE expected ERROR_VARIABLE errors RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "gauge-replay exited with ${status}: ${errors}")
-endif()
-execute_process(COMMAND "${PANEL_HOST}" --module "${MODULE}" replay "${SCRIPT}"
-  OUTPUT_VARIABLE actual ERROR_VARIABLE errors RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "panel-host exited with ${status}: ${errors}")
-endif()
+run_trace(expected gauge-replay "${REPLAY}" "${SCRIPT}")
+run_trace(actual panel-host "${PANEL_HOST}" --module "${MODULE}" replay "${SCRIPT}")
 string(REGEX REPLACE "[0-9]+ play [A-Z0-9]+\n" "" expected "${expected}")
 string(LENGTH "${expected}" length)
 if(length EQUAL 0)

@@ -30,32 +30,16 @@ def pushback(name, direction, heading, timer_clicks, comment):
         lines.append(f"click {click}")
         timer = max(0, timer + (5 if click == "plus" else -5))
     T = timer * 18
-    update = 2
-    lines.append(f"tick {BRAKE_RELEASED - update}")
-    update = BRAKE_RELEASED
-    lines.append("set hold 0")
+    lines += [f"tick {BRAKE_RELEASED - 2}", "set hold 0"]
     # The turn command goes out at push tick T - 4; with no push time there
     # is none, and the tug is simply turned once the straight push has begun.
     turn_update = PUSH_START - 1 + (T - 4 if T >= 4 else 20)
-    lines.append(f"tick {turn_update - update}")
-    update = turn_update
+    lines.append(f"tick {turn_update - BRAKE_RELEASED}")
     step = 1 if direction == "left" else -1
-    target = (heading + 90) % 360 if direction == "left" else (heading - 90) % 360
-    h = heading
-    while h != target:
-        h = (h + step) % 360
-        lines.append(f"set heading {h}")
-        lines.append("tick")
-        update += 1
-    lines.append(f"tick {BRAKE_SET_AFTER_TURN}")
-    lines.append("set hold 32767")
-    lines.append("tick 220")
+    for degrees in range(1, 91):
+        lines += [f"set heading {(heading + step * degrees) % 360}", "tick"]
+    lines += [f"tick {BRAKE_SET_AFTER_TURN}", "set hold 32767", "tick 220"]
     return name, lines
-
-
-def write(name, lines):
-    with open(os.path.join(HERE, name + ".script"), "w") as f:
-        f.write("\n".join(lines) + "\n")
 
 
 SCENARIOS = [
@@ -75,4 +59,5 @@ SCENARIOS = [
 
 if __name__ == "__main__":
     for name, lines in SCENARIOS:
-        write(name, lines)
+        with open(os.path.join(HERE, name + ".script"), "w") as f:
+            f.write("\n".join(lines) + "\n")

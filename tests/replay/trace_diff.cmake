@@ -1,6 +1,16 @@
-# trace_diff.cmake - compare_traces(ACTUAL EXPECTED WHAT): fails the test
-# when two traces differ, showing the first few lines that do.
+# trace_diff.cmake - run_trace(VAR WHAT COMMAND...): VAR is the trace the
+# command prints, and the test fails if it exits other than 0.
+# compare_traces(ACTUAL EXPECTED WHAT): fails the test when two traces
+# differ, showing the first few lines that do.
 cmake_minimum_required(VERSION 3.25)
+function(run_trace var what)
+  execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE out ERROR_VARIABLE errors RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${what} exited with ${status}: ${errors}")
+  endif()
+  set(${var} "${out}" PARENT_SCOPE)
+endfunction()
+
 function(compare_traces actual expected what)
   if(actual STREQUAL expected)
     return()

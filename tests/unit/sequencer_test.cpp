@@ -181,34 +181,33 @@ TEST_F(Sequencer, ArmsOnlyOnExactlyOne) {
 }
 
 TEST_F(Sequencer, StallingOnACueRepeatsItEveryTick) {
+    // Ticks until `counter` reaches `at`, then holds `token` at `value` for
+    // `ticks` more: the counter stops one past `at`. A tick sees a value one
+    // update late, so the value is set one tick before the cue's.
+    auto stall = [&](const int32_t& counter, int32_t at, int32_t token, double value, int ticks) {
+        while (counter < at) Tick();
+        Set(token, value);
+        Tick(ticks);
+        EXPECT_EQ(counter, at + 1);
+    };
     Set(kTokenOnGround, 1.0);
     Set(kTokenParkingBrake, 1.0);
     Tick();
     Click("right");
-    // A tick sees a value one update late, so the drop is set one tick early.
-    while (pushback.arm_ticks < 90) Tick();
-    Set(kTokenOnGround, 0.0);
-    Tick(5);
+    stall(pushback.arm_ticks, 90, kTokenOnGround, 0.0, 5);
     EXPECT_EQ(PlaysOf("PB1").size(), 5u);
-    EXPECT_EQ(pushback.arm_ticks, 91);
 
     Set(kTokenOnGround, 1.0);
     Tick(80);
     EXPECT_EQ(pushback.arm_ticks, 170);
     EXPECT_EQ(pushback.release_ticks, 0) << "the brake is still set";
     Set(kTokenParkingBrake, 0.0);
-    while (pushback.release_ticks < 55) Tick();
-    Set(kTokenParkingBrake, 5.0);
-    Tick(4);
+    stall(pushback.release_ticks, 55, kTokenParkingBrake, 5.0, 4);
     EXPECT_EQ(PlaysOf("PB2").size(), 4u);
-    EXPECT_EQ(pushback.release_ticks, 56);
 
     Set(kTokenParkingBrake, 0.0);
-    while (pushback.release_ticks < 100) Tick();
-    Set(kTokenParkingBrake, 5.0);
-    Tick(3);
+    stall(pushback.release_ticks, 100, kTokenParkingBrake, 5.0, 3);
     EXPECT_EQ(EventsWithId(kEventCalibrate).size(), 3u);
-    EXPECT_EQ(pushback.release_ticks, 101);
     EXPECT_EQ(pushback.push_ticks, 0);
 }
 

@@ -90,15 +90,9 @@ void OnDeviceCall(const char* call, const void* buffer, void*) {
     host_calls.push_back(entry);
 }
 
-const char* VariableName(const ModuleVariable* v) {
-    if (v == &hold_var) return "hold";
-    if (v == &ready_var) return "ready";
-    if (v == &heading_var) return "heading";
-    return "?";
-}
-
 // Arguments by what they are: "face" (the first element), "areas" (the
-// mouse-area list), "gauge" (the header), "arg" (host_argument), "null".
+// mouse-area list), "gauge" (the header), "arg" (host_argument), a
+// variable by its name, "null".
 std::string Name(const void* p) {
     if (p == nullptr) return "null";
     if (p == &panel_face.header) return "face";
@@ -106,57 +100,42 @@ std::string Name(const void* p) {
     if (p == &gauge_header) return "gauge";
     if (p == &host_argument) return "arg";
     if (p == &host.image_record[1]) return "image word";
+    if (p == &hold_var) return "hold";
+    if (p == &ready_var) return "ready";
+    if (p == &heading_var) return "heading";
     return "?";
 }
 
-int32_t QueryElements(Element* e) {
-    host_calls.push_back("QueryElements " + Name(e));
-    return original.QueryElements(e);
+// Each service the module calls is logged with its arguments, then handed
+// to the substitute host's own.
+template <typename... Args>
+void Log(const char* service, const Args*... args) {
+    std::string entry = service;
+    ((entry += " " + Name(args)), ...);
+    host_calls.push_back(entry);
 }
-int32_t InstallElements(Element* e, void* a) {
-    host_calls.push_back("InstallElements " + Name(e) + " " + Name(a));
-    return original.InstallElements(e, a);
-}
-int32_t InitializeElements(Element* e) {
-    host_calls.push_back("InitializeElements " + Name(e));
-    return original.InitializeElements(e);
-}
-int32_t UpdateElements(Element* e) {
-    host_calls.push_back("UpdateElements " + Name(e));
-    return original.UpdateElements(e);
-}
-int32_t GenerateElements(Element* e, void* a) {
-    host_calls.push_back("GenerateElements " + Name(e) + " " + Name(a));
-    return original.GenerateElements(e, a);
-}
-int32_t PlotElements(Element* e) {
-    host_calls.push_back("PlotElements " + Name(e));
-    return original.PlotElements(e);
-}
-int32_t KillElements(Element* e) {
-    host_calls.push_back("KillElements " + Name(e));
-    return original.KillElements(e);
-}
+
+int32_t QueryElements(Element* e) { Log("QueryElements", e); return original.QueryElements(e); }
+int32_t InstallElements(Element* e, void* a) { Log("InstallElements", e, a); return original.InstallElements(e, a); }
+int32_t InitializeElements(Element* e) { Log("InitializeElements", e); return original.InitializeElements(e); }
+int32_t UpdateElements(Element* e) { Log("UpdateElements", e); return original.UpdateElements(e); }
+int32_t GenerateElements(Element* e, void* a) { Log("GenerateElements", e, a); return original.GenerateElements(e, a); }
+int32_t PlotElements(Element* e) { Log("PlotElements", e); return original.PlotElements(e); }
+int32_t KillElements(Element* e) { Log("KillElements", e); return original.KillElements(e); }
 int32_t InstallMouseAreas(MouseArea* m, GaugeHeader* g, void* w) {
-    host_calls.push_back("InstallMouseAreas " + Name(m) + " " + Name(g) + " " + Name(w));
+    Log("InstallMouseAreas", m, g, w);
     return original.InstallMouseAreas(m, g, w);
 }
 int32_t RegisterMouseAreas(MouseArea* m, GaugeHeader* g) {
-    host_calls.push_back("RegisterMouseAreas " + Name(m) + " " + Name(g));
+    Log("RegisterMouseAreas", m, g);
     return original.RegisterMouseAreas(m, g);
 }
 int32_t UnregisterMouseAreas(MouseArea* m, GaugeHeader* g) {
-    host_calls.push_back("UnregisterMouseAreas " + Name(m) + " " + Name(g));
+    Log("UnregisterMouseAreas", m, g);
     return original.UnregisterMouseAreas(m, g);
 }
-int32_t InitializeVariable(ModuleVariable* v) {
-    host_calls.push_back(std::string("InitializeVariable ") + VariableName(v));
-    return original.InitializeVariable(v);
-}
-int32_t ReadVariable(ModuleVariable* v) {
-    host_calls.push_back(std::string("ReadVariable ") + VariableName(v));
-    return original.ReadVariable(v);
-}
+int32_t InitializeVariable(ModuleVariable* v) { Log("InitializeVariable", v); return original.InitializeVariable(v); }
+int32_t ReadVariable(ModuleVariable* v) { Log("ReadVariable", v); return original.ReadVariable(v); }
 
 }  // namespace
 
