@@ -22,6 +22,9 @@ import tempfile
 import wave
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "windows"))
+from checklist import Checks  # noqa: E402  (one line per check, then "N passed, M failed")
+
 TOOLS = os.path.normpath(os.path.join(HERE, "..", "..", "tools", "assets"))
 PY = sys.executable
 
@@ -38,12 +41,8 @@ LAMPS = {"lamp_left.bmp": ((11, 24), (13, 27, 29, 22)),     # drawn at, mouse ar
 KEYS = {"-": (99, 46, 14, 11), "+": (132, 46, 14, 11)}
 RESTART = 68 / 18                     # seconds between tug restarts
 
-results = []
-
-
-def check(name, ok, detail=""):
-    results.append(bool(ok))
-    print("%s %s%s" % ("PASS" if ok else "FAIL", name, "" if ok or not detail else ": " + detail))
+checks = Checks()
+check = checks.check
 
 
 def skip(name, why):
@@ -493,9 +492,7 @@ def main():
     check_bitmaps(res)
     check_rerun(res, user)
     check_import()
-    failed = results.count(False)
-    print("%d passed, %d failed" % (results.count(True), failed))
-    return 1 if failed else 0
+    return checks.finish()
 
 
 if __name__ == "__main__":

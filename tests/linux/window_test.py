@@ -27,7 +27,8 @@ import time
 from PIL import Image
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "windows"))
-import wine_run  # noqa: E402  (the wine prefixes, HOME and ALSA files of the Windows checks)
+import wine_run  # noqa: E402  (the X server, wine prefixes, HOME and ALSA files of the Windows checks)
+from checklist import Checks  # noqa: E402
 
 # ALSA's default on a card no machine has: wine's DirectSound finds no device.
 NO_CARD_ASOUNDRC = "pcm.!default { type hw card 63 }\nctl.!default { type hw card 63 }\n"
@@ -43,12 +44,8 @@ STATUS_TEXT, HINT_TEXT, CAPTION_TEXT = (0xE6, 0xE8, 0xEA), (0xFF, 0xC8, 0x3C), (
 COUNTDOWN, AIRCRAFT, TRACK = (0xDE, 0xDE, 0x00), (0xE8, 0xEC, 0xF0), (0xF0, 0xC4, 0x19)
 SPEED = 10    # the second window's time scale
 
-results = []
-
-
-def check(label, ok, detail=""):
-    results.append(ok)
-    print(("PASS " if ok else "FAIL ") + label + ("" if ok else f": {detail}"))
+checks = Checks()
+check = checks.check
 
 
 def xdotool(env, *args):
@@ -63,6 +60,16 @@ PLUS_SHOWN = r'click: plus\n(?:.*\n){0,3}.*display "  5sec"'
 SHOWS = r"window shows: "   # a hint the window has put on the screen
 
 
+def find_window(env, name, tries):
+    """The first window whose name matches, looked for every half second."""
+    for _ in range(tries):
+        try:
+            return xdotool(env, "search", "--name", name).split()[0]
+        except RuntimeError:
+            time.sleep(0.5)
+    return None
+
+
 def wait_for(path, pattern, seconds, times=1):
     end = time.time() + seconds
     while time.time() < end:
@@ -71,40 +78,6 @@ def wait_for(path, pattern, seconds, times=1):
                 return True
         time.sleep(0.1)
     return False
-
-
-def answers(number):
-    """True once the server on :NUMBER takes a client. Its socket can be
-    there before it listens (or be a dead server's), and a loaded machine
-    can take seconds between the two."""
-    env = dict(os.environ, DISPLAY=f":{number}")
-    for _ in range(100):
-        done = subprocess.run(["xdotool", "getdisplaygeometry"], env=env, capture_output=True, timeout=30)
-        if done.returncode == 0:
-            return True
-        time.sleep(0.1)
-    return False
-
-
-def start_xvfb(log_path):
-    """An X server on a display number it chose itself among the free ones
-    (-displayfd, so that tests starting servers at the same moment cannot
-    take one number twice): its process and number. It does not reset when
-    its last client goes (-noreset): a client that connects while it resets
-    is turned away."""
-    read_end, write_end = os.pipe()
-    with open(log_path, "w") as log:
-        server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x700x24",
-                                   "-nolisten", "tcp", "-noreset"], stdin=subprocess.DEVNULL, stdout=log, stderr=log,
-                                  pass_fds=(write_end,))
-    os.close(write_end)
-    with os.fdopen(read_end) as numbers:
-        number = numbers.readline().strip()
-    if number.isdigit() and server.poll() is None and answers(number):
-        return server, number
-    server.kill()
-    server.wait()
-    raise RuntimeError("no X server started; see " + log_path)
 
 
 def count(image, box, colour):
@@ -120,15 +93,9 @@ class Window:
         self.timeline, self.errors = (os.path.join(out, f"{name}{n}") for n in (".txt", "_stderr.txt"))
         with open(self.timeline, "w") as o, open(self.errors, "w") as e:
             self.host = subprocess.Popen(command, env=env, stdout=o, stderr=e, stdin=subprocess.DEVNULL)
-        self.id = None
         # The window appears within a second or two; wine's first start on
         # a display can take a minute.
-        for _ in range(180):
-            try:
-                self.id = xdotool(env, "search", "--name", "VORNAK_TOWS (panel-host|preview)").split()[0]
-                break
-            except RuntimeError:
-                time.sleep(0.5)
+        self.id = find_window(env, "VORNAK_TOWS (panel-host|preview)", 180)
         if self.id is None:
             raise RuntimeError("panel-host opened no window: " + open(self.errors).read().strip())
         geometry = dict(line.split("=") for line in xdotool(env, "getwindowgeometry", "--shell", self.id).split())
@@ -200,13 +167,7 @@ def preview_refuses_alone(args, env, out):
     with open(errors, "w") as e:
         host = subprocess.Popen(args.runner + [args.wine, exe], env=env, stdout=subprocess.DEVNULL, stderr=e,
                                 stdin=subprocess.DEVNULL)
-    box = None
-    for _ in range(120):
-        try:
-            box = xdotool(env, "search", "--name", "VORNAK_TOWS preview").split()[0]
-            break
-        except RuntimeError:
-            time.sleep(0.5)
+    box = find_window(env, "VORNAK_TOWS preview", 120)
     if box:
         xdotool(env, "key", "--window", box, "Return")
     status = host.wait(timeout=30)
@@ -218,10 +179,7 @@ def preview_refuses_alone(args, env, out):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--wine")
-    parser.add_argument("--win32", action="store_true")
-    parser.add_argument("--prefix")
-    parser.add_argument("--home")
+    wine_run.wine_arguments(parser, required=False)
     parser.add_argument("panel_host")
     parser.add_argument("module", nargs="?")
     parser.add_argument("out")
@@ -243,8 +201,7 @@ def main():
         # In real time as a simulator user starts it: double-clicked, no arguments.
         return args.runner + [args.wine, preview] + ([] if speed == 1 else ["window", "--speed", str(speed)])
     if args.wine:
-        if args.win32:
-            wine_run.need_32bit_wine(args)
+        wine_run.need_wine(args)
         wine_run.need_prefix(args)
         os.makedirs(os.path.dirname(preview), exist_ok=True)
         shutil.copyfile(args.panel_host, preview)
@@ -252,25 +209,19 @@ def main():
         raw = os.path.join(args.home, "out.raw")
         if os.path.exists(raw):
             os.remove(raw)
-    xvfb, display = start_xvfb(os.path.join(out, "xvfb.txt"))
+    xvfb, display = wine_run.start_xvfb(os.path.join(out, "xvfb.txt"))
     if args.wine:
-        env = dict(wine_run.environment(args, wine_run.FILE_ASOUNDRC % raw), DISPLAY=":" + display)
+        env = dict(wine_run.environment(args, wine_run.FILE_ASOUNDRC % raw), DISPLAY=display)
     else:
         # OpenAL's sound to a file: the crew is heard whether or not the
         # machine has a sound card.
         conf = os.path.join(out, "alsoft.conf")
         with open(conf, "w") as f:
             f.write("[wave]\nfile=" + os.path.join(out, "sound.wav") + "\n")
-        env = dict(os.environ, DISPLAY=":" + display, ALSOFT_CONF=conf, ALSOFT_DRIVERS="wave")
+        env = dict(os.environ, DISPLAY=display, ALSOFT_CONF=conf, ALSOFT_DRIVERS="wave")
     env.pop("WAYLAND_DISPLAY", None)
     if args.wine:
-        # A wine server left by an earlier test of this prefix was started
-        # without a display, and a window made through it never shows:
-        # start afresh on this one.
-        server = os.path.join(os.path.dirname(args.wine), "wineserver")
-        for flag in ("-k", "-w"):
-            subprocess.run(args.runner + [server, flag], env=env, stdin=subprocess.DEVNULL,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        wine_run.wineserver(args, env, "-k", "-w")
     windows = []
     try:
         # Real time: the window as the crew asks for the brake, the words
@@ -389,9 +340,7 @@ def main():
         data = open(raw, "rb").read() if os.path.exists(raw) else b""
         check("the crew was heard: the module's DirectSound mix is not silent", data.count(0) < len(data),
               f"{len(data)} bytes, all zero")
-    passed = sum(results)
-    print(f"{passed} passed, {len(results) - passed} failed")
-    return 0 if all(results) else 1
+    return checks.finish()
 
 
 if __name__ == "__main__":

@@ -31,13 +31,14 @@ import os
 import struct
 import sys
 
-from checklist import Checks
-from gauge_names import BITMAPS, BUTTONS, CLIPS, TOKENS
+from checklist import Checks, first_difference, refuse
+from gauge_names import BITMAPS, BUTTONS, TOKENS
 
 try:
     import pefile
     from unicorn import Uc, UcError, UC_ARCH_X86, UC_MODE_32, UC_HOOK_CODE, UC_HOOK_MEM_WRITE
     from unicorn import x86_const as X
+    from check_pe import resources
 except ImportError as error:
     print(f"abi_check: {error}; run with /usr/bin/python3 (python3-unicorn, python3-pefile)",
           file=sys.stderr)
@@ -74,6 +75,11 @@ class Fault(Exception):
     """A call that could not finish: the run stops there."""
 
 
+def tally():
+    """What one load of the module did, summed over the loads by main."""
+    return {"clicks": [], "descs": [], "formats": [], "filled": 0, "plays": 0, "calls": 0, "value_calls": 0}
+
+
 def x87_double(mantissa, exponent):
     sign = -1.0 if exponent & 0x8000 else 1.0
     exponent &= 0x7FFF
@@ -103,9 +109,7 @@ class Host:
         self.trace = []
         self.updates = 0
         self.values = {}
-        self.calls = 0
-        self.value_calls = 0
-        self.stats = {"clicks": set(), "descs": [], "formats": [], "filled": 0, "plays": 0}
+        self.stats = tally()
         self.devices = [0, 0]            # made, released
         self.buffers = [0, 0]
         self.pe = pefile.PE(path)
@@ -198,18 +202,11 @@ class Host:
         self.make_services()
 
     def read_resources(self):
-        found = {}
-        for rtype in self.pe.DIRECTORY_ENTRY_RESOURCE.entries:
-            type_key = str(rtype.name) if rtype.name is not None else rtype.id
-            for entry in rtype.directory.entries:
-                name_key = str(entry.name) if entry.name is not None else entry.id
-                data = entry.directory.entries[0].data.struct
-                found[(type_key, name_key)] = (self.base + data.OffsetToData, data.Size)
-        return found
+        return {(kind, name): (self.base + d.OffsetToData, d.Size) for kind, name, _, d in resources(self.pe)}
 
     def bind_imports(self):
         k32 = {"FindResourceA": (self.find_resource, 12), "SizeofResource": (self.sizeof_resource, 8),
-               "LoadResource": (self.load_resource, 8), "LockResource": (self.lock_resource, 4),
+               "LoadResource": (self.load_resource, 8), "LockResource": (lambda a: a[0], 4),
                "GetModuleFileNameA": (self.module_file_name, 12),
                "GetModuleHandleA": (self.module_handle, 4)}
         known = {"KERNEL32.dll": k32,
@@ -248,7 +245,7 @@ class Host:
     def call(self, address, args, what, returns="int"):
         """Calls `address` as __stdcall with 32-bit `args`; returns EAX or ST0."""
         uc = self.uc
-        self.calls += 1
+        self.stats["calls"] += 1
         saved = uc.context_save() if self.frames else None
         esp0 = uc.reg_read(X.UC_X86_REG_ESP) - 64 if self.frames else STACK_TOP
         sp = esp0 - 4 * len(args) - 4
@@ -287,7 +284,7 @@ class Host:
         top = uc.reg_read(X.UC_X86_REG_FPSW) >> 11 & 7
         result = uc.reg_read(X.UC_X86_REG_EAX)
         if returns == "double":
-            self.value_calls += 1
+            self.stats["value_calls"] += 1
             if top != (top0 - 1) & 7:
                 self.problem("x87 stack balanced, a double in ST0 from each value callback",
                              f"{what} left TOP {top}, expected {(top0 - 1) & 7}")
@@ -349,9 +346,6 @@ class Host:
         if args[1] == 0xF00D:
             return TAIL_PAGE + 0x1000 - len(self.tail_clip[1])
         return args[1]
-
-    def lock_resource(self, args):
-        return args[0]
 
     def module_file_name(self, args):
         module, buffer, capacity = args
@@ -576,8 +570,9 @@ class Host:
         return 1
 
     # -- the host's side of a flight ------------------------------------------
-    def attach(self, checks):
-        """Entry routine, exports, records: the checks a loader would make."""
+    def attach(self, checks=None):
+        """Entry routine, exports, records: the checks a loader would make,
+        reported to `checks` when given."""
         entry = self.base + self.pe.OPTIONAL_HEADER.AddressOfEntryPoint
         attached = self.call(entry, [self.base, 1, 0], "DllMain(process attach)")
         exports = {s.name.decode(): self.base + s.address for s in self.pe.DIRECTORY_ENTRY_EXPORT.symbols}
@@ -607,7 +602,7 @@ class Host:
             kinds == [0, 2, 4, 4] and all(self.u32(e + 32) == self.header for e in elements)
         self.call(words[1], [], "ModuleInit")
         self.module_deinit = words[2]
-        for label, ok in records.items():
+        for label, ok in records.items() if checks else ():
             checks.check(label, ok)
 
     def frame(self):
@@ -641,7 +636,7 @@ class Host:
             area += 44
         if child < len(areas):
             x, y, flags, handler = areas[child]
-            self.stats["clicks"].add(button)
+            self.stats["clicks"].append(button)
             self.call(handler, [(y << 16) | (x & 0xFFFF), flags & 0x20000000], f"{button} click handler")
 
     def run_script(self, lines):
@@ -672,18 +667,15 @@ def hostile_clip(resources_image):
 
 def main():
     if len(sys.argv) != 3:
-        print("usage: abi_check.py MODULE REPLAY_DIR", file=sys.stderr)
-        return 2
+        return refuse("usage", "abi_check.py MODULE REPLAY_DIR")
     module, replay_dir = sys.argv[1:]
     if not os.path.isfile(module):
-        print(f"abi_check: {module} is missing; build it with cmake --build --preset win32",
-              file=sys.stderr)
-        return 2
+        return refuse("abi_check", f"{module} is missing; build it with cmake --build --preset win32")
     scripts = sorted(f for f in os.listdir(replay_dir) if f.endswith(".script") and
                      os.path.exists(os.path.join(replay_dir, f[:-7] + ".trace")))
     checks = Checks()
     problems = {}
-    clicks, descs, formats, plays, calls, value_calls = set(), [], [], 0, 0, 0
+    totals = tally()
     first = True
     for script in scripts:
         with open(os.path.join(replay_dir, script)) as f:
@@ -696,9 +688,7 @@ def main():
                 checks.check(f"loaded at 0x{host.base:08X}, not its preferred 0x"
                              f"{host.pe.OPTIONAL_HEADER.ImageBase:08X}: {host.relocations} "
                              "relocations applied", host.relocations > 0)
-                host.attach(checks)
-            else:
-                host.attach(_Quiet())
+            host.attach(checks if first else None)
             host.start()
             host.run_script(lines)
             host.kill()
@@ -709,27 +699,17 @@ def main():
             checks.check(f"{script}: runs to its end", False, str(fault))
             continue
         first = False
-        first_bad = next((i for i, (a, e) in enumerate(zip(host.trace, expected)) if a != e),
-                         min(len(host.trace), len(expected)))
-        detail = ""
-        if host.trace != expected:
-            got = host.trace[first_bad] if first_bad < len(host.trace) else "<end>"
-            want = expected[first_bad] if first_bad < len(expected) else "<end>"
-            detail = f"line {first_bad + 1}: expected '{want}', got '{got}'"
         checks.check(f"{script}: trace matches ({len(expected)} lines: events, clips, display)",
-                     host.trace == expected, detail)
+                     host.trace == expected, first_difference(host.trace, expected))
         checks.check(f"{script}: every DirectSound device and buffer released "
                      f"({host.devices[0]} and {host.buffers[0]} made)",
                      host.devices[0] == host.devices[1] and host.buffers[0] == host.buffers[1]
                      and host.devices[0] >= 1 and host.buffers[0] == 6 * host.devices[0],
                      f"devices {host.devices}, buffers {host.buffers}")
-        clicks |= host.stats["clicks"]
-        descs += host.stats["descs"]
-        formats += host.stats["formats"]
-        plays += host.stats["plays"]
-        calls += host.calls
-        value_calls += host.value_calls
+        for key in totals:
+            totals[key] += host.stats[key]
 
+    descs, formats = totals["descs"], totals["formats"]
     checks.check(f"every buffer description is the 20-byte form, static buffer with controls "
                  f"({len(descs)} buffers)",
                  descs and all(d == (20, 0x000100E2, 0, 0) for d in descs),
@@ -745,11 +725,11 @@ def main():
         address, size = host.resources[("WAV", "CLICK")]
         host.tail_clip = ("CLICK", hostile_clip(bytes(host.uc.mem_read(address, size))))
         host.uc.mem_write(TAIL_PAGE + 0x1000 - len(host.tail_clip[1]), host.tail_clip[1])
-        host.attach(_Quiet())
+        host.attach()
         host.start()
         host.run_script(["set ready 1", "tick 2", "click left", "tick", "click plus", "tick"])
         made = [f for f in host.stats["formats"] if f[0] == "CLICK"]
-        clicks |= host.stats["clicks"]
+        totals["clicks"] += host.stats["clicks"]
         checks.check("the plus key raises the push time on the display: 20 s to 25 s",
                      '4 display " 25sec" 0x0000DEDE 25' in host.trace,
                      next((line for line in host.trace if line.startswith("4 display")), ""))
@@ -763,22 +743,17 @@ def main():
                      str(fault))
 
     checks.check("every click handler called: " + ", ".join(sorted(BUTTONS)),
-                 clicks == set(BUTTONS), ", ".join(sorted(clicks)))
+                 set(totals["clicks"]) == set(BUTTONS), ", ".join(sorted(set(totals["clicks"]))))
     for label in ["every routine pops exactly the argument bytes pushed",
                   "EBX, ESI, EDI, EBP and a clear direction flag kept",
                   "x87 stack balanced, a double in ST0 from each value callback",
                   "no write outside the module's data, the host's records and the stack"]:
-        checks.check(f"{label} ({calls} calls, {value_calls} value callbacks)",
+        checks.check(f"{label} ({totals['calls']} calls, {totals['value_calls']} value callbacks)",
                      label not in problems, "; ".join(problems.pop(label, [])))
     for label, details in problems.items():
         checks.check(label, False, "; ".join(details))
-    print(f"{plays} clips started, {calls} calls into the module")
+    print(f"{totals['plays']} clips started, {totals['calls']} calls into the module")
     return checks.finish()
-
-
-class _Quiet:
-    def check(self, label, ok, detail=""):
-        return ok
 
 
 if __name__ == "__main__":

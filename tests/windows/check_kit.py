@@ -21,7 +21,6 @@ size_mm of width and height. The pop-up window's picture in the ZIP is a
 """
 
 import argparse
-import datetime
 import os
 import re
 import struct
@@ -29,7 +28,7 @@ import sys
 import time
 import zipfile
 
-from checklist import Checks
+from checklist import Checks, refuse
 
 MODULE = "VORNAK_TOWS"
 GAUGE = "VORNAK_TOWS"
@@ -221,9 +220,7 @@ def main():
     parser.add_argument("--version", required=True)
     args = parser.parse_args()
     if not os.path.isfile(args.zip):
-        print("check_kit: %s is missing; build it with cmake --build --preset win32 "
-              "--target package" % args.zip, file=sys.stderr)
-        return 2
+        return refuse("check_kit", f"{args.zip} is missing; build it with cmake --build --preset win32 --target package")
 
     report = Checks()
     check_parser(report)

@@ -27,13 +27,12 @@ a check failed, 2 for bad arguments or an unreadable file.
 """
 import argparse
 import os
-import struct
 import sys
 import zipfile
 
 import pefile
 
-from checklist import Checks
+from checklist import Checks, refuse
 from gauge_names import BITMAP_FILES as BITMAPS, CLIPS
 
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
@@ -47,15 +46,13 @@ CLIP_SIZES = {"PB1": 41516, "PB2": 42748, "PB3": 53932, "PB4": 70580, "CLICK": 2
 # run-time code that has crept back into the module, and a DLL more (such
 # as msvcrt.dll, which Windows 95 as sold did not have) keeps it from
 # loading somewhere.
+# Both modules make the same calls.
 SYSTEM_CALLS = {
     "KERNEL32.dll": ["FindResourceA", "GetModuleFileNameA", "GetModuleHandleA", "LoadResource",
                      "LockResource", "SizeofResource"],
     "USER32.dll": ["GetActiveWindow"],
     "DSOUND.dll": ["#1"],
 }
-IMPORTS = {"i386": SYSTEM_CALLS, "amd64": SYSTEM_CALLS}
-DLLS = {"i386": ["DSOUND.dll", "KERNEL32.dll", "USER32.dll"],
-        "amd64": ["DSOUND.dll", "KERNEL32.dll", "USER32.dll"]}
 # Operating system and subsystem version in the optional header: 4.0, which
 # Windows 95 and NT 4 load, on the 32-bit module; 64-bit Windows begins at
 # 5.2.
@@ -75,21 +72,15 @@ VERSION_STRINGS = {
 }
 
 
-def resource_leaves(pe):
-    """(type, name-or-number, language, bytes) for every resource."""
-    leaves = []
+def resources(pe):
+    """(type, name-or-number, language, data entry) for every resource."""
     root = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
-    if root is None:
-        return leaves
-    for rtype in root.entries:
+    for rtype in root.entries if root else []:
         type_key = str(rtype.name) if rtype.name is not None else rtype.id
         for entry in rtype.directory.entries:
             name_key = str(entry.name) if entry.name is not None else entry.id
             for lang in entry.directory.entries:
-                data = lang.data.struct
-                blob = pe.get_data(data.OffsetToData, data.Size)
-                leaves.append((type_key, name_key, lang.id, blob))
-    return leaves
+                yield type_key, name_key, lang.id, lang.data.struct
 
 
 def imported(pe):
@@ -137,15 +128,24 @@ def check_startup(report, tag, pe, arch):
                  lists is not None and lists == ([], []), detail)
 
 
-def check_module(report, path, arch, resource_dir):
-    tag = f"{os.path.basename(os.path.dirname(os.path.abspath(path)))}/{os.path.basename(path)}"
+def open_pe(report, tag, path, arch, **parse):
+    """The PE file at `path` with its machine checked, or None (a failed
+    check) when it is none."""
     try:
-        pe = pefile.PE(path)
+        pe = pefile.PE(path, **parse)
     except (OSError, pefile.PEFormatError) as error:
         report.check(f"{tag}: is a PE file", False, str(error))
-        return
+        return None
     report.check(f"{tag}: machine {arch}", pe.FILE_HEADER.Machine == MACHINES[arch],
                  f"machine 0x{pe.FILE_HEADER.Machine:X}")
+    return pe
+
+
+def check_module(report, path, arch, resource_dir):
+    tag = f"{os.path.basename(os.path.dirname(os.path.abspath(path)))}/{os.path.basename(path)}"
+    pe = open_pe(report, tag, path, arch)
+    if pe is None:
+        return
     report.check(f"{tag}: is a DLL with an entry routine",
                  pe.is_dll() and pe.OPTIONAL_HEADER.AddressOfEntryPoint != 0)
     header = pe.OPTIONAL_HEADER
@@ -173,10 +173,9 @@ def check_module(report, path, arch, resource_dir):
     report.check(f"{tag}: both exports are data", not code_symbols, ", ".join(code_symbols))
 
     # Imports: the DLLs, then routine by routine (an ordinal as #N).
-    imports = imported(pe)
-    report.check(f"{tag}: imports from exactly {', '.join(DLLS[arch])}",
-                 sorted(imports) == DLLS[arch], ", ".join(sorted(imports)) or "no imports")
-    want = IMPORTS[arch]
+    imports, want = imported(pe), SYSTEM_CALLS
+    report.check(f"{tag}: imports from exactly {', '.join(sorted(want))}",
+                 sorted(imports) == sorted(want), ", ".join(sorted(imports)) or "no imports")
     listing = "; ".join(f"{dll}: {', '.join(names)}" for dll, names in sorted(imports.items()))
     report.check(f"{tag}: imports exactly " + "; ".join(
         f"{dll} {', '.join(names)}" for dll, names in sorted(want.items())),
@@ -196,26 +195,19 @@ def check_module(report, path, arch, resource_dir):
                  ".reloc" in sections and not pe.FILE_HEADER.Characteristics & 0x0001, ", ".join(sections))
 
     # Resources, against the files they were built from.
-    leaves = resource_leaves(pe)
-    for clip in CLIPS:
-        found = [leaf for leaf in leaves if leaf[0] == "WAV" and leaf[1] == clip]
-        detail = f"{len(found)} found"
-        ok = len(found) == 1 and found[0][2] == LANG_US and len(found[0][3]) == CLIP_SIZES[clip]
-        if found:
-            detail = f"language {found[0][2]}, {len(found[0][3])} bytes"
-        if ok:
-            with open(os.path.join(resource_dir, clip + ".wav"), "rb") as f:
-                ok = f.read() == found[0][3]
-                detail = "bytes differ from the clip file"
-        report.check(f"{tag}: WAV {clip}, language 1033, {CLIP_SIZES[clip]} bytes", ok, detail)
-    for number, file_name in BITMAPS.items():
-        found = [leaf for leaf in leaves if leaf[0] == 2 and leaf[1] == number]
+    leaves = [(kind, name, lang, pe.get_data(d.OffsetToData, d.Size)) for kind, name, lang, d in resources(pe)]
+    # Each clip and bitmap as its file holds it (a bitmap as a DIB: the
+    # compiler keeps no file header), the clips at their sizes.
+    wanted = [("WAV", clip, clip + ".wav", 0) for clip in CLIPS] + [(2, n, f, 14) for n, f in BITMAPS.items()]
+    for kind, name, file_name, header in wanted:
         with open(os.path.join(resource_dir, file_name), "rb") as f:
-            dib = f.read()[14:]   # the compiler keeps the DIB without the file header
-        ok = len(found) == 1 and found[0][2] == LANG_US and found[0][3] == dib
+            blob = f.read()[header:]
+        found = [leaf[2:] for leaf in leaves if leaf[:2] == (kind, name)]
+        size = CLIP_SIZES.get(name, len(blob))
         detail = f"{len(found)} found" if len(found) != 1 else \
-            f"language {found[0][2]}, {len(found[0][3])} bytes, expected {len(dib)}"
-        report.check(f"{tag}: BITMAP {number} ({file_name}), language 1033", ok, detail)
+            f"language {found[0][0]}, {len(found[0][1])} bytes; {file_name} {len(blob)} bytes"
+        report.check(f"{tag}: {'BITMAP' if kind == 2 else kind} {name} ({file_name}), language 1033, "
+                     f"{size} bytes as its file", found == [(LANG_US, blob)] and len(blob) == size, detail)
     expected_types = {"WAV", 2, 16}
     other = sorted({str(leaf[0]) for leaf in leaves if leaf[0] not in expected_types})
     report.check(f"{tag}: no other resource types", not other, ", ".join(other))
@@ -259,15 +251,10 @@ def read_win98_exports(path):
 
 def check_program(report, path, arch, known):
     tag = os.path.basename(path)
-    try:
-        pe = pefile.PE(path, fast_load=True)
-        pe.parse_data_directories(directories=[
-            pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]])
-    except (OSError, pefile.PEFormatError) as error:
-        report.check(f"{tag}: is a PE file", False, str(error))
+    pe = open_pe(report, tag, path, arch, fast_load=True)
+    if pe is None:
         return
-    report.check(f"{tag}: machine {arch}", pe.FILE_HEADER.Machine == MACHINES[arch],
-                 f"machine 0x{pe.FILE_HEADER.Machine:X}")
+    pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"]])
     for dll, names in sorted(imported(pe).items(), key=lambda item: item[0].upper()):
         key = dll.upper().removesuffix(".DLL")
         if key not in known:
@@ -288,9 +275,7 @@ def self_test(path, arch):
     ones, entry = b"\xff" * word, pe.OPTIONAL_HEADER.ImageBase + pe.OPTIONAL_HEADER.AddressOfEntryPoint
     if text.SizeOfRawData < text.Misc_VirtualSize + word or \
             pe.__data__[end - 4 * word:end] != (ones + bytes(word)) * 2:
-        print(f"check_pe: {path} has no empty start-up lists at the end of .text to plant into",
-              file=sys.stderr)
-        return 2
+        return refuse("check_pe", f"{path} has no empty start-up lists at the end of .text to plant into")
     text.Misc_VirtualSize += word
     planted = bytearray(pe.write())
     planted[end - 4 * word:end + word] = ones + entry.to_bytes(word, "little") + bytes(word) + \
@@ -347,11 +332,11 @@ def main():
         for item in items:
             path, _, arch = item.rpartition(":")
             if arch not in MACHINES or not path:
-                print(f"check_pe: '{item}' is not {what}:i386 or {what}:amd64", file=sys.stderr)
+                refuse("check_pe", f"'{item}' is not {what}:i386 or {what}:amd64")
                 return None
             if not os.path.isfile(path):
-                print(f"check_pe: {path} is missing; build it first (cmake --build --preset "
-                      f"{'win32' if arch == 'i386' else 'win64'})", file=sys.stderr)
+                refuse("check_pe", f"{path} is missing; build it first (cmake --build --preset "
+                       f"{'win32' if arch == 'i386' else 'win64'})")
                 return None
             found.append((path, arch))
         return found
@@ -362,27 +347,21 @@ def main():
         return 2
     if args.self_test:
         if len(modules) != 1 or programs:
-            print("check_pe: --self-test takes one MODULE:ARCH", file=sys.stderr)
-            return 2
+            return refuse("check_pe", "--self-test takes one MODULE:ARCH")
         return self_test(*modules[0])
     if not modules and not programs:
-        print("check_pe: name a MODULE:ARCH or a --program EXE:ARCH to check", file=sys.stderr)
-        return 2
+        return refuse("check_pe", "name a MODULE:ARCH or a --program EXE:ARCH to check")
     if modules and not args.resources:
-        print("check_pe: checking a module needs --resources DIR", file=sys.stderr)
-        return 2
+        return refuse("check_pe", "checking a module needs --resources DIR")
     if args.zip and not os.path.isfile(args.zip):
-        print(f"check_pe: {args.zip} is missing; build it with cmake --build --preset win32 "
-              "--target package", file=sys.stderr)
-        return 2
+        return refuse("check_pe", f"{args.zip} is missing; build it with cmake --build --preset win32 --target package")
 
     known = {}
     if programs:
         try:
             known = read_win98_exports(WIN98_EXPORTS)
         except (OSError, ValueError) as error:
-            print(f"check_pe: {error}", file=sys.stderr)
-            return 2
+            return refuse("check_pe", str(error))
 
     report = Checks()
     for path, arch in modules:

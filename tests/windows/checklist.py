@@ -1,5 +1,22 @@
 """One line per check, and the closing "N passed, M failed" line that the
-Windows check scripts end with."""
+check scripts end with; where two traces first part; and the one line a
+script says on stderr before its exit status 2."""
+import sys
+
+
+def refuse(tool, message):
+    print(f"{tool}: {message}", file=sys.stderr)
+    return 2
+
+
+def first_difference(actual, expected, line=1):
+    """"line N: expected '...', got '...'" at the first line where the two
+    lists differ (counted from `line`), or "" when they are equal."""
+    if actual == expected:
+        return ""
+    i = next((i for i, (a, e) in enumerate(zip(actual, expected)) if a != e), min(len(actual), len(expected)))
+    want = expected[i] if i < len(expected) else "<end>"
+    return f"line {i + line}: expected '{want}', got '{actual[i] if i < len(actual) else '<end>'}'"
 
 
 class Checks:

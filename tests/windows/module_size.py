@@ -12,26 +12,19 @@ import sys
 
 import pefile
 
+from check_pe import resources
+from checklist import refuse
+
 
 def main():
     if len(sys.argv) < 2:
-        print("usage: module_size.py MODULE ...", file=sys.stderr)
-        return 2
+        return refuse("usage", "module_size.py MODULE ...")
     for path in sys.argv[1:]:
         if not os.path.isfile(path):
-            print(f"module_size: {path} is missing; build the win32 and win64 presets first",
-                  file=sys.stderr)
-            return 2
+            return refuse("module_size", f"{path} is missing; build the win32 and win64 presets first")
         pe = pefile.PE(path, fast_load=True)
         pe.parse_data_directories(directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
-        payload = 0
-        root = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
-        for rtype in root.entries if root else []:
-            if rtype.id == 16:   # the version record is not payload
-                continue
-            for entry in rtype.directory.entries:
-                for lang in entry.directory.entries:
-                    payload += lang.data.struct.Size
+        payload = sum(d.Size for kind, _, _, d in resources(pe) if kind != 16)   # 16: the version record
         size = os.path.getsize(path)
         sections = ", ".join(s.Name.rstrip(b"\0").decode() + f" {s.SizeOfRawData}" for s in pe.sections)
         machine = "i386" if pe.FILE_HEADER.Machine == 0x14C else "amd64"

@@ -27,7 +27,6 @@ import stat
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 
 import wine_run
@@ -36,24 +35,20 @@ from checklist import Checks
 CRLF_FS98 = (b"// FS98 panel, as its SDK shows one\r\n[Window Titles]\r\nWindow00=Main Panel\r\n\r\n"
              b"[Window00]\r\nfile=panel.bmp\r\nsize_mm=640\r\nposition=7\r\n"
              b"gauge00=Minicontrols, 0, 0\r\ngauge01=Schweizer.Altimeter,17,78\r\n")
-FS98_WINDOW = (b"// FS98 panel, as its SDK shows one\r\n[Window Titles]\r\nWindow00=Main Panel\r\n"
-               b"Window01=Pushback\r\n\r\n[Window00]\r\nfile=panel.bmp\r\nsize_mm=640\r\n"
-               b"position=7\r\ngauge00=Minicontrols, 0, 0\r\ngauge01=Schweizer.Altimeter,17,78\r\n"
-               b"\r\n[Window01]\r\nfile=VORNAK_TOWS.bmp\r\nsize_mm=172\r\nposition=2\r\n"
-               b"visible=0\r\nident=10172\r\ngauge00=VORNAK_TOWS, 0, 0, 172, 78\r\n")
-FS98_MAIN = CRLF_FS98.replace(b"Altimeter,17,78\r\n",
-                              b"Altimeter,17,78\r\ngauge02=VORNAK_TOWS, 468, 122, 172, 78\r\n")
 LF_FS2000 = (b"[WINDOW TITLES]\nWINDOW00 = Hauptinstrumente \xe4\n;  the radios\nWINDOW01=GPS\n\n"
              b"[WINDOW00]\nfile=panel.bmp\nfile_1024=panel_1024.bmp\nsize_mm=1024\n\n"
              b"[WINDOW01]\nsize_mm = 200,120\nident=10172\nvisible=0\n"
              b"gauge00=fs2000!gps_500, 0,0,200,120\n\n[Views]\nVIEW_FORWARD_ZOOM=1.00")
-FS2000_WINDOW = (b"[WINDOW TITLES]\nWINDOW00 = Hauptinstrumente \xe4\n;  the radios\nWINDOW01=GPS\n"
-                 b"WINDOW02=Pushback\n\n[WINDOW00]\nfile=panel.bmp\nfile_1024=panel_1024.bmp\n"
-                 b"size_mm=1024\n\n[WINDOW01]\nsize_mm = 200,120\nident=10172\nvisible=0\n"
-                 b"gauge00=fs2000!gps_500, 0,0,200,120\n\n[Views]\nVIEW_FORWARD_ZOOM=1.00\n\n"
-                 b"[WINDOW02]\nfile=VORNAK_TOWS.bmp\nsize_mm=172\nposition=2\nvisible=0\n"
-                 b"ident=10173\ngauge00=VORNAK_TOWS, 0, 0, 172, 78")
-ALREADY = FS98_WINDOW
+# Installed: a title after the last, and the window's section at the end (in
+# the file's own line ends, ident the first number no window uses).
+FS98_WINDOW = CRLF_FS98.replace(b"Main Panel\r\n", b"Main Panel\r\nWindow01=Pushback\r\n") + (
+    b"\r\n[Window01]\r\nfile=VORNAK_TOWS.bmp\r\nsize_mm=172\r\nposition=2\r\nvisible=0\r\n"
+    b"ident=10172\r\ngauge00=VORNAK_TOWS, 0, 0, 172, 78\r\n")
+FS2000_WINDOW = LF_FS2000.replace(b"WINDOW01=GPS\n", b"WINDOW01=GPS\nWINDOW02=Pushback\n") + (
+    b"\n\n[WINDOW02]\nfile=VORNAK_TOWS.bmp\nsize_mm=172\nposition=2\nvisible=0\n"
+    b"ident=10173\ngauge00=VORNAK_TOWS, 0, 0, 172, 78")
+FS98_MAIN = CRLF_FS98.replace(b"Altimeter,17,78\r\n",
+                              b"Altimeter,17,78\r\ngauge02=VORNAK_TOWS, 468, 122, 172, 78\r\n")
 # A name no Western code page spells: remove must find this panel to keep
 # the gauge that it uses.
 ALREADY_THERE = "Already there \u65e5\u672c"
@@ -83,7 +78,7 @@ def make_tree(root):
     """A simulator folder; {aircraft: path of its panel.cfg}."""
     shutil.rmtree(root, ignore_errors=True)
     os.makedirs(os.path.join(root, "Gauges"))
-    panels = {"Cessna FS98": CRLF_FS98, "Learjet FS2000": LF_FS2000, ALREADY_THERE: ALREADY}
+    panels = {"Cessna FS98": CRLF_FS98, "Learjet FS2000": LF_FS2000, ALREADY_THERE: FS98_WINDOW}
     panels.update({name: content for name, (content, _) in REFUSED.items()})
     paths = {}
     for name, content in panels.items():
@@ -279,17 +274,6 @@ def settle(env):
     return False
 
 
-def start_xvfb():
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24",
-                               "-nolisten", "tcp"], pass_fds=(write_end,),
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    with os.fdopen(read_end) as f:
-        number = f.readline().strip()
-    return server, ":" + number
-
-
 def cmd_dialog(args):
     wine_run.need_prefix(args)
     for tool in ("Xvfb", "xdotool", "import"):
@@ -300,19 +284,11 @@ def cmd_dialog(args):
     root = os.path.join(os.path.dirname(os.path.abspath(args.shot)), "sim")
     paths = make_tree(root)
     checks = Checks()
-    server, display = start_xvfb()
-    env = wine_run.environment(args, wine_run.NULL_ASOUNDRC)
-    env["DISPLAY"] = display
+    server, display = wine_run.start_xvfb(os.path.join(os.path.dirname(root), "xvfb.txt"), "800x600x24")
+    env = dict(wine_run.environment(args, wine_run.NULL_ASOUNDRC), DISPLAY=display)
     program = None
-    server_program = os.path.join(os.path.dirname(args.wine), "wineserver")
     try:
-        # A wine server left from an earlier run in this prefix was started
-        # without a display, and windows made through it would never show:
-        # start afresh on this one.
-        subprocess.run(args.runner + [server_program, "-k"], env=env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=60)
-        subprocess.run(args.runner + [server_program, "-w"], env=env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=60)
+        wine_run.wineserver(args, env, "-k", "-w")
         # Started in the simulator's folder, it finds the panels at once.
         program = subprocess.Popen(args.runner + [args.wine, args.exe], cwd=root, env=env,
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -349,8 +325,7 @@ def cmd_dialog(args):
         if program is not None:
             program.kill()
             program.wait()
-        subprocess.run(args.runner + [server_program, "-k"], env=env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=60)
+        wine_run.wineserver(args, env, "-k")
         server.terminate()
         server.wait()
     return checks.finish()
@@ -358,20 +333,14 @@ def cmd_dialog(args):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--wine", required=True)
-    parser.add_argument("--win32", action="store_true")
-    parser.add_argument("--prefix", required=True)
-    parser.add_argument("--home", required=True)
+    wine_run.wine_arguments(parser)
     parser.add_argument("exe")
     sub = parser.add_subparsers(dest="command", required=True)
     sub.add_parser("cli").add_argument("scratch")
     sub.add_parser("dialog").add_argument("shot")
     args = parser.parse_args()
-    args.runner = []
     args.hold = os.path.join(os.path.dirname(args.exe), "hold-file.exe")
-    if args.win32:
-        wine_run.need_32bit_wine(args)
-    wine_run.require(args.wine, "install wine: tools/setup-debian.sh test")
+    wine_run.need_wine(args)
     wine_run.require(args.exe, "build the win32 or win64 preset first")
     try:
         return cmd_cli(args) if args.command == "cli" else cmd_dialog(args)

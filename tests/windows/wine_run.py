@@ -39,8 +39,9 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 
-from checklist import Checks
+from checklist import Checks, first_difference, refuse
 
 RUN_TIMEOUT = 180
 SKIP = 77
@@ -95,7 +96,6 @@ def need_32bit_wine(args):
         with open(WINE32_REFUSED) as f:
             print(f"SKIPPED: 32-bit wine is not installed: {f.read().strip()} {UNICORN_INSTEAD}")
         sys.exit(SKIP)
-    args.runner = []
     forced = os.environ.get("VORNAK_I386_VIA_QEMU") == "1"
     refused = None if forced else i386_refused(args.home)
     if forced or refused:
@@ -150,10 +150,70 @@ def wine(args, argv, asoundrc=NULL_ASOUNDRC, timeout=RUN_TIMEOUT):
     return result.returncode, text[0], text[1]
 
 
+def wineserver(args, env, *flags, timeout=60):
+    """wineserver with each flag in turn: -k ends the prefix's server, -w
+    waits until it has gone. A server left from an earlier run in a prefix
+    was started without a display, and windows made through it would never
+    show: a window check ends it first ("-k", "-w")."""
+    for flag in flags:
+        subprocess.run(args.runner + [os.path.join(os.path.dirname(args.wine), "wineserver"), flag], env=env,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=timeout)
+
+
+def answers(number):
+    """True once the X server on :NUMBER takes a client. Its socket can be
+    there before it listens (or be a dead server's), and a loaded machine
+    can take seconds between the two."""
+    env = dict(os.environ, DISPLAY=f":{number}")
+    for _ in range(100):
+        done = subprocess.run(["xdotool", "getdisplaygeometry"], env=env, capture_output=True, timeout=30)
+        if done.returncode == 0:
+            return True
+        time.sleep(0.1)
+    return False
+
+
+def start_xvfb(log_path, screen="800x700x24"):
+    """An X server for the window checks, on a display number it chose
+    itself among the free ones (-displayfd, so that tests starting servers
+    at the same moment cannot take one number twice): its process and
+    ":NUMBER". It does not reset when its last client goes (-noreset): a
+    client that connects while it resets is turned away."""
+    read_end, write_end = os.pipe()
+    with open(log_path, "w") as log:
+        server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", screen,
+                                   "-nolisten", "tcp", "-noreset"], stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                                  pass_fds=(write_end,))
+    os.close(write_end)
+    with os.fdopen(read_end) as numbers:
+        number = numbers.readline().strip()
+    if number.isdigit() and server.poll() is None and answers(number):
+        return server, ":" + number
+    server.kill()
+    server.wait()
+    raise RuntimeError("no X server started; see " + log_path)
+
+
 def require(path, what):
     if not os.path.exists(path):
-        print(f"wine_run: {path} is missing; {what}", file=sys.stderr)
-        sys.exit(2)
+        sys.exit(refuse("wine_run", f"{path} is missing; {what}"))
+
+
+def wine_arguments(parser, required=True):
+    """The options every wine check takes: --wine, --win32, --prefix, --home."""
+    for option in ("--wine", "--prefix", "--home"):
+        parser.add_argument(option, required=required)
+    parser.add_argument("--win32", action="store_true")
+
+
+def need_wine(args):
+    """32-bit wine where --win32 asks for it (args.runner then says how it
+    runs), else wine64; exits where it cannot be had."""
+    args.runner = []
+    if args.win32:
+        need_32bit_wine(args)
+    require(args.wine, "install wine: tools/setup-debian.sh test")
 
 
 def need_prefix(args):
@@ -165,9 +225,7 @@ def cmd_prefix(args):
     os.makedirs(args.prefix, exist_ok=True)
     status, _, err = wine(args, ["wineboot", "--init"], timeout=900)
     # wineboot returns before the prefix is written out; wait for the server.
-    server = os.path.join(os.path.dirname(args.wine), "wineserver")
-    subprocess.run(args.runner + [server, "-w"], env=environment(args, NULL_ASOUNDRC), stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=900)
+    wineserver(args, environment(args, NULL_ASOUNDRC), "-w", timeout=900)
     checks = Checks()
     checks.check("wineboot made the prefix",
                  status == 0 and os.path.exists(os.path.join(args.prefix, "system.reg")),
@@ -176,8 +234,6 @@ def cmd_prefix(args):
 
 
 def cmd_trace(args):
-    need_prefix(args)
-    require(args.exe, "build the win64 preset first")
     argv = [args.exe, "--module", args.module, "replay", args.script] if args.module \
         else [args.exe, args.script]
     status, out, err = wine(args, argv)
@@ -188,22 +244,13 @@ def cmd_trace(args):
     actual = out.splitlines()
     checks = Checks()
     if checks.check(f"{os.path.basename(args.exe)} exits 0", status == 0, err.strip()):
-        first = next((i for i, (a, e) in enumerate(zip(actual, expected)) if a != e),
-                     min(len(actual), len(expected)))
-        detail = ""
-        if actual != expected:
-            got = actual[first] if first < len(actual) else "<end of trace>"
-            want = expected[first] if first < len(expected) else "<end of expected trace>"
-            detail = f"line {first + 1}: expected '{want}', got '{got}'"
         checks.check(f"trace of {os.path.basename(args.script)} matches "
                      f"{os.path.basename(args.expected)} ({len(expected)} lines)",
-                     actual == expected, detail)
+                     actual == expected, first_difference(actual, expected))
     return checks.finish()
 
 
 def cmd_sound(args):
-    need_prefix(args)
-    require(args.exe, "build the win64 preset first")
     raw = os.path.join(args.home, "out.raw")
     if os.path.exists(raw):
         os.remove(raw)
@@ -226,8 +273,6 @@ def cmd_sound(args):
 
 
 def cmd_run(args):
-    need_prefix(args)
-    require(args.exe, "build the win64 preset first")
     options = ["run", "--left", "--timer", "5", "--heading", "350"]
     status, out, err = wine(args, [args.exe, "--module", args.module] + options)
     summary = [line for line in out.splitlines() if line.startswith("summary:")]
@@ -247,16 +292,13 @@ def cmd_run(args):
         # cannot tell a DirectSound device nobody listens to.
         ours = out.splitlines()[1:]
         theirs = [x for x in linux.stdout.splitlines()[1:] if "  no sound: " not in x]
-        first = next((i for i, (a, b) in enumerate(zip(ours, theirs)) if a != b), min(len(ours), len(theirs)))
         checks.check(f"the timeline equals the Linux panel-host's ({len(theirs)} lines)",
                      linux.returncode == 0 and ours == theirs and any(" clip PB1 starts" in x for x in ours),
-                     f"line {first + 2}: Linux {theirs[first:first + 1]}, Windows {ours[first:first + 1]}")
+                     f"Linux exit {linux.returncode}; {first_difference(ours, theirs, 2)} (expected: Linux's)")
     return checks.finish()
 
 
 def cmd_reload(args):
-    need_prefix(args)
-    require(args.module, "build the win64 preset first")
     status, out, err = wine(args, [args.exe, "--module", args.module, "reload", str(args.count)])
     print(out.strip())
     checks = Checks()
@@ -270,9 +312,6 @@ def cmd_reload(args):
 
 
 def cmd_errors(args):
-    need_prefix(args)
-    require(args.exe, "build the win64 preset first")
-    require(args.replay_exe, "build the win64 preset first")
     checks = Checks()
     os.makedirs(args.home, exist_ok=True)
     missing = os.path.join(args.home, "no-such-module.gau")
@@ -357,10 +396,7 @@ def cmd_errors(args):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--wine", required=True)
-    parser.add_argument("--win32", action="store_true")
-    parser.add_argument("--prefix", required=True)
-    parser.add_argument("--home", required=True)
+    wine_arguments(parser)
     sub = parser.add_subparsers(dest="command", required=True)
     sub.add_parser("prefix")
     p = sub.add_parser("trace")
@@ -389,10 +425,12 @@ def main():
     p.add_argument("--other-bitness", help="the module built for the other bitness (tried where built)")
     p.add_argument("--linux-module", help="the Linux module (tried where built)")
     args = parser.parse_args()
-    args.runner = []
-    if args.win32:
-        need_32bit_wine(args)
-    require(args.wine, "install wine64 (tools/setup-debian.sh test)")
+    need_wine(args)
+    if args.command != "prefix":
+        need_prefix(args)
+        for name in ("exe", "replay_exe", "module"):
+            if getattr(args, name, None):
+                require(getattr(args, name), f"build the {'win32' if args.win32 else 'win64'} preset first")
     handlers = {"prefix": cmd_prefix, "trace": cmd_trace, "sound": cmd_sound, "run": cmd_run,
                 "reload": cmd_reload, "errors": cmd_errors}
     try:
