@@ -221,19 +221,17 @@ def need_prefix(args):
             "the wine prefix is made by the suite's prefix test (windows.wine.prefix, windows.wine32.prefix)")
 
 
-def cmd_prefix(args):
+def cmd_prefix(args, checks):
     os.makedirs(args.prefix, exist_ok=True)
     status, _, err = wine(args, ["wineboot", "--init"], timeout=900)
     # wineboot returns before the prefix is written out; wait for the server.
     wineserver(args, environment(args, NULL_ASOUNDRC), "-w", timeout=900)
-    checks = Checks()
     checks.check("wineboot made the prefix",
                  status == 0 and os.path.exists(os.path.join(args.prefix, "system.reg")),
                  f"exit {status}: {err.strip()[-300:]}")
-    return checks.finish()
 
 
-def cmd_trace(args):
+def cmd_trace(args, checks):
     argv = [args.exe, "--module", args.module, "replay", args.script] if args.module \
         else [args.exe, args.script]
     status, out, err = wine(args, argv)
@@ -242,21 +240,18 @@ def cmd_trace(args):
     if args.no_play:
         expected = [line for line in expected if " play " not in line]
     actual = out.splitlines()
-    checks = Checks()
     if checks.check(f"{os.path.basename(args.exe)} exits 0", status == 0, err.strip()):
         checks.check(f"trace of {os.path.basename(args.script)} matches "
                      f"{os.path.basename(args.expected)} ({len(expected)} lines)",
                      actual == expected, first_difference(actual, expected))
-    return checks.finish()
 
 
-def cmd_sound(args):
+def cmd_sound(args, checks):
     raw = os.path.join(args.home, "out.raw")
     if os.path.exists(raw):
         os.remove(raw)
     status, out, err = wine(args, [args.exe, "--module", args.module, "replay", "--realtime", args.script],
                             asoundrc=FILE_ASOUNDRC % raw)
-    checks = Checks()
     checks.check("panel-host replay --realtime exits 0", status == 0, err.strip())
     # What was played the trace tells: the click took (the left lamp is lit)
     # and the script ran to its last update, past the crew's first call. How
@@ -269,15 +264,13 @@ def cmd_sound(args):
     loud = len(data) - data.count(0)
     checks.check("the mix is not silent", loud > 0, f"{len(data)} bytes, all zero")
     print(f"mix: {len(data)} bytes, {loud} non-zero")
-    return checks.finish()
 
 
-def cmd_run(args):
+def cmd_run(args, checks):
     options = ["run", "--left", "--timer", "5", "--heading", "350"]
     status, out, err = wine(args, [args.exe, "--module", args.module] + options)
     summary = [line for line in out.splitlines() if line.startswith("summary:")]
     print("\n".join(summary))
-    checks = Checks()
     checks.check("panel-host run exits 0", status == 0, err.strip())
     # Tail left from 350: the gauge must stop the turn on whole degree 80.
     checks.check("the modelled pushback ends reset, turned to heading 80",
@@ -295,24 +288,20 @@ def cmd_run(args):
         checks.check(f"the timeline equals the Linux panel-host's ({len(theirs)} lines)",
                      linux.returncode == 0 and ours == theirs and any(" clip PB1 starts" in x for x in ours),
                      f"Linux exit {linux.returncode}; {first_difference(ours, theirs, 2)} (expected: Linux's)")
-    return checks.finish()
 
 
-def cmd_reload(args):
+def cmd_reload(args, checks):
     status, out, err = wine(args, [args.exe, "--module", args.module, "reload", str(args.count)])
     print(out.strip())
-    checks = Checks()
     checks.check("panel-host reload exits 0 (no leak)", status == 0, (err or out).strip())
     cycles = args.count + 1
     want = (f"devices created {cycles}, released {cycles}; "
             f"buffers created {6 * cycles}, released {6 * cycles}")
     checks.check(f"one device and six buffers made and released per cycle ({cycles} cycles)",
                  want in out, f"expected '{want}'")
-    return checks.finish()
 
 
-def cmd_errors(args):
-    checks = Checks()
+def cmd_errors(args, checks):
     os.makedirs(args.home, exist_ok=True)
     missing = os.path.join(args.home, "no-such-module.gau")
     cut = os.path.join(args.home, "cut.gau")   # a download that stopped
@@ -391,39 +380,27 @@ def cmd_errors(args):
         checks.check(f"{label}: exit 2 and a line naming the problem",
                      status == 2 and 1 <= len(lines) <= 2 and message in lines[0],
                      f"exit {status}, stderr {err.strip()!r}")
-    return checks.finish()
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     wine_arguments(parser)
     sub = parser.add_subparsers(dest="command", required=True)
-    sub.add_parser("prefix")
-    p = sub.add_parser("trace")
-    p.add_argument("exe")
-    p.add_argument("--module")
-    p.add_argument("--no-play", action="store_true")
-    p.add_argument("script")
-    p.add_argument("expected")
-    p = sub.add_parser("sound")
-    p.add_argument("exe")
-    p.add_argument("module")
-    p.add_argument("script")
-    p = sub.add_parser("run")
-    p.add_argument("exe")
-    p.add_argument("module")
-    p.add_argument("--linux", help="the Linux panel-host, whose timeline of the same run must be the same")
-    p = sub.add_parser("reload")
-    p.add_argument("exe")
-    p.add_argument("module")
-    p.add_argument("count", type=int)
-    p = sub.add_parser("errors")
-    p.add_argument("exe")
-    p.add_argument("replay_exe")
-    p.add_argument("module")
-    p.add_argument("script")
-    p.add_argument("--other-bitness", help="the module built for the other bitness (tried where built)")
-    p.add_argument("--linux-module", help="the Linux module (tried where built)")
+    commands = {}
+    for name, handler, positionals in (
+            ("prefix", cmd_prefix, []), ("trace", cmd_trace, ["exe", "script", "expected"]),
+            ("sound", cmd_sound, ["exe", "module", "script"]), ("run", cmd_run, ["exe", "module"]),
+            ("reload", cmd_reload, ["exe", "module", "count"]),
+            ("errors", cmd_errors, ["exe", "replay_exe", "module", "script"])):
+        commands[name] = sub.add_parser(name)
+        commands[name].set_defaults(handler=handler)
+        for positional in positionals:
+            commands[name].add_argument(positional, type=int if positional == "count" else str)
+    commands["trace"].add_argument("--module")
+    commands["trace"].add_argument("--no-play", action="store_true")
+    commands["run"].add_argument("--linux", help="the Linux panel-host, whose timeline of the same run must be the same")
+    commands["errors"].add_argument("--other-bitness", help="the module built for the other bitness (tried where built)")
+    commands["errors"].add_argument("--linux-module", help="the Linux module (tried where built)")
     args = parser.parse_args()
     need_wine(args)
     if args.command != "prefix":
@@ -431,14 +408,13 @@ def main():
         for name in ("exe", "replay_exe", "module"):
             if getattr(args, name, None):
                 require(getattr(args, name), f"build the {'win32' if args.win32 else 'win64'} preset first")
-    handlers = {"prefix": cmd_prefix, "trace": cmd_trace, "sound": cmd_sound, "run": cmd_run,
-                "reload": cmd_reload, "errors": cmd_errors}
+    checks = Checks()
     try:
-        return handlers[args.command](args)
+        args.handler(args, checks)
     except subprocess.TimeoutExpired as error:
-        print(f"FAIL {error.cmd[1] if len(error.cmd) > 1 else error.cmd} did not finish in "
-              f"{error.timeout} s\n0 passed, 1 failed")
-        return 1
+        checks.check(f"{error.cmd[1] if len(error.cmd) > 1 else error.cmd} finishes", False,
+                     f"not in {error.timeout} s")
+    return checks.finish()
 
 
 if __name__ == "__main__":
