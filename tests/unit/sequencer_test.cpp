@@ -188,7 +188,7 @@ TEST_F(Sequencer, StallingOnACueRepeatsItEveryTick) {
         while (counter < at) Tick();
         Set(token, value);
         Tick(ticks);
-        EXPECT_EQ(counter, at + 1);
+        EXPECT_EQ(counter, at + 1) << "stalled at " << at;
     };
     Set(kTokenOnGround, 1.0);
     Set(kTokenParkingBrake, 1.0);

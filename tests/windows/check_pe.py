@@ -205,7 +205,8 @@ def check_module(report, path, arch, resource_dir):
         found = [leaf[2:] for leaf in leaves if leaf[:2] == (kind, name)]
         size = CLIP_SIZES.get(name, len(blob))
         detail = f"{len(found)} found" if len(found) != 1 else \
-            f"language {found[0][0]}, {len(found[0][1])} bytes; {file_name} {len(blob)} bytes"
+            f"language {found[0][0]}, {len(found[0][1])} bytes, {'equal to' if found[0][1] == blob else 'other than'} " \
+            f"the {len(blob)} of {file_name}"
         report.check(f"{tag}: {'BITMAP' if kind == 2 else kind} {name} ({file_name}), language 1033, "
                      f"{size} bytes as its file", found == [(LANG_US, blob)] and len(blob) == size, detail)
     expected_types = {"WAV", 2, 16}
