@@ -150,7 +150,17 @@ void CheckOutputFolder(const char* option, const std::string& dir) {
 // What CLI11 found, checked against the other options.
 void CheckTogether(const PanelHostOptions& o) {
     if (o.at >= 0.0 && o.snapshot.empty()) Fail("--at needs --snapshot");
-    if (o.mode == "replay" && o.script.empty()) Fail("replay needs a script file");
+}
+
+// Every file and folder a run is to write, before anything runs. An option
+// given empty is refused, so what CLI11 counted is asked, not the value.
+void CheckOutputs(const CLI::App& run, const PanelHostOptions& o) {
+    if (kPreview && run.count("--audio"))
+        Fail("--audio: the preview plays the gauge's sound on the sound card; it cannot record it to a file");
+    if (run.count("--audio")) CheckOutputFile("--audio", o.audio, ".wav", "WAV sound");
+    if (run.count("--snapshot")) CheckOutputFile("--snapshot", o.snapshot, ".png", "PNG pictures");
+    if (run.count("--path")) CheckOutputFile("--path", o.path, ".png", "PNG pictures");
+    if (run.count("--frames")) CheckOutputFolder("--frames", o.frames);
 }
 
 }  // namespace
@@ -177,42 +187,139 @@ void ShowProblem(const std::string& message) {
 
 namespace {
 
-// What CLI11 found wrong, said in our words: its own messages name its
-// workings ("At Most 1 required but received 2"), not the user's mistake.
-// The checks of the values (Check) are ours already.
-std::string InOurWords(const CLI::ParseError& e, std::initializer_list<CLI::App*> modes) {
-    const std::string what = e.what();
-    if (dynamic_cast<const CLI::ValidationError*>(&e)) return what;
-    const size_t colon = what.find(": ");
-    const std::string name = colon == std::string::npos ? "" : what.substr(0, colon);
-    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) && !name.empty()) {
-        if (what.find(" received ") != std::string::npos) return name + " is given more than once: give it once";
-        std::string type;
-        for (CLI::App* mode : modes)
-            if (const CLI::Option* opt = mode->get_option_no_throw(name); opt && mode->parsed())
-                type = opt->get_type_name();
-        if (what.find(" missing") != std::string::npos)
-            return name + " needs a value" + (type.empty() ? "" : ", as in " + name + " " + type);
-    }
-    // A flag given a value: "Could not convert: --left = x".
-    const size_t equals = what.find(" = ");
-    if (dynamic_cast<const CLI::ConversionError*>(&e) && colon != std::string::npos && equals != std::string::npos)
-        return what.substr(colon + 2, equals - colon - 2) + " takes no value, not " + QuoteWord(what.substr(equals + 3));
-    return "the command line cannot be read as it stands";
+// The words CLI11 stores as given, read into numbers once it has checked them.
+struct Given {
+    std::string script, timer, heading, at, count, speed;
+    bool left = false, right = false, window_flag = false;
+};
+
+void AddReplayOptions(CLI::App& replay, Given& g, PanelHostOptions& o) {
+    const std::string ticks = std::to_string(kTicksPerSecond);
+    replay.add_option("SCRIPT", g.script, "the script file ('-' reads standard input)")->type_name("");
+    replay.add_flag("--realtime", o.realtime, "keep to " + ticks + " updates a second, so the clips are heard as in the cockpit");
 }
 
-PanelHostOptions ParseCommandLine(int argc, char** argv) {
-    PanelHostOptions o;
-    o.timer = kInitialTimer;
-    std::string timer_text, heading_text, at_text, count_text, speed_text;
-    bool left = false, right = false, window_flag = false;
+// The run and the window both start the aircraft on a heading.
+void AddHeadingOption(CLI::App& mode, Given& g) {
+    mode.add_option("--heading", g.heading, "the aircraft's heading at the start, in degrees, 0 to below 360")
+        ->type_name("DEG")
+        ->default_str("0")
+        ->check(Check("takes degrees from 0 to below 360", HeadingOk));
+}
 
+void AddRunOptions(CLI::App& run, Given& g, PanelHostOptions& o) {
     const std::string ticks = std::to_string(kTicksPerSecond), turn = std::to_string(kQuarterTurn);
     const std::string timers = "0 to " + std::to_string(kTimerCap) + " in steps of " + std::to_string(kTimerStep);
-    CLI::App app(kPreview ? std::string(kPreviewAbout)
-                          : "panel-host - the substitute panel host: loads the VORNAK_TOWS gauge module and "
-                            "drives it, as the flight simulator would, " + ticks + " panel updates a second.",
-                 kCommandName);
+    run.add_flag("--left", g.left, "the tail swings left: the heading turns " + turn + " degrees up (default)");
+    run.add_flag("--right", g.right, "the tail swings right: the heading turns " + turn + " degrees down");
+    run.add_option("--timer", g.timer, "push time the pilot dials, in whole seconds, " + timers)
+        ->type_name("S")
+        ->default_str(std::to_string(kInitialTimer))
+        ->check(Check("takes whole seconds from " + timers, TimerOk));
+    AddHeadingOption(run, g);
+    run.add_flag("--realtime", o.realtime, "keep to " + ticks + " updates a second (a run takes about 100 s)");
+    CLI::Option* audio =
+        run.add_option("--audio", o.audio, "record the module's sound to a WAV file (16-bit stereo, " + std::to_string(kAudioRate) + " Hz; the Linux module)")
+            ->type_name("FILE.wav");
+    // The preview's gauge plays to the sound card only: the option stays out
+    // of its help (and is refused with a reason).
+    if (kPreview) audio->group("");
+    run.add_option("--snapshot", o.snapshot, "write the panel (" + std::to_string(kPanelWidth) + " x " + std::to_string(kPanelHeight) +
+                                         ") to a PNG file, at the end or --at")
+        ->type_name("FILE.png");
+    run.add_option("--at", g.at, "when the snapshot is taken, in seconds of simulated time, 0 to " + Bound(kLongestRunSeconds))
+        ->type_name("S")
+        ->check(Check("takes seconds from 0 to " + Bound(kLongestRunSeconds) + " (no run lasts longer)", AtOk));
+    run.add_option("--frames", o.frames, "write the panel once a second, DIR/frame_0000.png on")
+        ->type_name("DIR");
+    run.add_option("--path", o.path, "write the aircraft's track seen from above (" + std::to_string(kTrackPictureSize) + " x " +
+                                         std::to_string(kTrackPictureSize) + ") to a PNG file")
+        ->type_name("FILE.png");
+}
+
+void AddWindowOptions(CLI::App& window, Given& g, PanelHostOptions&) {
+    const std::string ticks = std::to_string(kTicksPerSecond);
+    AddHeadingOption(window, g);
+    window.add_option("--speed", g.speed,
+                      "run N times as fast as real time: N x " + ticks + " updates a second, a held button repeating N times "
+                      "as fast (the crew's calls still play at their own pace), " + Bound(kSlowestSpeed) + " to " +
+                          Bound(kFastestSpeed))
+        ->type_name("N")
+        ->default_str("1")
+        ->check(Check("takes a number from " + Bound(kSlowestSpeed) + " to " + Bound(kFastestSpeed) + " (times real time)", SpeedOk));
+}
+
+void AddReloadOptions(CLI::App& reload, Given& g, PanelHostOptions&) {
+    reload.add_option("COUNT", g.count, "how many cycles, 0 to " + Bound(kMaxReloads))
+        ->type_name("")
+        ->check(Check("takes a count from 0 to " + Bound(kMaxReloads), CountOk));
+}
+
+// The modes, in the order the help shows them. The preview's pilot has
+// neither replay scripts nor a use for the leak check: those modes stay out
+// of its help (they still work, as they do in panel-host), and its list of
+// modes names the window, which a double-click opens, first.
+struct Mode {
+    const char* name;
+    const char* about;                                             // its line in the help
+    void (*add_options)(CLI::App& mode, Given& g, PanelHostOptions& o);
+    std::string Given::*needs;                                     // the argument it cannot run without
+    const char* needs_what;                                        // that argument, as its refusal names it
+    int preview_place;                                             // 0: not in the preview's help
+};
+const Mode kModeTable[] = {
+    {"replay",
+     "print the trace of a replay script, as gauge-replay does but without its 'play' lines: "
+     "the module's clips play on its own sound device",
+     AddReplayOptions, &Given::script, "a script file", 0},
+    {"run", "a whole pushback with a modelled aircraft and pilot; prints its timeline, line by line",
+     AddRunOptions, nullptr, nullptr, 2},
+    {"window",
+     "the panel in a window for a person to work, with a status strip, the crew's words and "
+     "the aircraft seen from above: click the buttons (hold minus or plus to repeat), B sets or "
+     "releases the parking brake, Left and Right (keypad 1 and 3) held turn the aircraft by hand "
+     "while the tug pushes, Esc quits",
+     AddWindowOptions, nullptr, nullptr, 1},
+    {"reload", "COUNT kill/initialise cycles; a module that tells its sound objects is checked for leaks",
+     AddReloadOptions, &Given::count, "a count", 0},
+};
+
+bool IsModeName(const std::string& word) {
+    for (const Mode& m : kModeTable)
+        if (word == m.name) return true;
+    return false;
+}
+
+// The modes a "choose a mode" line offers: "replay, run, window or reload".
+std::string ModeChoices() {
+    std::vector<const Mode*> offered;
+    for (const Mode& m : kModeTable)
+        if (!kPreview || m.preview_place > 0) offered.push_back(&m);
+    if (kPreview)
+        std::sort(offered.begin(), offered.end(),
+                  [](const Mode* a, const Mode* b) { return a->preview_place < b->preview_place; });
+    std::string list;
+    for (size_t i = 0; i < offered.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == offered.size() ? " or " : ", ") + std::string(offered[i]->name);
+    return list;
+}
+
+// The mode CLI11 has begun to read, or "" before any.
+std::string ModeBegun(const CLI::App& app) {
+    std::string mode;
+    for (const Mode& m : kModeTable)
+        if (app.get_subcommand(m.name)->parsed()) mode = m.name;
+    return mode;
+}
+
+std::string About() {
+    if (kPreview) return kPreviewAbout;
+    return "panel-host - the substitute panel host: loads the VORNAK_TOWS gauge module and "
+           "drives it, as the flight simulator would, " + std::to_string(kTicksPerSecond) + " panel updates a second.";
+}
+
+// Every option, mode and help line, bound to where its value goes.
+void BuildOptions(CLI::App& app, Given& g, PanelHostOptions& o) {
     app.formatter(std::make_shared<WrappingFormatter>());
     // A path such as /tmp/x.script is a file, not a Windows-style option
     // (CLI11 reads "/x" as one on Windows unless told otherwise).
@@ -232,144 +339,114 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
     app.add_flag("--verbose", o.verbose,
                  kPreview ? "show the system's own messages about sound and the window"
                           : "let the sound and window libraries' own messages through");
-    app.add_flag("--window", window_flag,
+    app.add_flag("--window", g.window_flag,
                  std::string("the same as the window mode: ") + kCommandName + " --window [--heading DEG] [--speed N]");
-
-    CLI::App* replay = app.add_subcommand(
-        "replay", "print the trace of a replay script, as gauge-replay does but without its 'play' lines: "
-                  "the module's clips play on its own sound device");
-    replay->add_option("SCRIPT", o.script, "the script file ('-' reads standard input)")->type_name("");
-    replay->add_flag("--realtime", o.realtime, "keep to " + ticks + " updates a second, so the clips are heard as in the cockpit");
-
-    CLI::App* run = app.add_subcommand(
-        "run", "a whole pushback with a modelled aircraft and pilot; prints its timeline, line by line");
-    run->add_flag("--left", left, "the tail swings left: the heading turns " + turn + " degrees up (default)");
-    run->add_flag("--right", right, "the tail swings right: the heading turns " + turn + " degrees down");
-    run->add_option("--timer", timer_text, "push time the pilot dials, in whole seconds, " + timers)
-        ->type_name("S")
-        ->default_str(std::to_string(kInitialTimer))
-        ->check(Check("takes whole seconds from " + timers, TimerOk));
-    run->add_option("--heading", heading_text, "the aircraft's heading at the start, in degrees, 0 to below 360")
-        ->type_name("DEG")
-        ->default_str("0")
-        ->check(Check("takes degrees from 0 to below 360", HeadingOk));
-    run->add_flag("--realtime", o.realtime, "keep to " + ticks + " updates a second (a run takes about 100 s)");
-    CLI::Option* audio =
-        run->add_option("--audio", o.audio, "record the module's sound to a WAV file (16-bit stereo, " + std::to_string(kAudioRate) + " Hz; the Linux module)")
-            ->type_name("FILE.wav");
-    run->add_option("--snapshot", o.snapshot, "write the panel (" + std::to_string(kPanelWidth) + " x " + std::to_string(kPanelHeight) +
-                                         ") to a PNG file, at the end or --at")
-        ->type_name("FILE.png");
-    run->add_option("--at", at_text, "when the snapshot is taken, in seconds of simulated time, 0 to " + Bound(kLongestRunSeconds))
-        ->type_name("S")
-        ->check(Check("takes seconds from 0 to " + Bound(kLongestRunSeconds) + " (no run lasts longer)", AtOk));
-    run->add_option("--frames", o.frames, "write the panel once a second, DIR/frame_0000.png on")
-        ->type_name("DIR");
-    run->add_option("--path", o.path, "write the aircraft's track seen from above (" + std::to_string(kTrackPictureSize) + " x " +
-                                         std::to_string(kTrackPictureSize) + ") to a PNG file")
-        ->type_name("FILE.png");
-
-    CLI::App* window = app.add_subcommand(
-        "window", "the panel in a window for a person to work, with a status strip, the crew's words and "
-                  "the aircraft seen from above: click the buttons (hold minus or plus to repeat), B sets or "
-                  "releases the parking brake, Left and Right (keypad 1 and 3) held turn the aircraft by hand "
-                  "while the tug pushes, Esc quits");
-    window->add_option("--heading", heading_text, "the aircraft's heading at the start, in degrees, 0 to below 360")
-        ->type_name("DEG")
-        ->default_str("0")
-        ->check(Check("takes degrees from 0 to below 360", HeadingOk));
-    window->add_option("--speed", speed_text,
-                       "run N times as fast as real time: N x " + ticks + " updates a second, a held button repeating N times "
-                       "as fast (the crew's calls still play at their own pace), " + Bound(kSlowestSpeed) + " to " +
-                           Bound(kFastestSpeed))
-        ->type_name("N")
-        ->default_str("1")
-        ->check(Check("takes a number from " + Bound(kSlowestSpeed) + " to " + Bound(kFastestSpeed) + " (times real time)", SpeedOk));
-
-    CLI::App* reload = app.add_subcommand(
-        "reload", "COUNT kill/initialise cycles; a module that tells its sound objects is checked for leaks");
-    reload->add_option("COUNT", count_text, "how many cycles, 0 to " + Bound(kMaxReloads))
-        ->type_name("")
-        ->check(Check("takes a count from 0 to " + Bound(kMaxReloads), CountOk));
-
-    for (CLI::App* sub : {replay, run, window, reload}) {
-        sub->fallthrough();
-        sub->allow_extras();
+    for (const Mode& m : kModeTable) {
+        CLI::App* mode = app.add_subcommand(m.name, m.about);
+        m.add_options(*mode, g, o);
+        mode->fallthrough();
+        mode->allow_extras();
         // A mode's own help shows that mode, and says so.
-        sub->set_help_all_flag();
-        sub->set_help_flag("-h,--help", "show this help (the " + sub->get_name() + " mode) and exit");
-        sub->footer("This is the " + sub->get_name() + " mode's help; " + kCommandName +
-                    " --help shows every mode.\n\n" + footer);
-    }
-    // The preview's pilot has neither replay scripts nor a use for the leak
-    // check, and its gauge plays to the sound card only: those stay out of
-    // its help (they still work, as they do in panel-host).
-    if (kPreview) {
-        replay->group("");
-        reload->group("");
-        audio->group("");
+        mode->set_help_all_flag();
+        mode->set_help_flag("-h,--help", "show this help (the " + std::string(m.name) + " mode) and exit");
+        mode->footer("This is the " + std::string(m.name) + " mode's help; " + kCommandName +
+                     " --help shows every mode.\n\n" + footer);
+        if (kPreview && m.preview_place == 0) mode->group("");
     }
     app.require_subcommand(0, 1);
+}
 
-    // "--window" anywhere stands for the window mode, whose options may
-    // follow it: it is read as the word "window" leading the arguments.
+// The arguments as CLI11 is to read them, last first. The system's own way
+// of asking for help (/? on Windows) becomes --help, and "--window" anywhere
+// stands for the window mode, whose options may follow it: it is read as the
+// word "window" leading the arguments.
+std::vector<std::string> RewriteArguments(int argc, char** argv) {
     std::vector<std::string> args;
-    for (int i = argc - 1; i >= 1; --i) args.push_back(argv[i]);   // CLI11 takes them last first
-    // Asked for the help as the system's own programs are.
+    for (int i = argc - 1; i >= 1; --i) args.push_back(argv[i]);
     for (std::string& a : args)
         if (AsksForHelp(a)) a = "--help";
     if (std::count(args.begin(), args.end(), "--window") > 1) Fail("--window is given more than once: give it once");
     for (auto it = args.begin(); it != args.end(); ++it) {
         if (*it != "--window") continue;
         for (const std::string& a : args)
-            if (a == "replay" || a == "run" || a == "reload" || a == "window")
-                Fail("--window cannot be combined with '" + a + "'");
+            if (IsModeName(a)) Fail("--window cannot be combined with '" + a + "'");
         args.erase(it);
         args.push_back("window");
         break;
     }
-    const std::vector<std::string> given = args;   // the parse uses them up
+    return args;
+}
+
+// What CLI11 found wrong, said in our words: its own messages name its
+// workings ("At Most 1 required but received 2"), not the user's mistake.
+// The checks of the values (Check) are ours already.
+std::string InOurWords(const CLI::ParseError& e, const CLI::App& app) {
+    const std::string what = e.what();
+    if (dynamic_cast<const CLI::ValidationError*>(&e)) return what;
+    const size_t colon = what.find(": ");
+    const std::string name = colon == std::string::npos ? "" : what.substr(0, colon);
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) && !name.empty()) {
+        if (what.find(" received ") != std::string::npos) return name + " is given more than once: give it once";
+        std::string type;
+        for (const Mode& m : kModeTable) {
+            const CLI::App* mode = app.get_subcommand(m.name);
+            if (const CLI::Option* opt = mode->get_option_no_throw(name); opt && mode->parsed())
+                type = opt->get_type_name();
+        }
+        if (what.find(" missing") != std::string::npos)
+            return name + " needs a value" + (type.empty() ? "" : ", as in " + name + " " + type);
+    }
+    // A flag given a value: "Could not convert: --left = x".
+    const size_t equals = what.find(" = ");
+    if (dynamic_cast<const CLI::ConversionError*>(&e) && colon != std::string::npos && equals != std::string::npos)
+        return what.substr(colon + 2, equals - colon - 2) + " takes no value, not " + QuoteWord(what.substr(equals + 3));
+    return "the command line cannot be read as it stands";
+}
+
+// CLI11's parse, with the help or the version printed (Answered) and a
+// mistake refused, naming the help of the mode it was found in.
+void ParseOrAnswer(CLI::App& app, std::vector<std::string> args) {
     try {
         app.parse(args);
     } catch (const CLI::CallForAllHelp&) {
         std::cout << app.help("", CLI::AppFormatMode::All);
         throw Answered{};
     } catch (const CLI::CallForHelp&) {
-        for (CLI::App* sub : {replay, run, window, reload})
-            if (sub->parsed()) std::cout << sub->help(kCommandName);
+        for (const Mode& m : kModeTable)
+            if (app.get_subcommand(m.name)->parsed()) std::cout << app.get_subcommand(m.name)->help(kCommandName);
         throw Answered{};
     } catch (const CLI::CallForVersion&) {
         std::cout << kVersion << "\n";
         throw Answered{};
     } catch (const CLI::ParseError& e) {
-        std::string mode;
-        for (CLI::App* sub : {replay, run, window, reload})
-            if (sub->parsed()) mode = sub->get_name();
-        Fail(InOurWords(e, {replay, run, window, reload}) + SeeHelp(mode));
+        Fail(InOurWords(e, app) + SeeHelp(ModeBegun(app)));
     }
-    for (CLI::App* sub : {replay, run, window, reload})
-        if (sub->parsed()) o.mode = sub->get_name();
+}
+
+// A word CLI11 left over refused, saying what it is: a mode's option given
+// before its mode or with none (and where it goes), an unknown option or an
+// argument no mode takes. `given` are the arguments as parsed, last first.
+void ExplainLeftovers(const CLI::App& app, const std::vector<std::string>& given, const std::string& mode) {
     for (const std::string& extra : app.remaining(true)) {
-        // An option of a mode given before its mode, or with none: where it goes.
         size_t extra_at = given.size(), mode_at = given.size(), dashes_at = given.size();
         for (size_t i = given.size(); i-- > 0;) {
             if (given[i] == extra && extra_at == given.size()) extra_at = i;
-            if (given[i] == o.mode && mode_at == given.size()) mode_at = i;
+            if (given[i] == mode && mode_at == given.size()) mode_at = i;
             if (given[i] == "--" && dashes_at == given.size()) dashes_at = i;
         }
         if (extra == "--" && extra_at == dashes_at) continue;
         // After "--" every word is an argument, whatever it looks like.
         const bool after_dashes = dashes_at != given.size() && extra_at < dashes_at;
         const bool option = extra.size() > 1 && extra[0] == '-' && !after_dashes;
-        // CLI11 holds the arguments last first: a larger index came earlier.
-        if (option && (o.mode.empty() || extra_at > mode_at)) {
+        // A larger index came earlier.
+        if (option && (mode.empty() || extra_at > mode_at)) {
             std::string modes, first_mode;
             const CLI::Option* known = nullptr;
-            for (CLI::App* sub : {replay, run, window, reload}) {
-                const CLI::Option* opt = sub->get_option_no_throw(extra);
-                if (opt == nullptr || (!o.mode.empty() && sub->get_name() != o.mode)) continue;
-                modes += (modes.empty() ? "'" : " and '") + sub->get_name() + "'";
-                if (known == nullptr) first_mode = sub->get_name();
+            for (const Mode& m : kModeTable) {
+                const CLI::Option* opt = app.get_subcommand(m.name)->get_option_no_throw(extra);
+                if (opt == nullptr || (!mode.empty() && m.name != mode)) continue;
+                modes += (modes.empty() ? "'" : " and '") + std::string(m.name) + "'";
+                if (known == nullptr) first_mode = m.name;
                 known = opt;
             }
             const std::string value = known && !known->get_type_name().empty() ? " " + known->get_type_name() : "";
@@ -378,30 +455,49 @@ PanelHostOptions ParseCommandLine(int argc, char** argv) {
                      std::string(kCommandName) + " " + first_mode + " " + extra + value);
         }
         Fail(std::string(option ? "unknown option " : "unexpected argument ") + QuoteWord(extra) +
-             (o.mode.empty() ? "" : " for '" + o.mode + "'") + SeeHelp(o.mode));
+             (mode.empty() ? "" : " for '" + mode + "'") + SeeHelp(mode));
     }
-    if (o.mode.empty()) Fail("choose a mode: " + kModes + SeeHelp(""));
-    if (o.mode == "replay" && o.script.empty()) Fail("replay needs a script file" + SeeHelp(o.mode));
-    if (o.mode == "reload" && count_text.empty()) Fail("reload needs a count" + SeeHelp(o.mode));
-    if (left && right) Fail("choose one of --left and --right");
-    o.left = !right;
-    o.side_given = left || right;
-    long long whole = 0;
-    if (!timer_text.empty() && ReadWhole(timer_text, kTimerCap, &whole)) o.timer = int32_t(whole);
-    if (!count_text.empty() && ReadWhole(count_text, kMaxReloads, &whole)) o.reloads = long(whole);
-    if (!heading_text.empty()) ParseDouble(heading_text, &o.heading);
-    if (!speed_text.empty()) ParseDouble(speed_text, &o.speed);
-    if (!at_text.empty()) ParseDouble(at_text, &o.at);
-    if (app.count("--module") && o.module.empty()) Fail("--module needs a file");
+}
 
+// A mode chosen, with the argument it cannot run without.
+void CheckModeNeeds(const std::string& mode, const Given& g) {
+    if (mode.empty()) Fail("choose a mode: " + ModeChoices() + SeeHelp(""));
+    for (const Mode& m : kModeTable)
+        if (m.name == mode && m.needs && (g.*m.needs).empty())
+            Fail(mode + " needs " + m.needs_what + SeeHelp(mode));
+}
+
+// The words CLI11 has checked, as the values the modes use; the module given,
+// or the one beside the program.
+void ConvertValues(const CLI::App& app, const Given& g, PanelHostOptions& o) {
+    if (g.left && g.right) Fail("choose one of --left and --right");
+    o.left = !g.right;
+    o.side_given = g.left || g.right;
+    o.script = g.script;
+    long long whole = 0;
+    if (!g.timer.empty() && ReadWhole(g.timer, kTimerCap, &whole)) o.timer = int32_t(whole);
+    if (!g.count.empty() && ReadWhole(g.count, kMaxReloads, &whole)) o.reloads = long(whole);
+    if (!g.heading.empty()) ParseDouble(g.heading, &o.heading);
+    if (!g.speed.empty()) ParseDouble(g.speed, &o.speed);
+    if (!g.at.empty()) ParseDouble(g.at, &o.at);
+    if (app.count("--module") && o.module.empty()) Fail("--module needs a file");
     if (app.count("--module") == 0) o.module = DefaultModulePath();
+}
+
+PanelHostOptions ParseCommandLine(int argc, char** argv) {
+    PanelHostOptions o;
+    o.timer = kInitialTimer;
+    Given g;
+    CLI::App app(About(), kCommandName);
+    BuildOptions(app, g, o);
+    const std::vector<std::string> args = RewriteArguments(argc, argv);
+    ParseOrAnswer(app, args);
+    o.mode = ModeBegun(app);
+    ExplainLeftovers(app, args, o.mode);
+    CheckModeNeeds(o.mode, g);
+    ConvertValues(app, g, o);
     CheckTogether(o);
-    if (kPreview && run->count("--audio"))
-        Fail("--audio: the preview plays the gauge's sound on the sound card; it cannot record it to a file");
-    if (run->count("--audio")) CheckOutputFile("--audio", o.audio, ".wav", "WAV sound");
-    if (run->count("--snapshot")) CheckOutputFile("--snapshot", o.snapshot, ".png", "PNG pictures");
-    if (run->count("--path")) CheckOutputFile("--path", o.path, ".png", "PNG pictures");
-    if (run->count("--frames")) CheckOutputFolder("--frames", o.frames);
+    CheckOutputs(*app.get_subcommand("run"), o);
     return o;
 }
 
