@@ -37,7 +37,6 @@ const char kVersion[] = VORNAK_HOST_NAME " 1.0";
 std::string SeeHelp(const std::string& mode) {
     return std::string("; see ") + kCommandName + (mode.empty() ? "" : " " + mode) + " --help";
 }
-const std::string kModes = kPreview ? "window or run" : "replay, run, window or reload";
 
 // The preview's own words: what it is for a pilot, and what it cannot do.
 const char kPreviewAbout[] =
