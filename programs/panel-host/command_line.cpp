@@ -165,13 +165,17 @@ void CheckOutputs(const CLI::App& run, const PanelHostOptions& o) {
 }  // namespace
 
 void ShowProblem(const std::string& message) {
-    // What the user typed comes back in the message: control bytes are
-    // shown as \xNN and a very long message is cut, so it stays one line.
+    // What the user typed comes back in the message: control bytes, C1's
+    // in UTF-8 too (a terminal may take U+009B for the start of a command),
+    // are shown as \xNN and a very long message is cut, so it stays one line.
     const size_t kLongest = 600;
     std::string line;
+    bool c1 = false;
     for (size_t i = 0; i < message.size() && line.size() < kLongest; ++i) {
         const unsigned char c = static_cast<unsigned char>(message[i]);
-        if (c < 0x20 || c == 0x7F) {
+        const bool c1_lead = c == 0xC2 && i + 1 < message.size() && (message[i + 1] & 0xE0) == 0x80;
+        if (c < 0x20 || c == 0x7F || c1_lead || c1) {
+            c1 = c1_lead;
             char hex[8];
             std::snprintf(hex, sizeof hex, "\\x%02X", c);
             line += hex;

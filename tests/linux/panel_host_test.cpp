@@ -389,6 +389,7 @@ TEST(PanelHostRun, RefusesEveryMistakeWithOneLineBeforeAnyWork) {
          "panel-host: --timer: takes whole seconds from 0 to 995 in steps of 5, not '7'; see panel-host run --help\n"},
         {PANEL_HOST, "run --heading 360", "panel-host: --heading: takes degrees from 0 to below 360, not '360'"},
         {PANEL_HOST, "run --heading \"$(printf 'n\\303\\266rd\\302\\233')\"", "not 'n\xC3\xB6rd\\xC2\\x9B'"},
+        {PANEL_HOST, "run --audio \"$(printf 'a\\302\\233').txt\"", "ending in .wav, not 'a\\xC2\\x9B.txt'"},
         {PANEL_HOST, "run --left --right", "panel-host: choose one of --left and --right"},
         {PANEL_HOST, "run --at 10", "panel-host: --at needs --snapshot"},
         {PANEL_HOST, "run --snapshot OUT/p.png --at 1e308",
