@@ -161,16 +161,6 @@ std::vector<std::string> VariableWords() {
 
 std::vector<std::string> ButtonWords() { return {std::begin(kButtonNames), std::end(kButtonNames)}; }
 
-// "a, b or c" (or "a|b|c"): the words a message offers, from the table
-// that holds them.
-std::string Joined(const std::vector<std::string>& words, const char* between, const char* last) {
-    std::string said;
-    for (size_t i = 0; i < words.size(); ++i)
-        said += (i == 0 ? "" : i + 1 == words.size() ? last : between) + words[i];
-    return said;
-}
-
-std::string OneOf(const std::vector<std::string>& words) { return Joined(words, ", ", " or "); }
 
 // One script line, read and checked before anything runs.
 struct Command {

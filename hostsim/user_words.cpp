@@ -67,3 +67,10 @@ std::string QuoteWord(const std::string& word) {
     if (word.size() > kShown) q += " (cut, " + std::to_string(word.size()) + " bytes)";
     return q;
 }
+
+std::string Joined(const std::vector<std::string>& words, const char* between, const char* last) {
+    std::string said;
+    for (size_t i = 0; i < words.size(); ++i)
+        said += (i == 0 ? "" : i + 1 == words.size() ? last : between) + words[i];
+    return said;
+}

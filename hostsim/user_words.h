@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 enum class NumberRead { kNumber, kNotANumber, kTooLarge };
 
@@ -75,3 +76,9 @@ inline bool ReadWhole(const std::string& text, long long largest, long long* val
 // one way. A line of binary garbage gives a short line, and nothing in it
 // steers the terminal.
 std::string QuoteWord(const std::string& word);
+
+// The words a message offers, from the table that holds them, one after
+// another with `between` and `last` before the final one: "a, b or c"
+// (OneOf), or "a|b|c".
+std::string Joined(const std::vector<std::string>& words, const char* between, const char* last);
+inline std::string OneOf(const std::vector<std::string>& words) { return Joined(words, ", ", " or "); }

@@ -301,10 +301,9 @@ std::string ModeChoices() {
     if (kPreview)
         std::sort(offered.begin(), offered.end(),
                   [](const Mode* a, const Mode* b) { return a->preview_place < b->preview_place; });
-    std::string list;
-    for (size_t i = 0; i < offered.size(); ++i)
-        list += (i == 0 ? "" : i + 1 == offered.size() ? " or " : ", ") + std::string(offered[i]->name);
-    return list;
+    std::vector<std::string> names;
+    for (const Mode* m : offered) names.push_back(m->name);
+    return OneOf(names);
 }
 
 // The mode CLI11 has begun to read, or "" before any.
@@ -415,8 +414,9 @@ void ParseOrAnswer(CLI::App& app, std::vector<std::string> args) {
         std::cout << app.help("", CLI::AppFormatMode::All);
         throw Answered{};
     } catch (const CLI::CallForHelp&) {
-        for (const Mode& m : kModeTable)
-            if (app.get_subcommand(m.name)->parsed()) std::cout << app.get_subcommand(m.name)->help(kCommandName);
+        // Only a mode's -h asks for its own help; the whole help is CallForAllHelp.
+        const std::string mode = ModeBegun(app);
+        if (!mode.empty()) std::cout << app.get_subcommand(mode)->help(kCommandName);
         throw Answered{};
     } catch (const CLI::CallForVersion&) {
         std::cout << kVersion << "\n";

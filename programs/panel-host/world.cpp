@@ -55,11 +55,10 @@ void OnEvent(uint32_t id, uint32_t value, void* context) {
 
 // What the gauge's schedule allows now, where nobody hears the crew ask
 // for it; and the final phase, which begins on the update the gauge's
-// final count can run.
-void FollowTheSchedule(World& world) {
-    const char*& news = world.news;
-    news = nullptr;
-    if (!Chosen(world)) return;
+// final count can run. Returns what the update has to say of it, or null.
+const char* FollowTheSchedule(World& world) {
+    const char* news = nullptr;
+    if (!Chosen(world)) return news;
     Pushback& p = world.push;
     p.arm_updates++;
     if (!world.sound_heard && !Pushing(world) && !p.crew_asks_release && ReleaseCallDue(p.arm_updates)) {
@@ -75,6 +74,7 @@ void FollowTheSchedule(World& world) {
         world.phase = kPhaseFinal;
         news = "the brake is set and the tug is gone: the gauge's final count runs";
     }
+    return news;
 }
 
 void OnClip(const char* name, void* context) {
@@ -141,8 +141,7 @@ bool WorldStep(World& world) {
         NewPushback(world, HostIconValue(kBitmapLeftLamp) == 1.0);
     else if (!lit && Chosen(world))
         reset = true;
-    FollowTheSchedule(world);
-    const WorldUpdate over = {reset, world.news};
+    const WorldUpdate over = {reset, FollowTheSchedule(world)};
     for (int32_t i = 0; i < world.observer_count; ++i)
         if (world.observers[i].observer->update_over)
             world.observers[i].observer->update_over(world.observers[i].context, over);

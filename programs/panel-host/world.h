@@ -125,14 +125,12 @@ struct World {
 
     uint32_t pushbacks = 0, resets = 0, clips_started = 0;
 
-    // What WorldStart was given of the module, who is told what happens,
-    // and what the update running has to say.
+    // What WorldStart was given of the module, and who is told what happens.
     WorldModule linked = {};
     static const int32_t kMaxObservers = 4;
     struct Told { const WorldObserver* observer; void* context; };
     Told     observers[kMaxObservers] = {};
     int32_t  observer_count = 0;
-    const char* news = nullptr;
 };
 
 // The pushback's progress, from its phase.
@@ -140,8 +138,6 @@ inline bool Chosen(const World& w) { return w.phase != kPhaseIdle; }
 inline bool Pushing(const World& w) { return w.phase >= kPhaseStraightPush; }
 inline bool Turning(const World& w) { return w.phase >= kPhaseTurn; }
 inline bool Wrapping(const World& w) { return w.phase >= kPhaseWrapUp; }
-
-
 
 // The aircraft standing at `heading`, on the ground with the parking brake
 // set, and the gauge (attached to the host) installed and initialised. In
