@@ -60,14 +60,16 @@ PLUS_SHOWN = r'click: plus\n(?:.*\n){0,3}.*display "  5sec"'
 SHOWS = r"window shows: "   # a hint the window has put on the screen
 
 
-def find_window(env, name, tries):
-    """The first window whose name matches, looked for every half second."""
-    for _ in range(tries):
-        try:
-            return xdotool(env, "search", "--name", name).split()[0]
-        except RuntimeError:
-            time.sleep(0.5)
-    return None
+def find_window(env, name, seconds):
+    """The first window whose name matches, as soon as the X server has one
+    (xdotool --sync waits for it); None when none came within `seconds`."""
+    try:
+        done = subprocess.run(["xdotool", "search", "--sync", "--name", name], env=env, capture_output=True,
+                              text=True, timeout=seconds)
+    except subprocess.TimeoutExpired:
+        return None
+    found = done.stdout.split()
+    return found[0] if done.returncode == 0 and found else None
 
 
 def wait_for(path, pattern, seconds, times=1):
@@ -95,7 +97,7 @@ class Window:
             self.host = subprocess.Popen(command, env=env, stdout=o, stderr=e, stdin=subprocess.DEVNULL)
         # The window appears within a second or two; wine's first start on
         # a display can take a minute.
-        self.id = find_window(env, "VORNAK_TOWS (panel-host|preview)", 180)
+        self.id = find_window(env, "VORNAK_TOWS (panel-host|preview)", 90)
         if self.id is None:
             raise RuntimeError("panel-host opened no window: " + open(self.errors).read().strip())
         geometry = dict(line.split("=") for line in xdotool(env, "getwindowgeometry", "--shell", self.id).split())
@@ -167,7 +169,7 @@ def preview_refuses_alone(args, env, out):
     with open(errors, "w") as e:
         host = subprocess.Popen(args.runner + [args.wine, exe], env=env, stdout=subprocess.DEVNULL, stderr=e,
                                 stdin=subprocess.DEVNULL)
-    box = find_window(env, "VORNAK_TOWS preview", 120)
+    box = find_window(env, "VORNAK_TOWS preview", 60)
     if box:
         xdotool(env, "key", "--window", box, "Return")
     status = host.wait(timeout=30)
